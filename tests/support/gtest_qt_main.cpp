@@ -1,0 +1,10 @@
+// GoogleTest entry point for tests that need a Qt application object and its
+// event loop (sockets, timers, widgets).
+#include <QApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
