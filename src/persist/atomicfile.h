@@ -1,0 +1,22 @@
+#pragma once
+// Replacing a file so that a reader sees either the old content or the new,
+// never a half-written or empty file: the bytes go to a temporary file in the
+// same folder, which is flushed to the disk and then renamed over the target.
+#include <QByteArrayView>
+#include <QString>
+#include <functional>
+
+// The steps of a replacement, in the order they run.
+enum class AtomicWriteStep { CreateTemporary, Write, Sync, Rename };
+
+// Lets a test make one step fail as if the system had refused it; returns true
+// for the step that should fail.
+using AtomicWriteFault = std::function<bool(AtomicWriteStep)>;
+
+// Writes `bytes` to `path` through a temporary file in the same folder.
+// A file that already exists keeps its permissions; a symbolic link is
+// followed, so the file it points to is the one replaced. Returns false when
+// any step failed; the previous file is then untouched and no temporary file
+// is left behind.
+bool writeFileAtomically(const QString& path, QByteArrayView bytes,
+                         const AtomicWriteFault& fault = {});
