@@ -135,6 +135,10 @@ TEST_F(PortListLoad, AcceptsLinesEditedWithOtherLineEnds) {
             (std::vector<PortRow>{{"80", "TCP"}, {"443", "UDP"}, {"21", "TCP"}}));
 }
 
+TEST_F(PortListLoad, IgnoresAnEditorsByteOrderMark) {
+  EXPECT_EQ(load("\xEF\xBB\xBF" "80,TCP\r\n"), (std::vector<PortRow>{{"80", "TCP"}}));
+}
+
 TEST_F(PortListLoad, LineWithoutCommaGivesEmptyProtocol) {
   EXPECT_EQ(load("8080\r\n"), (std::vector<PortRow>{{"8080", ""}}));
 }
