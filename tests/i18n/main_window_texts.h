@@ -1,0 +1,59 @@
+#pragma once
+// The base-language texts the main window keeps for translation: its caption,
+// the captions and texts of its controls and its hidden message texts, each
+// with the control that carries it. Every shipped language file must translate
+// exactly these.
+#include <QString>
+#include <utility>
+#include <vector>
+
+namespace i18ntest {
+
+struct WindowText {
+  QString control;
+  QString text;
+};
+
+inline const QString kMainWindowCaption = QStringLiteral("Vantrel - port forwarding tester");
+
+inline const std::vector<WindowText>& mainWindowTexts() {
+  static const std::vector<WindowText> texts = {
+      {"FrmMain", kMainWindowCaption},
+      {"Label1", "IP To Listen On:"},
+      {"Label4", "Router updated ok but port forwarding still fails?"},
+      {"Label8", "Click Here For Help"},
+      {"Frame1", "Add/Remove Port"},
+      {"Label2", "Port #:"},
+      {"Label7", "(1~65535)"},
+      {"Command1", "Add"},
+      {"Command3", "Begin"},
+      {"Label6", "Checking Port:"},
+      {"Label5",
+       "Note: Make sure you have applied all ports to your router for port forwarding or the "
+       "tests will fail for those ports."},
+      {"Command2", "Remove"},
+      {"Label3", "<-- Click Begin To Test The Selected Ports"},
+      {"Text4", "Last Error Status Code:"},
+      {"Text5", "Page Status:"},
+      {"Text6", "This Port is already in the Port List, Please choose another."},
+      {"Text7", "Are You Sure Yo Want To Delete This Entry?"},
+      {"Text8", "Confirm Delete:"},
+      {"Text9", "You must have at least 1 port in the port list to continue."},
+      {"Text10", "Checking Port: Working..."},
+      {"Text11", "Listening..."},
+      {"Text12", "Checking..."},
+      {"Text13", "Checking Port:"},
+      {"Text14", "Page Status: Waiting For Port Results..."},
+      {"Text15", "Success"},
+      {"Text16", "Failed"},
+      {"Text17", "Checking Port: DONE!"},
+      {"Text18", "Port"},
+      {"Text19", "Status"},
+      {"Text20", "Open?"},
+      {"Text22", "Unable to check the port, close any programs using the port and try again."},
+      {"Text23", "Port in use."},
+  };
+  return texts;
+}
+
+}  // namespace i18ntest
