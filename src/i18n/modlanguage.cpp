@@ -15,6 +15,15 @@ void skippingFailure(Step&& step) {
 
 }  // namespace
 
+void ConfigureTranslator(Translator& translator, const QString& programFolder,
+                         const QString& windowName) {
+  translator.setLanguageFilePath(programFolder + u'/' + kLanguagesFolderName);
+  translator.setLookUpMethod(static_cast<int16_t>(LookUpField::Key));
+  translator.setUseFormName(windowName);
+  translator.setBaseLanguage(kBaseLanguage);
+  translator.setUsingBase(true);
+}
+
 void StoreDefaultTexts(TranslatableWindow& window) {
   for (Translatable* control : window.translatableControls()) {
     if (!control) continue;

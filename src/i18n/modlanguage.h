@@ -12,6 +12,19 @@
 #include <QString>
 #include <optional>
 
+// The names the program and its "Languages" folder agree on.
+inline const QString kLanguagesFolderName = QStringLiteral("Languages");
+inline const QString kLanguageListFileName = QStringLiteral("_Current_Languages.txt");
+inline const QString kBaseLanguage = QStringLiteral("English");
+// The chooser item the program adds after the listed languages.
+inline const QString kBaseLanguageItem = QStringLiteral("English | English");
+
+// The start-up set-up of a Translator for the window `windowName`: language
+// files from <programFolder>/Languages, look-up by base-language text (method
+// 3), English as the base language, answering from the base column.
+void ConfigureTranslator(Translator& translator, const QString& programFolder,
+                         const QString& windowName);
+
 // Each control's Tag becomes its Caption, then its Text (so a control with
 // both keeps its Text); a control with neither keeps its Tag. Then the
 // window's Tag becomes the window's Caption.

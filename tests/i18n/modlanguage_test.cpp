@@ -2,6 +2,7 @@
 
 #include "language_files.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
@@ -215,6 +216,22 @@ TEST_F(ModLanguage, ApplyWithoutTranslatorUsesTheProgramWideOne) {
   ApplyLanguage("German", m_window);
   EXPECT_EQ(m_begin->m_caption, "Starten");
   EXPECT_EQ(Translator::programWide().LanguageFile(), "German.lng");
+}
+
+TEST(ConfigureTranslator, PointsAtTheLanguagesFolderAndLooksUpBaseTexts) {
+  QTemporaryDir programFolder;
+  ASSERT_TRUE(QDir(programFolder.path()).mkdir("Languages"));
+  writeLanguageFile(programFolder.filePath("Languages"), "German.lng", kGerman);
+  Translator translator;
+  ConfigureTranslator(translator, programFolder.path(), "FrmMain");
+  EXPECT_EQ(translator.LanguageFilePath(), programFolder.filePath("Languages") + "/");
+  EXPECT_EQ(translator.languageFiles(), QStringList({"German.lng"}));
+  EXPECT_EQ(translator.LookUpMethod(), 3);
+  EXPECT_EQ(translator.UseFormName(), "FrmMain");
+  EXPECT_EQ(translator.BaseLanguage(), "English");
+  EXPECT_TRUE(translator.UsingBase());
+  ASSERT_EQ(translator.setLanguageFile("German"), Translator::LoadResult::Loaded);
+  EXPECT_EQ(translator.Say("begin"), "Starten");
 }
 
 TEST(LanguageNameOfItem, IsTheSecondPieceOfTheChooserItem) {
