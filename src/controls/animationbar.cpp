@@ -53,7 +53,6 @@ AnimationBar::AnimationBar(QWidget* parent)
     connect(&m_timers[index], &QTimer::timeout, this, [this, style] { step(style); });
   }
   setAttribute(Qt::WA_OpaquePaintEvent);
-  sizeStrip();
   reset();
 }
 
@@ -148,16 +147,20 @@ QSize AnimationBar::sizeHint() const { return QSize(twipsToPixels(3585), twipsTo
 
 void AnimationBar::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  sizeStrip();
+  // A hidden widget hears of its size only when it is shown; if a reset has
+  // already taken that size in, this is no change and a running animation goes on.
+  if (event->size() == m_stripSizedFor) return;
   reset();
 }
 
 void AnimationBar::sizeStrip() {
+  m_stripSizedFor = size();
   m_stripWidth = pixelsToTwips(width());
   m_stripHeight = std::min(pixelsToTwips(height()), kStripMaxHeightTwips);
 }
 
 void AnimationBar::reset() {
+  sizeStrip();
   m_pulseGrowing = true;
   for (QTimer& timer : m_timers) timer.stop();
   m_pulseVisible = false;

@@ -121,6 +121,7 @@ class AnimationBar : public QWidget {
   QString m_backGroundColor;
 
   // Animation state, twips.
+  QSize m_stripSizedFor;
   int m_stripWidth = 0;
   int m_stripHeight = 0;
   std::uint32_t m_stripColorNumber;
