@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStringList>
+#include <algorithm>
 
 #include "platform/twips.h"
 
@@ -32,6 +33,10 @@ bool isOnSomeScreen(const QRect& frame) {
     if (screen->availableGeometry().intersects(frame)) return true;
   }
   return false;
+}
+
+QString settingsKey(const QString& section, const QString& key) {
+  return section.isEmpty() ? key : section + QLatin1Char('/') + key;
 }
 
 }  // namespace
@@ -137,10 +142,6 @@ std::optional<Anchor::SettingsPlace> Anchor::settingsPlace() const {
   if (parts.size() < 3 || parts.at(0).isEmpty() || parts.at(2).isEmpty()) return std::nullopt;
   return SettingsPlace{parts.at(0), parts.at(1), parts.at(2) + QStringLiteral("Pos"),
                        parts.value(3)};
-}
-
-static QString settingsKey(const QString& section, const QString& key) {
-  return section.isEmpty() ? key : section + QLatin1Char('/') + key;
 }
 
 void Anchor::restorePosition() {

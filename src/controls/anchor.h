@@ -64,7 +64,7 @@ class Anchor : public QObject {
   // Raised before the controls are moved in a layout pass.
   void BeforeResize();
   // Raised after the controls are moved, with the change of the window's size.
-  void AfterResize(std::int32_t heightChange, std::int32_t widthChange);
+  void AfterResize(int heightChange, int widthChange);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
