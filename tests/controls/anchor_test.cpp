@@ -109,7 +109,7 @@ int distanceToRightEdge(const QWidget* control) {
 }
 
 QString screenshotFolder() {
-  const QString folder = qEnvironmentVariable("VANTREL_BINARY_DIR", QDir::currentPath()) + "/screenshots";
+  const QString folder = qEnvironmentVariable("VANTREL_BINARY_DIR", QCoreApplication::applicationDirPath()) + "/screenshots";
   QDir().mkpath(folder);
   return folder;
 }

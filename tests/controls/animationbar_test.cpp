@@ -443,7 +443,7 @@ void AnimationBarTest::screenshotOfARunningBar() {
     bar->BeginDisplay();
     for (int i = 0; i < 8; ++i) bar->tick();
   }
-  const QString folder = qEnvironmentVariable("VANTREL_BINARY_DIR", QDir::currentPath()) + "/screenshots";
+  const QString folder = qEnvironmentVariable("VANTREL_BINARY_DIR", QCoreApplication::applicationDirPath()) + "/screenshots";
   QVERIFY(QDir().mkpath(folder));
   QVERIFY(window.grab().save(folder + "/animation-bar-styles.png"));
 }
