@@ -67,27 +67,27 @@ void Anchor::DoResize() {
   const bool freezing = !m_dontRefresh;
   if (freezing) Freeze();
 
-  snapToMinimumSize();
-  const int height = m_window->height();
-  const int width = m_window->width();
+  // The size the window has, or is being given when it was below its minimum;
+  // on some platforms a window takes a new size only some time after asking.
+  QSize size = snapToMinimumSize();
 
   if (m_previousHeight != 0 && m_previousWidth != 0) {
-    const int heightChange = height - m_previousHeight;
-    const int widthChange = width - m_previousWidth;
+    const int heightChange = size.height() - m_previousHeight;
+    const int widthChange = size.width() - m_previousWidth;
     emit BeforeResize();
     moveControls(heightChange, widthChange);
     emit AfterResize(pixelsToTwips(heightChange), pixelsToTwips(widthChange));
   } else if (m_minHeight != 0) {
     // A pass before DoInit: nothing to move yet, but the window starts at its minimum.
-    const int minWidth = m_minWidth != 0 ? twipsToPixels(m_minWidth) : width;
-    m_window->resize(minWidth, twipsToPixels(m_minHeight));
+    size = QSize(m_minWidth != 0 ? twipsToPixels(m_minWidth) : size.width(), twipsToPixels(m_minHeight));
+    m_window->resize(size);
   } else {
-    m_minHeight = pixelsToTwips(height);
-    m_minWidth = pixelsToTwips(width);
+    m_minHeight = pixelsToTwips(size.height());
+    m_minWidth = pixelsToTwips(size.width());
   }
 
-  m_previousHeight = m_window->height();
-  m_previousWidth = m_window->width();
+  m_previousHeight = size.height();
+  m_previousWidth = size.width();
 
   if (freezing) UnFreeze();
 }
@@ -199,20 +199,13 @@ void Anchor::readAnchorFlags() {
   }
 }
 
-bool Anchor::snapToMinimumSize() {
-  int height = m_window->height();
-  int width = m_window->width();
-  bool snapped = false;
-  if (pixelsToTwips(height) <= m_minHeight && height != twipsToPixels(m_minHeight)) {
-    height = twipsToPixels(m_minHeight);
-    snapped = true;
-  }
-  if (pixelsToTwips(width) <= m_minWidth && width != twipsToPixels(m_minWidth)) {
-    width = twipsToPixels(m_minWidth);
-    snapped = true;
-  }
-  if (snapped) m_window->resize(width, height);
-  return snapped;
+QSize Anchor::snapToMinimumSize() {
+  QSize size = m_window->size();
+  const QSize minimum(twipsToPixels(m_minWidth), twipsToPixels(m_minHeight));
+  if (pixelsToTwips(size.height()) <= m_minHeight) size.setHeight(minimum.height());
+  if (pixelsToTwips(size.width()) <= m_minWidth) size.setWidth(minimum.width());
+  if (size != m_window->size()) m_window->resize(size);
+  return size;
 }
 
 void Anchor::moveControls(int heightChange, int widthChange) {

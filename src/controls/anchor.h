@@ -85,7 +85,7 @@ class Anchor : public QObject {
   void restorePosition();
   void savePosition();
   void readAnchorFlags();
-  bool snapToMinimumSize();
+  QSize snapToMinimumSize();
   void moveControls(int heightChange, int widthChange);
 
   QPointer<QWidget> m_window;
