@@ -106,7 +106,8 @@ void Anchor::About() {
   QMessageBox box(QMessageBox::Information, tr("About Anchor"),
                   tr("Anchor keeps the controls of a window on the edges their Tags name "
                      "while the window is resized, keeps the window above its smallest size "
-                     "and remembers where the window was.\n\nVantrel.Anchor"),
+                     "and remembers where the window was.\n\n%1")
+                      .arg(QLatin1String(kProgrammaticId)),
                   QMessageBox::Ok, m_window);
   box.exec();
 }

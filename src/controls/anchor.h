@@ -22,8 +22,16 @@
 
 class Anchor : public QObject {
   Q_OBJECT
+  // Exposed as properties so a window's stored form data can set them by name.
+  Q_PROPERTY(QString RegString READ RegString WRITE setRegString)
+  Q_PROPERTY(bool DontRefresh READ DontRefresh WRITE setDontRefresh)
+  Q_PROPERTY(int MinHeight READ MinHeight WRITE setMinHeight)
+  Q_PROPERTY(int MinWidth READ MinWidth WRITE setMinWidth)
 
  public:
+  // The name by which the control is known to the program's tools.
+  static constexpr const char* kProgrammaticId = "Vantrel.Anchor";
+
   // The anchor belongs to `window`, whose controls it keeps in place.
   explicit Anchor(QWidget* window);
   // Saves the window's position when the window is in its normal state.

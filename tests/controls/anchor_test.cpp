@@ -161,6 +161,12 @@ void AnchorTest::readsFlagsFromTagsAndKeepsTheOrdinaryText() {
   QCOMPARE(w.anchor->flagsOf(w.text1), QString("TTFF"));  // inside the frame too
   QCOMPARE(w.anchor->flagsOf(w.combo2), QString(""));
   QVERIFY(!w.combo2->property("Tag").isValid());
+
+  // The settings can also be given by name, as stored form data does.
+  QVERIFY(w.anchor->setProperty("MinWidth", 4500));
+  QCOMPARE(w.anchor->MinWidth(), 4500);
+  QVERIFY(w.anchor->setProperty("RegString", "A,B,C,"));
+  QCOMPARE(w.anchor->RegString(), QString("A,B,C,"));
 }
 
 void AnchorTest::rightAnchoredControlKeepsItsDistanceAndWidth() {
