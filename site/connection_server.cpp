@@ -1,0 +1,363 @@
+#include "site/connection_server.h"
+
+#include "site/connection_stream.h"
+#include "site/request_log.h"
+#include "site/stop_signal.h"
+
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace site {
+
+// Exposes the library's request processing for a stream we own, so that the
+// accept loop, the queue and the time limits stay in our hands.
+class ConnectionServer::HttpFront : public httplib::Server {
+public:
+    bool serveOne(httplib::Stream &stream, bool closeAfter, bool &connectionClosed)
+    {
+        return process_request(stream, closeAfter, connectionClosed, {});
+    }
+};
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::chrono::milliseconds kRefusalDrain{250};
+constexpr std::chrono::milliseconds kAcceptBackoff{10};
+
+thread_local ConnectionStream *t_stream = nullptr;
+
+// After these the input may be out of step with the requests (an unread body,
+// a cut-off head), so the connection ends after the answer.
+bool endsConnection(int status)
+{
+    return status == 400 || status == 408 || status == 413 || status == 414 || status == 431;
+}
+
+const char *reasonPhrase(int status)
+{
+    switch (status) {
+    case 408: return "Request Timeout";
+    case 414: return "URI Too Long";
+    case 431: return "Request Header Fields Too Large";
+    case 503: return "Service Unavailable";
+    default: return "Error";
+    }
+}
+
+std::string cannedResponse(int status, const std::string &body, bool retryLater)
+{
+    std::string response = "HTTP/1.1 " + std::to_string(status) + " " + reasonPhrase(status) + "\r\n";
+    response += "Content-Type: text/html; charset=utf-8\r\n";
+    response += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+    if (retryLater)
+        response += "Retry-After: 1\r\n";
+    response += "Connection: close\r\n\r\n";
+    response += body;
+    return response;
+}
+
+std::chrono::milliseconds since(Clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+}
+
+}  // namespace
+
+ConnectionServer::ConnectionServer(ServerLimits limits, const StopSignal &stop, ErrorPageMaker errorPage)
+    : m_limits(std::move(limits)), m_stop(stop), m_errorPage(std::move(errorPage)),
+      m_http(std::make_unique<HttpFront>())
+{
+    m_http->set_payload_max_length(m_limits.maxBodyBytes);
+    m_http->set_keep_alive_max_count(m_limits.maxRequestsPerConnection);
+    m_http->set_keep_alive_timeout(std::max<time_t>(
+        1, std::chrono::duration_cast<std::chrono::seconds>(m_limits.keepAliveIdle).count()));
+
+    m_http->set_error_handler([this](const httplib::Request &, httplib::Response &res) {
+        // The library answers 400 when it could not read the head; say why
+        // when our own limits cut it off.
+        if (res.status == 400 && t_stream && t_stream->headTooLarge())
+            res.status = 431;
+        else if (res.status == 400 && t_stream && t_stream->timedOut())
+            res.status = 408;
+        if (res.body.empty())
+            res.set_content(m_errorPage(res.status, {}), "text/html; charset=utf-8");
+        if (endsConnection(res.status))
+            res.set_header("Connection", "close");
+    });
+
+    m_http->set_logger([](const httplib::Request &req, const httplib::Response &res) {
+        RequestRecord *record = currentRequestRecord();
+        if (!record)
+            return;
+        record->status = res.status;
+        writeLogLine(formatLogLine(std::chrono::system_clock::now(), record->requester, req.method,
+                                   req.path, res.status, record->port, record->verdict,
+                                   since(record->start)));
+    });
+}
+
+ConnectionServer::~ConnectionServer()
+{
+    if (m_listenFd >= 0)
+        close(m_listenFd);
+}
+
+httplib::Server &ConnectionServer::http()
+{
+    return *m_http;
+}
+
+bool ConnectionServer::listen(const IpAddress &address, int port, std::string &error)
+{
+    const int fd = socket(address.family(), SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        error = std::string("cannot create a socket: ") + std::strerror(errno);
+        return false;
+    }
+    const int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    if (!address.isV4()) {
+        const int off = 0;  // "::" also serves IPv4 visitors
+        setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
+    }
+    sockaddr_storage bound{};
+    const socklen_t length = address.toSockaddr(std::uint16_t(port), bound);
+    if (bind(fd, reinterpret_cast<sockaddr *>(&bound), length) < 0 || ::listen(fd, SOMAXCONN) < 0) {
+        error = "cannot serve on " + address.text() + " port " + std::to_string(port) + ": " +
+                std::strerror(errno);
+        close(fd);
+        return false;
+    }
+    socklen_t actualLength = sizeof bound;
+    getsockname(fd, reinterpret_cast<sockaddr *>(&bound), &actualLength);
+    m_port = ntohs(bound.ss_family == AF_INET ? reinterpret_cast<sockaddr_in *>(&bound)->sin_port
+                                              : reinterpret_cast<sockaddr_in6 *>(&bound)->sin6_port);
+    m_listenFd = fd;
+    return true;
+}
+
+void ConnectionServer::run()
+{
+    std::vector<std::thread> workers;
+    workers.reserve(m_limits.workers);
+    for (unsigned i = 0; i < m_limits.workers; ++i)
+        workers.emplace_back([this] { workerLoop(); });
+    std::thread refusals([this] { refusalLoop(); });
+
+    acceptLoop();
+
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_workAvailable.notify_all();
+    m_refusalAvailable.notify_all();
+    for (auto &worker : workers)
+        worker.join();
+    refusals.join();
+    for (auto &waiting : m_queue)
+        close(waiting.fd);
+    m_queue.clear();
+    for (auto &refused : m_refusals)
+        close(refused.fd);
+    m_refusals.clear();
+}
+
+void ConnectionServer::acceptLoop()
+{
+    for (;;) {
+        pollfd fds[2] = {{m_listenFd, POLLIN, 0}, {m_stop.fd(), POLLIN, 0}};
+        if (poll(fds, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        if (fds[1].revents != 0)
+            return;
+        sockaddr_storage address{};
+        socklen_t length = sizeof address;
+        const int fd = accept4(m_listenFd, reinterpret_cast<sockaddr *>(&address), &length,
+                               SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+                // Out of descriptors: give the workers a moment to free some
+                // instead of spinning on a listening socket that stays readable.
+                pollfd stop{m_stop.fd(), POLLIN, 0};
+                poll(&stop, 1, int(kAcceptBackoff.count()));
+            }
+            continue;
+        }
+        const auto peer = IpAddress::fromSockaddr(reinterpret_cast<sockaddr *>(&address), length);
+        if (!peer) {
+            close(fd);
+            continue;
+        }
+        const int on = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        const int peerPort = ntohs(address.ss_family == AF_INET
+                                       ? reinterpret_cast<sockaddr_in *>(&address)->sin_port
+                                       : reinterpret_cast<sockaddr_in6 *>(&address)->sin6_port);
+        dispatch(fd, *peer, peerPort);
+    }
+}
+
+void ConnectionServer::dispatch(int fd, const IpAddress &peer, int peerPort)
+{
+    constexpr std::size_t kMaxRefusalsWaiting = 512;
+    std::unique_lock lock(m_mutex);
+    const bool exempt = m_limits.exemptAddress && peer == *m_limits.exemptAddress;
+    std::optional<Refusal> refusal;
+    if (!exempt && m_perAddress[peer.visitorKey()] >= m_limits.maxConnectionsPerAddress)
+        refusal = Refusal::TooManyFromAddress;
+    else if (m_queue.size() >= m_limits.maxQueue)
+        refusal = Refusal::Busy;
+
+    if (refusal) {
+        if (m_perAddress[peer.visitorKey()] == 0)
+            m_perAddress.erase(peer.visitorKey());
+        if (m_refusals.size() >= kMaxRefusalsWaiting) {
+            lock.unlock();
+            close(fd);  // even the refusal lane is full: no answer at all
+            return;
+        }
+        m_refusals.push_back({fd, peer, *refusal});
+        lock.unlock();
+        m_refusalAvailable.notify_one();
+        return;
+    }
+    if (!exempt)
+        ++m_perAddress[peer.visitorKey()];
+    m_queue.push_back({fd, peer, peerPort, !exempt});
+    ++m_waiting;
+    lock.unlock();
+    m_workAvailable.notify_one();
+}
+
+void ConnectionServer::workerLoop()
+{
+    for (;;) {
+        Accepted connection;
+        {
+            std::unique_lock lock(m_mutex);
+            m_workAvailable.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
+            if (m_stopping)
+                return;
+            connection = std::move(m_queue.front());
+            m_queue.pop_front();
+            --m_waiting;
+        }
+        serveConnection(connection);
+        releaseAddress(connection);
+    }
+}
+
+void ConnectionServer::releaseAddress(const Accepted &connection)
+{
+    if (!connection.counted)
+        return;
+    std::lock_guard lock(m_mutex);
+    auto it = m_perAddress.find(connection.peer.visitorKey());
+    if (it != m_perAddress.end() && --it->second == 0)
+        m_perAddress.erase(it);
+}
+
+void ConnectionServer::serveConnection(Accepted &connection)
+{
+    ConnectionStream stream(connection.fd, connection.peer, connection.peerPort,
+                            {m_limits.maxHeadBytes, m_limits.clientTimeout}, m_stop);
+    connection.fd = -1;  // the stream owns it now
+    t_stream = &stream;
+    RequestRecord record;
+    setCurrentRequestRecord(&record);
+
+    bool clientMayStillBeSending = false;
+    const auto othersWaiting = [this] { return m_waiting.load() > 0; };
+    for (unsigned served = 0; served < m_limits.maxRequestsPerConnection; ++served) {
+        const auto idle = served == 0 ? m_limits.clientTimeout : m_limits.keepAliveIdle;
+        // A fresh connection has sent nothing yet, so it cannot give way to others.
+        if (!stream.waitForRequest(idle, served == 0 ? std::function<bool()>() : othersWaiting))
+            break;
+        stream.beginRequest();
+        record = RequestRecord{};
+        record.requester = connection.peer.text();
+        record.start = stream.requestStart();
+
+        // With others waiting for a worker, this one is handed on after the answer.
+        const bool closeAfter = served + 1 == m_limits.maxRequestsPerConnection ||
+                                othersWaiting() || m_stop.raised();
+        bool closedByClient = false;
+        const bool answered = m_http->serveOne(stream, closeAfter, closedByClient);
+        if (!answered) {
+            if (stream.requestStarted() && stream.bytesWrittenThisRequest() == 0) {
+                if (stream.headTooLarge())
+                    writeCanned(stream, stream.inRequestLine() ? 414 : 431);
+                else if (stream.timedOut())
+                    writeCanned(stream, 408);
+                clientMayStillBeSending = true;
+            }
+            break;
+        }
+        if (endsConnection(record.status)) {
+            clientMayStillBeSending = true;
+            break;
+        }
+        if (closeAfter || closedByClient)
+            break;
+    }
+    setCurrentRequestRecord(nullptr);
+    t_stream = nullptr;
+    stream.closeGracefully(clientMayStillBeSending);
+}
+
+void ConnectionServer::writeCanned(ConnectionStream &stream, int status)
+{
+    const std::string response = cannedResponse(status, m_errorPage(status, {}), false);
+    stream.write(response.data(), response.size());
+    RequestRecord *record = currentRequestRecord();
+    writeLogLine(formatLogLine(std::chrono::system_clock::now(), stream.peer().text(), "-", "-", status,
+                               "-", status == 408 ? "timeout" : "too-large",
+                               record ? since(record->start) : std::chrono::milliseconds(0)));
+}
+
+void ConnectionServer::refusalLoop()
+{
+    for (;;) {
+        Refused refused;
+        {
+            std::unique_lock lock(m_mutex);
+            m_refusalAvailable.wait(lock, [this] { return m_stopping || !m_refusals.empty(); });
+            if (m_stopping)
+                return;
+            refused = std::move(m_refusals.front());
+            m_refusals.pop_front();
+        }
+        answerRefused(refused);
+    }
+}
+
+void ConnectionServer::answerRefused(const Refused &refused)
+{
+    // Answered before the request is read: the client learns at once, and the
+    // lane never waits on a client that sends nothing.
+    ConnectionStream stream(refused.fd, refused.peer, 0, {m_limits.maxHeadBytes, kRefusalDrain}, m_stop);
+    const char *why = refused.why == Refusal::Busy ? "busy" : "too-many-connections";
+    const std::string response = cannedResponse(503, m_errorPage(503, why), true);
+    stream.write(response.data(), response.size());
+    logRefusal(refused.peer, 503, why);
+    stream.closeGracefully(true);
+}
+
+void ConnectionServer::logRefusal(const IpAddress &peer, int status, const char *verdict)
+{
+    writeLogLine(formatLogLine(std::chrono::system_clock::now(), peer.text(), "-", "-", status, "-",
+                               verdict, std::chrono::milliseconds(0)));
+}
+
+}  // namespace site

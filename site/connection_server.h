@@ -1,0 +1,109 @@
+#pragma once
+// The transport under the site: one listening socket, an accept loop, a fixed
+// pool of workers fed by a bounded queue, and a small lane that turns away
+// what does not fit with a 503 instead of letting it wait without end. Each
+// worker serves one connection at a time through the HTTP library's request
+// processing, with the limits of ConnectionStream.
+
+#include "site/ip_address.h"
+
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace site {
+
+class StopSignal;
+class ConnectionStream;
+
+struct ServerLimits {
+    unsigned workers = 96;
+    unsigned maxQueue = 256;
+    unsigned maxConnectionsPerAddress = 16;
+    // Connections from this address (a trusted proxy) are not counted per address.
+    std::optional<IpAddress> exemptAddress;
+    std::chrono::milliseconds clientTimeout{10000};
+    std::size_t maxHeadBytes = 16 * 1024;
+    std::size_t maxBodyBytes = 4 * 1024;
+    std::chrono::milliseconds keepAliveIdle{2000};
+    unsigned maxRequestsPerConnection = 100;
+};
+
+class ConnectionServer {
+public:
+    // Makes the body of an error answer that a handler left empty.
+    // `why` is empty, "busy" or "too-many-connections".
+    using ErrorPageMaker = std::function<std::string(int status, std::string_view why)>;
+
+    ConnectionServer(ServerLimits limits, const StopSignal &stop, ErrorPageMaker errorPage);
+    ~ConnectionServer();
+    ConnectionServer(const ConnectionServer &) = delete;
+    ConnectionServer &operator=(const ConnectionServer &) = delete;
+
+    // Routes are registered here before run().
+    httplib::Server &http();
+
+    // Binds and listens; on failure returns false and says why in `error`.
+    bool listen(const IpAddress &address, int port, std::string &error);
+    std::uint16_t port() const { return m_port; }
+
+    // Serves until the stop signal is raised, then lets the workers finish
+    // their current request and returns.
+    void run();
+
+private:
+    class HttpFront;
+    struct Accepted {
+        int fd = -1;
+        IpAddress peer;
+        int peerPort = 0;
+        bool counted = false;
+    };
+    enum class Refusal { Busy, TooManyFromAddress };
+    struct Refused {
+        int fd = -1;
+        IpAddress peer;
+        Refusal why = Refusal::Busy;
+    };
+
+    void acceptLoop();
+    void dispatch(int fd, const IpAddress &peer, int peerPort);
+    void workerLoop();
+    void serveConnection(Accepted &connection);
+    void refusalLoop();
+    void answerRefused(const Refused &refused);
+    void releaseAddress(const Accepted &connection);
+    void writeCanned(ConnectionStream &stream, int status);
+    void logRefusal(const IpAddress &peer, int status, const char *verdict);
+
+    ServerLimits m_limits;
+    const StopSignal &m_stop;
+    ErrorPageMaker m_errorPage;
+    std::unique_ptr<HttpFront> m_http;
+    int m_listenFd = -1;
+    std::uint16_t m_port = 0;
+
+    std::mutex m_mutex;
+    std::condition_variable m_workAvailable;
+    std::condition_variable m_refusalAvailable;
+    std::deque<Accepted> m_queue;
+    std::deque<Refused> m_refusals;
+    std::map<std::string, unsigned> m_perAddress;
+    std::atomic<unsigned> m_waiting{0};
+    bool m_stopping = false;
+};
+
+}  // namespace site

@@ -1,0 +1,226 @@
+#include "site/connection_stream.h"
+
+#include "site/stop_signal.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace site {
+
+namespace {
+
+constexpr std::chrono::milliseconds kIdleSlice{25};
+constexpr std::chrono::milliseconds kDrainTime{250};
+constexpr std::size_t kDrainBytes = 256 * 1024;
+
+}  // namespace
+
+ConnectionStream::ConnectionStream(int fd, IpAddress peer, int peerPort, Limits limits,
+                                   const StopSignal &stop)
+    : m_fd(fd), m_peer(std::move(peer)), m_peerPort(peerPort), m_limits(limits), m_stop(stop)
+{
+    beginRequest();
+}
+
+ConnectionStream::~ConnectionStream()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool ConnectionStream::waitUntil(short events, Clock::time_point deadline) const
+{
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0)
+            return false;
+        pollfd fds[2] = {{m_fd, events, 0}, {m_stop.fd(), POLLIN, 0}};
+        const int ready = poll(fds, 2, int(left.count()));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0 || fds[1].revents != 0)
+            return false;
+        if (fds[0].revents != 0)
+            return true;
+    }
+}
+
+bool ConnectionStream::waitForRequest(std::chrono::milliseconds idle,
+                                      const std::function<bool()> &giveUp)
+{
+    if (m_begin < m_end)
+        return true;  // a pipelined request is already here
+    const auto deadline = Clock::now() + idle;
+    while (Clock::now() < deadline) {
+        if (m_stop.raised() || (giveUp && giveUp()))
+            return false;
+        if (waitUntil(POLLIN, std::min(deadline, Clock::now() + kIdleSlice)))
+            return true;
+    }
+    return false;
+}
+
+void ConnectionStream::beginRequest()
+{
+    m_requestStart = Clock::now();
+    m_readDeadline = m_requestStart + m_limits.clientTimeout;
+    m_headBytes = 0;
+    m_inHead = true;
+    m_requestLineDone = false;
+    m_headTail = 0;
+    m_headTooLarge = false;
+    m_timedOut = false;
+    m_writtenThisRequest = 0;
+}
+
+bool ConnectionStream::fill()
+{
+    if (m_failed)
+        return false;
+    for (;;) {
+        const ssize_t got = recv(m_fd, m_buffer.data(), m_buffer.size(), MSG_DONTWAIT);
+        if (got > 0) {
+            m_begin = 0;
+            m_end = std::size_t(got);
+            return true;
+        }
+        if (got == 0) {
+            m_failed = true;  // the client closed its side
+            return false;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            m_failed = true;
+            return false;
+        }
+        if (!waitUntil(POLLIN, m_readDeadline)) {
+            m_timedOut = !m_stop.raised();
+            m_failed = true;
+            return false;
+        }
+    }
+}
+
+std::size_t ConnectionStream::countHeadBytes(const char *data, std::size_t size)
+{
+    static constexpr char kEnd[] = "\r\n\r\n";
+    std::size_t i = 0;
+    for (; i < size && m_inHead; ++i) {
+        if (++m_headBytes > m_limits.maxHeadBytes) {
+            m_headTooLarge = true;
+            return i;  // deliver what fits; the next read fails
+        }
+        const char c = data[i];
+        if (c == '\n')
+            m_requestLineDone = true;
+        if (c == kEnd[m_headTail])
+            ++m_headTail;
+        else
+            m_headTail = (c == '\r') ? 1 : 0;
+        if (m_headTail == 4)
+            m_inHead = false;
+    }
+    return size;
+}
+
+ssize_t ConnectionStream::read(char *ptr, std::size_t size)
+{
+    if (m_headTooLarge)
+        return -1;
+    if (m_begin == m_end && !fill())
+        return m_timedOut || m_failed ? -1 : 0;
+    std::size_t n = std::min(size, m_end - m_begin);
+    if (m_inHead)
+        n = countHeadBytes(m_buffer.data() + m_begin, n);
+    if (n == 0)
+        return -1;
+    std::memcpy(ptr, m_buffer.data() + m_begin, n);
+    m_begin += n;
+    return ssize_t(n);
+}
+
+ssize_t ConnectionStream::write(const char *ptr, std::size_t size)
+{
+    const auto deadline = Clock::now() + m_limits.clientTimeout;
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t sent = send(m_fd, ptr + done, size - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent > 0) {
+            done += std::size_t(sent);
+            continue;
+        }
+        if (sent < 0 && errno == EINTR)
+            continue;
+        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && waitUntil(POLLOUT, deadline))
+            continue;
+        return -1;
+    }
+    m_writtenThisRequest += done;
+    return ssize_t(done);
+}
+
+bool ConnectionStream::is_readable() const
+{
+    return m_begin < m_end || waitUntil(POLLIN, m_readDeadline);
+}
+
+bool ConnectionStream::is_writable() const
+{
+    return waitUntil(POLLOUT, Clock::now() + m_limits.clientTimeout);
+}
+
+void ConnectionStream::get_remote_ip_and_port(std::string &ip, int &port) const
+{
+    ip = m_peer.text();
+    port = m_peerPort;
+}
+
+void ConnectionStream::get_local_ip_and_port(std::string &ip, int &port) const
+{
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    if (getsockname(m_fd, reinterpret_cast<sockaddr *>(&address), &length) == 0) {
+        if (auto local = IpAddress::fromSockaddr(reinterpret_cast<sockaddr *>(&address), length)) {
+            ip = local->text();
+            port = ntohs(address.ss_family == AF_INET
+                             ? reinterpret_cast<sockaddr_in *>(&address)->sin_port
+                             : reinterpret_cast<sockaddr_in6 *>(&address)->sin6_port);
+            return;
+        }
+    }
+    ip.clear();
+    port = -1;
+}
+
+void ConnectionStream::closeGracefully(bool clientMayStillBeSending)
+{
+    if (m_fd < 0)
+        return;
+    shutdown(m_fd, SHUT_WR);
+    // Closing with unread input makes the kernel send a reset, which can
+    // destroy an answer the client has not read yet; so read it away first.
+    const auto deadline = Clock::now() + (clientMayStillBeSending ? kDrainTime : std::chrono::milliseconds(0));
+    std::size_t drained = 0;
+    char sink[4096];
+    while (drained < kDrainBytes) {
+        const ssize_t got = recv(m_fd, sink, sizeof sink, MSG_DONTWAIT);
+        if (got > 0) {
+            drained += std::size_t(got);
+            continue;
+        }
+        if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
+            break;
+        if (!waitUntil(POLLIN, deadline))
+            break;
+    }
+    ::close(m_fd);
+    m_fd = -1;
+}
+
+}  // namespace site

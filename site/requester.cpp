@@ -1,0 +1,40 @@
+#include "site/requester.h"
+
+#include <string_view>
+
+namespace site {
+
+namespace {
+
+std::string_view trimmed(std::string_view text)
+{
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    const auto last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+}  // namespace
+
+RequesterResult findRequester(const IpAddress &peer,
+                              const std::vector<std::string> &forwardedFor,
+                              const std::optional<IpAddress> &trustedProxy)
+{
+    if (!trustedProxy || !(peer == *trustedProxy))
+        return {peer, {}};
+    if (forwardedFor.empty())
+        return {std::nullopt, "The proxy in front of this site did not say who is asking."};
+
+    std::string_view line = forwardedFor.back();
+    const auto comma = line.rfind(',');
+    std::string_view entry = trimmed(comma == std::string_view::npos ? line : line.substr(comma + 1));
+    // Proxies write IPv6 entries bare or in brackets.
+    if (entry.size() >= 2 && entry.front() == '[' && entry.back() == ']')
+        entry = entry.substr(1, entry.size() - 2);
+    if (auto address = IpAddress::parse(entry))
+        return {address, {}};
+    return {std::nullopt, "The proxy in front of this site sent an address that is not valid."};
+}
+
+}  // namespace site
