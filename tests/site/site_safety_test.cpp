@@ -1,0 +1,207 @@
+#include "loopback.h"
+#include "site_process.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <regex>
+#include <thread>
+
+using namespace sitetest;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string apiPath(std::uint16_t port, const std::string &query = {})
+{
+    return "/api/port/" + std::to_string(port) + query;
+}
+
+std::uint16_t closedPort()
+{
+    Fd probe = tcpListener("127.0.0.1");
+    return localPort(probe.get());
+}
+
+// A TCP listener and a UDP socket on the same port number of 127.0.0.1.
+struct BothProtocols {
+    Fd tcp;
+    Fd udp;
+    std::uint16_t port = 0;
+};
+
+BothProtocols listenOnBoth()
+{
+    BothProtocols both;
+    for (int attempt = 0; attempt < 20 && !both.udp.valid(); ++attempt) {
+        both.tcp = tcpListener("127.0.0.1");
+        both.port = localPort(both.tcp.get());
+        both.udp = udpSocket("127.0.0.1", both.port);
+    }
+    return both;
+}
+
+// Sends a request head one byte at a time, 50 ms apart, until the site answers
+// or the connection ends (bounded: 400 bytes at most).
+void trickle(int fd)
+{
+    const std::string head = "GET /port_test.php HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: " + std::string(400, 'a');
+    for (char c : head) {
+        if (waitReadable(fd, 50ms) || !sendAll(fd, std::string(1, c)))
+            return;
+    }
+}
+
+}  // namespace
+
+TEST(SiteBadInput, EveryKindAnswers400AndProbesNothing)
+{
+    SiteProcess site({"--udp-gap-ms", "1", "--burst", "1000"});
+    ASSERT_TRUE(site.started()) << site.log();
+    BothProtocols target = listenOnBoth();
+    ASSERT_TRUE(target.udp.valid());
+    const std::string p = std::to_string(target.port);
+
+    for (const char *page : {"/port_test.php", "/port_test_udp.php"}) {
+        const std::vector<std::string> queries = {
+            "port=0", "port=65536", "port=99999", "port=-1", "port=%2B" + p, "port=" + p + "abc", "port=%20" + p,
+            "port=0x50", "port=8.0", "port=", "port=1e3", "port=" + p + "%00", "port=" + p + "&port=1",
+            "Check+Port=Check+Port", "port=%D9%A8%D9%A0"};
+        for (const std::string &query : queries) {
+            const std::string target_path = std::string(page) + "?" + query;
+            const HttpResponse answer = get(site.port(), target_path);
+            EXPECT_EQ(answer.status, 400) << target_path;
+            EXPECT_NE(answer.body.find("<h1>"), std::string::npos) << target_path;
+        }
+        for (const std::string &body : {std::string("port=abc"), std::string("Check+Port=Check+Port"), "port=" + p + "&port=1"})
+            EXPECT_EQ(postForm(site.port(), page, body).status, 400) << page << " " << body;
+        // A HEAD request never starts a probe either.
+        EXPECT_EQ(request(site.port(), "HEAD " + std::string(page) + "?port=" + p + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n").status, 405);
+    }
+    for (const std::string &path : std::vector<std::string>{"/api/port/abc", "/api/port/0", "/api/port/70000", "/api/port/%2B" + p,
+                                    "/api/port/" + p + "?proto=sctp", "/api/port/" + p + "?proto=tcp&proto=udp"}) {
+        const HttpResponse answer = get(site.port(), path);
+        EXPECT_EQ(answer.status, 400) << path;
+        EXPECT_NE(answer.body.find("\"error\""), std::string::npos) << path;
+    }
+
+    // Oversized requests carrying a valid port are refused before any probe.
+    const std::string submit = "/port_test.php?port=" + p + "&Check+Port=Check+Port";
+    std::string bigHeaders;
+    for (int i = 0; i < 20; ++i)
+        bigHeaders += "X-Filler-" + std::to_string(i) + ": " + std::string(1000, 'h') + "\r\n";
+    EXPECT_EQ(get(site.port(), submit, nullptr, bigHeaders).status, 431);
+    EXPECT_EQ(get(site.port(), submit + "&pad=" + std::string(10000, 'u')).status, 414);
+    EXPECT_EQ(get(site.port(), submit + "&pad=" + std::string(20000, 'u')).status, 414);
+    const HttpResponse tooLarge = postForm(site.port(), "/port_test.php", "port=" + p + "&pad=" + std::string(6000, 'b'));
+    EXPECT_EQ(tooLarge.status, 413);
+
+    // Every answer above came after any probe would have run: nothing may have arrived.
+    EXPECT_FALSE(acceptNow(target.tcp.get()));
+    // Datagrams can lag on loopback, so the UDP side asks for one real probe
+    // and checks that the first datagram to arrive belongs to it.
+    const HttpResponse real = get(site.port(), apiPath(target.port, "?proto=udp"));
+    std::smatch token;
+    ASSERT_TRUE(std::regex_search(real.body, token, std::regex("\"token\": \"([0-9a-f]+)\""))) << real.body;
+    EXPECT_EQ(receiveDatagram(target.udp.get(), 5s), "vantrel-probe " + token[1].str() + " 1\n");
+    EXPECT_TRUE(site.waitForLog("verdict=bad-port"));
+}
+
+TEST(SiteRateLimit, Answers429ThenRecoversAfterTheRefillTime)
+{
+    SiteProcess site({"--burst", "2", "--refill-ms", "300"});
+    ASSERT_TRUE(site.started()) << site.log();
+    const std::string path = apiPath(closedPort());
+
+    EXPECT_EQ(get(site.port(), path).status, 200);
+    EXPECT_EQ(get(site.port(), path).status, 200);
+    const HttpResponse limited = get(site.port(), path);
+    ASSERT_EQ(limited.status, 429);
+    EXPECT_EQ(limited.header("retry-after"), "1");
+    // Another visitor is counted apart.
+    EXPECT_EQ(get(site.port(), path, "127.0.0.2").status, 200);
+
+    int status = limited.status;
+    for (int attempt = 0; attempt < 200 && status == 429; ++attempt) {
+        usleep(50 * 1000);
+        status = get(site.port(), path).status;
+    }
+    EXPECT_EQ(status, 200);
+    EXPECT_TRUE(site.waitForLog("verdict=rate-limited"));
+}
+
+TEST(SiteCapacity, ProbeCapAnswers503WhileFull)
+{
+    SiteProcess site({"--max-probes", "1", "--udp-gap-ms", "3000"});
+    ASSERT_TRUE(site.started()) << site.log();
+    Fd udp = udpSocket("127.0.0.1");
+
+    // The first datagram shows that a probe is running; it runs six more seconds.
+    Fd running = connectTo(site.port());
+    ASSERT_TRUE(sendAll(running.get(), getRequestText(apiPath(localPort(udp.get()), "?proto=udp"))));
+    ASSERT_FALSE(receiveDatagram(udp.get(), 10s).empty());
+
+    const HttpResponse refused = get(site.port(), apiPath(closedPort()));
+    EXPECT_EQ(refused.status, 503);
+    EXPECT_FALSE(refused.header("retry-after").empty());
+    EXPECT_NE(refused.body.find("\"error\""), std::string::npos);
+    // Pages need no probe and are still served.
+    EXPECT_EQ(get(site.port(), "/port_test.php").status, 200);
+    EXPECT_EQ(site.stop(), 0);  // a running probe does not hold up the shutdown
+}
+
+TEST(SiteCapacity, FullQueueAnswers503)
+{
+    SiteProcess site({"--workers", "1", "--max-queue", "1", "--udp-gap-ms", "3000"});
+    ASSERT_TRUE(site.started()) << site.log();
+    Fd udp = udpSocket("127.0.0.1");
+
+    Fd busy = connectTo(site.port());  // holds the only worker in a probe
+    ASSERT_TRUE(sendAll(busy.get(), getRequestText(apiPath(localPort(udp.get()), "?proto=udp"))));
+    ASSERT_FALSE(receiveDatagram(udp.get(), 10s).empty());
+    Fd queued = connectTo(site.port());  // takes the one place in the queue
+    ASSERT_TRUE(sendAll(queued.get(), getRequestText("/")));
+
+    const HttpResponse refused = get(site.port(), "/port_test.php");
+    EXPECT_EQ(refused.status, 503);
+    EXPECT_EQ(refused.header("retry-after"), "1");
+    EXPECT_TRUE(site.waitForLog("503 port=- verdict=busy"));
+}
+
+TEST(SiteSlowClient, IsCutOffAndOthersAreServed)
+{
+    SiteProcess site({"--workers", "2", "--client-timeout-ms", "400"});
+    ASSERT_TRUE(site.started()) << site.log();
+    Fd slow1 = connectTo(site.port());
+    Fd slow2 = connectTo(site.port());
+    std::thread t1(trickle, slow1.get());
+    std::thread t2(trickle, slow2.get());
+
+    // Both workers may be held by the slow clients; this one is served anyway.
+    const HttpResponse served = get(site.port(), "/port_test.php");
+    t1.join();
+    t2.join();
+    EXPECT_EQ(served.status, 200);
+    EXPECT_EQ(readResponse(slow1.get()).status, 408);
+    EXPECT_EQ(readResponse(slow2.get()).status, 408);
+    EXPECT_TRUE(site.waitForLog("408 port=- verdict=timeout"));
+}
+
+TEST(SiteSlowClient, OneAddressCannotTakeEveryWorker)
+{
+    SiteProcess site({"--workers", "3", "--max-connections-per-address", "2"});
+    ASSERT_TRUE(site.started()) << site.log();
+    // Two idle connections from one visitor hold two workers...
+    Fd held1 = connectTo(site.port(), "127.0.0.2");
+    Fd held2 = connectTo(site.port(), "127.0.0.2");
+    ASSERT_TRUE(sendAll(held1.get(), "GET / HTTP/1.1\r\n"));
+    ASSERT_TRUE(sendAll(held2.get(), "GET / HTTP/1.1\r\n"));
+    // ...a third from the same address is turned away at once...
+    const HttpResponse third = get(site.port(), "/", "127.0.0.2");
+    EXPECT_EQ(third.status, 503);
+    EXPECT_NE(third.body.find("Too many connections"), std::string::npos);
+    // ...and everyone else is still served.
+    EXPECT_EQ(get(site.port(), "/port_test.php").status, 200);
+    EXPECT_EQ(get(site.port(), "/port_test_udp.php", "127.0.0.3").status, 200);
+}
