@@ -15,6 +15,7 @@ namespace site {
 namespace {
 
 constexpr std::chrono::milliseconds kIdleSlice{25};
+constexpr std::chrono::milliseconds kQuietBeforeGivingWay{100};
 constexpr std::chrono::milliseconds kDrainTime{250};
 constexpr std::size_t kDrainBytes = 256 * 1024;
 
@@ -55,14 +56,19 @@ bool ConnectionStream::waitForRequest(std::chrono::milliseconds idle,
 {
     if (m_begin < m_end)
         return true;  // a pipelined request is already here
-    const auto deadline = Clock::now() + idle;
-    while (Clock::now() < deadline) {
-        if (m_stop.raised() || (giveUp && giveUp()))
-            return false;
+    const auto start = Clock::now();
+    const auto deadline = start + idle;
+    for (;;) {
         if (waitUntil(POLLIN, std::min(deadline, Clock::now() + kIdleSlice)))
             return true;
+        const auto now = Clock::now();
+        if (now >= deadline || m_stop.raised())
+            return false;
+        // Only a connection that has really gone quiet gives way: closing one
+        // that is about to send its next request would cost that request.
+        if (giveUp && now - start >= kQuietBeforeGivingWay && giveUp())
+            return false;
     }
-    return false;
 }
 
 void ConnectionStream::beginRequest()

@@ -56,7 +56,7 @@ std::string formatLogLine(std::chrono::system_clock::time_point when, std::strin
     const long millis = long(std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch).count() % 1000);
     std::tm utc{};
     gmtime_r(&seconds, &utc);
-    char stamp[40];
+    char stamp[64];
     std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02dT%02d:%02d:%02d.%03ldZ", utc.tm_year + 1900,
                   utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, millis);
 
