@@ -32,6 +32,7 @@ constexpr std::chrono::milliseconds kRefusalDrain{250};
 constexpr std::chrono::milliseconds kAcceptBackoff{10};
 
 thread_local ConnectionStream *t_stream = nullptr;
+thread_local bool t_closeAfter = false;
 
 // After these the input may be out of step with the requests (an unread body,
 // a cut-off head), so the connection ends after the answer.
@@ -79,7 +80,7 @@ ConnectionServer::ConnectionServer(ServerLimits limits, const StopSignal &stop, 
     m_http->set_keep_alive_timeout(std::max<time_t>(
         1, std::chrono::duration_cast<std::chrono::seconds>(m_limits.keepAliveIdle).count()));
 
-    m_http->set_error_handler([this](const httplib::Request &, httplib::Response &res) {
+    m_http->set_error_handler([this](const httplib::Request &req, httplib::Response &res) {
         // The library answers 400 when it could not read the head; say why
         // when our own limits cut it off.
         if (res.status == 400 && t_stream && t_stream->headTooLarge())
@@ -88,7 +89,8 @@ ConnectionServer::ConnectionServer(ServerLimits limits, const StopSignal &stop, 
             res.status = 408;
         if (res.body.empty())
             res.set_content(m_errorPage(res.status, {}), "text/html; charset=utf-8");
-        if (endsConnection(res.status))
+        // The library itself says "close" when it was going to close anyway.
+        if (endsConnection(res.status) && !t_closeAfter && req.get_header_value("Connection") != "close")
             res.set_header("Connection", "close");
     });
 
@@ -292,6 +294,7 @@ void ConnectionServer::serveConnection(Accepted &connection)
         // With others waiting for a worker, this one is handed on after the answer.
         const bool closeAfter = served + 1 == m_limits.maxRequestsPerConnection ||
                                 othersWaiting() || m_stop.raised();
+        t_closeAfter = closeAfter;
         bool closedByClient = false;
         const bool answered = m_http->serveOne(stream, closeAfter, closedByClient);
         if (!answered) {
