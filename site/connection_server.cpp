@@ -286,7 +286,7 @@ void ConnectionServer::serveConnection(Accepted &connection)
         // A fresh connection has sent nothing yet, so it cannot give way to others.
         if (!stream.waitForRequest(idle, served == 0 ? std::function<bool()>() : othersWaiting))
             break;
-        stream.beginRequest();
+        stream.beginRequest(served == 0);
         record = RequestRecord{};
         record.requester = connection.peer.text();
         record.start = stream.requestStart();

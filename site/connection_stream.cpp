@@ -25,7 +25,7 @@ ConnectionStream::ConnectionStream(int fd, IpAddress peer, int peerPort, Limits 
                                    const StopSignal &stop)
     : m_fd(fd), m_peer(std::move(peer)), m_peerPort(peerPort), m_limits(limits), m_stop(stop)
 {
-    beginRequest();
+    beginRequest(true);
 }
 
 ConnectionStream::~ConnectionStream()
@@ -71,10 +71,10 @@ bool ConnectionStream::waitForRequest(std::chrono::milliseconds idle,
     }
 }
 
-void ConnectionStream::beginRequest()
+void ConnectionStream::beginRequest(bool firstOnConnection)
 {
     m_requestStart = Clock::now();
-    m_readDeadline = m_requestStart + m_limits.clientTimeout;
+    m_readDeadline = (firstOnConnection ? m_connectionStart : m_requestStart) + m_limits.clientTimeout;
     m_headBytes = 0;
     m_inHead = true;
     m_requestLineDone = false;
@@ -140,7 +140,7 @@ ssize_t ConnectionStream::read(char *ptr, std::size_t size)
     if (m_headTooLarge)
         return -1;
     if (m_begin == m_end && !fill())
-        return m_timedOut || m_failed ? -1 : 0;
+        return -1;
     std::size_t n = std::min(size, m_end - m_begin);
     if (m_inHead)
         n = countHeadBytes(m_buffer.data() + m_begin, n);

@@ -36,8 +36,10 @@ public:
     // `giveUp` is asked every few milliseconds; true ends the wait (other
     // connections are waiting for this worker).
     bool waitForRequest(std::chrono::milliseconds idle, const std::function<bool()> &giveUp);
-    // Starts the clock and the head count for the next request.
-    void beginRequest();
+    // Starts the clock and the head count for the next request. The first
+    // request's time limit counts from when the connection reached a worker,
+    // so waiting to send the first byte gains a slow client nothing.
+    void beginRequest(bool firstOnConnection);
 
     bool headTooLarge() const { return m_headTooLarge; }
     // True while the request line itself was still being read.
@@ -79,6 +81,7 @@ private:
     std::size_t m_begin = 0;
     std::size_t m_end = 0;
 
+    const Clock::time_point m_connectionStart = Clock::now();
     Clock::time_point m_requestStart{};
     Clock::time_point m_readDeadline{};
     std::size_t m_headBytes = 0;

@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <random>
 #include <regex>
 #include <thread>
 
@@ -106,6 +108,35 @@ TEST(SiteBadInput, EveryKindAnswers400AndProbesNothing)
     ASSERT_TRUE(std::regex_search(real.body, token, std::regex("\"token\": \"([0-9a-f]+)\""))) << real.body;
     EXPECT_EQ(receiveDatagram(target.udp.get(), 5s), "vantrel-probe " + token[1].str() + " 1\n");
     EXPECT_TRUE(site.waitForLog("verdict=bad-port"));
+}
+
+TEST(SiteBadInput, GarbageNeverTakesTheSiteDown)
+{
+    // Probes that garbage might start go to an address where nothing listens.
+    SiteProcess site({"--probe-address", "127.0.0.9", "--burst", "1000"});
+    ASSERT_TRUE(site.started()) << site.log();
+    const std::vector<std::string> pieces = {
+        "GET ", "POST ", "HEAD ", "/port_test.php", "/api/port/", "?port=", "80", "\r\n", "\r\n\r\n", " HTTP/1.1",
+        "Content-Length: ", "18446744073709551616", "Transfer-Encoding: chunked\r\n", "ffffffffffffffff\r\n",
+        "Expect: 100-continue\r\n", "Range: bytes=0-1,-5\r\n", "X-Forwarded-For: ", "%", "%0", ":", " ",
+        "Content-Type: multipart/form-data; boundary=\r\n", std::string(1, '\0')};
+    std::mt19937 random(20261208);  // fixed seed: the same garbage every run
+    for (int i = 0; i < 80; ++i) {
+        std::string blob;
+        for (int n = int(random() % 24); n > 0; --n) {
+            if (random() % 4 == 0)
+                blob += char(random());
+            else
+                blob += pieces[random() % pieces.size()];
+        }
+        Fd connection = connectTo(site.port());
+        ASSERT_TRUE(connection.valid()) << i;
+        sendAll(connection.get(), blob);
+        shutdown(connection.get(), SHUT_WR);  // no more is coming: the site need not wait
+        readResponse(connection.get());
+    }
+    EXPECT_EQ(get(site.port(), "/port_test.php").status, 200);
+    EXPECT_EQ(site.stop(), 0);
 }
 
 TEST(SiteRateLimit, Answers429ThenRecoversAfterTheRefillTime)
