@@ -15,6 +15,7 @@ main { max-width: 44em; margin: 1.5em auto; padding: 1.5em 2em; background: #fff
 h1 { font-size: 1.5em; margin-top: 0; }
 h2 { font-size: 1.15em; margin-top: 1.6em; }
 label { font-weight: bold; margin-right: 0.5em; }
+input { font-family: inherit; }
 input[type=text] { font-size: 1em; padding: 0.35em 0.5em; width: 7em; border: 1px solid #8a96a3; border-radius: 4px; }
 input[type=submit] { font-size: 1em; padding: 0.4em 1.1em; margin-left: 0.5em; color: #fff; background: #1f6fb2;
                      border: 0; border-radius: 4px; cursor: pointer; }
@@ -127,11 +128,11 @@ std::string resultPage(const ResultView &result)
                 "<p>The connection was closed again at once; no data was sent.</p>\n";
     } else if (result.protocol == Protocol::Tcp) {
         body += "<p class=\"verdict closed\">Port " + port + " is closed or filtered: no program accepted "
-                "a TCP connection to " + htmlEscape(result.address) + " on port " + port + " within " +
-                std::to_string(result.timeout.count()) + " ms.</p>\n"
+                "a TCP connection to " + htmlEscape(result.address) + " on port " + port + ".</p>\n"
                 "<p>Either nothing is listening on that port, or a router or firewall on the way "
-                "refused or dropped the connection. <a href=\"" + std::string(kHelpPagePath) +
-                "\">What to check next</a>.</p>\n";
+                "refused or dropped the connection (this site waits up to " +
+                std::to_string(result.timeout.count()) + " ms for an answer). <a href=\"" +
+                std::string(kHelpPagePath) + "\">What to check next</a>.</p>\n";
     } else if (result.datagramsSent > 0) {
         body += "<p class=\"verdict sent\">" + std::to_string(result.datagramsSent) + " of " +
                 std::to_string(result.datagramsPlanned) + " UDP datagrams were sent to " +
