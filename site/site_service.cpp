@@ -5,6 +5,7 @@
 #include "site/request_log.h"
 #include "site/requester.h"
 
+#include <cstdio>
 #include <vector>
 
 namespace site {
