@@ -1,0 +1,84 @@
+#pragma once
+// A thin, owning layer over the POSIX IPv4 socket calls the socket object
+// needs. Every descriptor lives in a SocketFd, so no path can leak one, and
+// every failure comes back as a socket-library error number (see syserror.h).
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+
+struct sockaddr_in;
+
+// An IPv4 endpoint with the address in network byte order, as stored by the
+// socket object, and the port in host order.
+struct Endpoint {
+  std::uint32_t address = 0;
+  int port = 0;
+};
+
+class SocketFd {
+ public:
+  SocketFd() = default;
+  explicit SocketFd(int fd) : m_fd(fd) {}
+  ~SocketFd() { reset(); }
+  SocketFd(SocketFd&& other) noexcept : m_fd(other.release()) {}
+  SocketFd& operator=(SocketFd&& other) noexcept;
+  SocketFd(const SocketFd&) = delete;
+  SocketFd& operator=(const SocketFd&) = delete;
+
+  int get() const { return m_fd; }
+  bool valid() const { return m_fd >= 0; }
+  int release();
+  // Closes the descriptor; returns 0 or the error number of the close.
+  int reset();
+
+ private:
+  int m_fd = -1;
+};
+
+// Result of a call that yields a count: either the count or an error number.
+struct IoResult {
+  long long count = 0;
+  int error = 0;
+  bool ok() const { return error == 0; }
+};
+
+namespace sys {
+
+enum class Kind { Stream, Datagram };
+
+// A non-blocking, close-on-exec IPv4 socket; error number in *error on failure.
+SocketFd openSocket(Kind kind, int* error);
+int enableBroadcast(int fd);
+// The buffer sizes the system gives the socket (receive, send); 0 when unknown.
+int receiveBufferSize(int fd);
+int sendBufferSize(int fd);
+// The largest datagram a UDP socket can carry.
+constexpr int kMaxDatagram = 65507;
+
+int bindTo(int fd, const Endpoint& at);
+int listenOn(int fd, int backlog);
+// Starts a connection; 0, kWouldBlock-equivalent or an error number.
+int startConnect(int fd, const Endpoint& to);
+// The error a finished non-blocking connect left on the socket.
+int pendingError(int fd);
+SocketFd acceptFrom(int fd, Endpoint* peer, int* error);
+int localEndpoint(int fd, Endpoint* out);
+int peerEndpoint(int fd, Endpoint* out);
+
+IoResult receive(int fd, char* into, std::size_t length, bool peek);
+IoResult sendTo(int fd, const char* from, std::size_t length, const Endpoint* to);
+// Size of the next waiting datagram (0 when none) for UDP; waiting bytes for TCP.
+IoResult waitingBytes(int fd);
+// Size of the next datagram, including an empty one; -1 in count when none waits.
+IoResult nextDatagramSize(int fd);
+// Peeks one byte: count 1 when data waits, 0 at the peer's orderly close.
+IoResult peekOne(int fd);
+
+// Dotted-quad parsing and formatting of addresses in network byte order.
+bool parseDotted(const QString& text, std::uint32_t* address);
+QString dotted(std::uint32_t address);
+
+}  // namespace sys

@@ -1,0 +1,60 @@
+#include "net/sockwindow.h"
+
+#include <QCoreApplication>
+#include <QtDebug>
+
+#include <exception>
+
+namespace {
+
+const QEvent::Type kSockMessageEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+class SockMessageEvent : public QEvent {
+ public:
+  explicit SockMessageEvent(SockMessage message)
+      : QEvent(kSockMessageEvent), m_message(std::move(message)) {}
+  const SockMessage& message() const { return m_message; }
+
+ private:
+  SockMessage m_message;
+};
+
+}  // namespace
+
+std::uint64_t nextSockSerial() {
+  static std::uint64_t last = 0;
+  return ++last;
+}
+
+SockWindow::SockWindow(SockMessageHandler* owner, const QString& title)
+    : m_owner(owner), m_title(title) {
+  setObjectName(title);
+}
+
+void SockWindow::post(SockMessage message) {
+  QCoreApplication::postEvent(this, new SockMessageEvent(std::move(message)));
+}
+
+bool SockWindow::detach() {
+  m_owner = nullptr;
+  return m_delivering == 0;
+}
+
+bool SockWindow::event(QEvent* event) {
+  if (event->type() != kSockMessageEvent) return QObject::event(event);
+  ++m_delivering;
+  if (m_owner != nullptr) {
+    // Nothing may escape into the event loop: an owner's handler that lets an
+    // exception out is logged here instead of ending the program.
+    try {
+      m_owner->handleMessage(static_cast<SockMessageEvent*>(event)->message());
+    } catch (const std::exception& e) {
+      qWarning("UniSock: an event handler let an exception escape: %s", e.what());
+    } catch (...) {
+      qWarning("UniSock: an event handler let an unknown exception escape");
+    }
+  }
+  --m_delivering;
+  if (m_owner == nullptr && m_delivering == 0) deleteLater();
+  return true;
+}

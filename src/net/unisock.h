@@ -1,0 +1,199 @@
+#pragma once
+// src/net: the program's own asynchronous IPv4 socket object and everything it
+// needs: the hidden receiver that turns socket readiness into events, the
+// receive and send buffers, the typed data values and the error texts.
+//
+// One UniSock owns at most one TCP or UDP socket. It never blocks on data and
+// reports everything through its signals, which are raised from the Qt event
+// loop of the thread that created it. Owners connect with direct connections:
+// Error and TextArrival pass arguments by reference for the handler to change.
+//
+// Two error channels are kept apart:
+//  - a call that is not valid now throws UniSockError (number, text, source);
+//  - a failure during asynchronous work is reported as StatusChange(9) and,
+//    with a number, the Error signal; nothing is thrown from event handling.
+//
+// A handler may call back into the object, accept on another object, and even
+// destroy the object whose signal it is handling (prefer deleteLater()).
+
+#include "net/sockerror.h"
+#include "net/socketfd.h"
+#include "net/sockvariant.h"
+#include "net/sockwindow.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class QSocketNotifier;
+
+class UniSock : public QObject, private SockMessageHandler {
+  Q_OBJECT
+
+ public:
+  enum StateValue {
+    sckClosed = 0,
+    sckOpen = 1,
+    sckListening = 2,
+    sckConnectionPending = 3,
+    sckResolvingHost = 4,
+    sckHostResolved = 5,
+    sckConnecting = 6,
+    sckConnected = 7,
+    sckClosing = 8,
+    sckError = 9
+  };
+  enum ProtocolValue { sckTCPProtocol = 0, sckUDPProtocol = 1 };
+
+  explicit UniSock(QObject* parent = nullptr);
+  ~UniSock() override;
+  UniSock(const UniSock&) = delete;
+  UniSock& operator=(const UniSock&) = delete;
+
+  // Properties.
+  int BytesReceived() const;
+  int LineChange() const;
+  void setLineChange(int value);
+  QString LocalHostname();
+  QString LocalIP();
+  int LocalPort() const;
+  void setLocalPort(int port);
+  int Mode() const { return m_mode; }
+  void setMode(int mode) { m_mode = mode; }
+  int protocol() const { return m_protocol; }
+  void setProtocol(int protocol);
+  QString RemoteHost() const { return m_remoteHost; }
+  void setRemoteHost(const QString& host);
+  QString RemoteHostIP() const;
+  std::int32_t RemoteIP() const { return static_cast<std::int32_t>(m_remoteAddress); }
+  int RemotePort() const { return m_remotePort; }
+  void setRemotePort(int port);
+  QString RequestHost();
+  QString RequestIP() const;
+  int RequestPort() const;
+  int SocketHandle() const { return m_socket.get(); }
+  int State() const { return m_state; }
+  // This object's identity: the requestID its ConnectionRequest passes, and the
+  // decimal title of its hidden receiver. Never 0, unique among live objects.
+  int identity() const { return m_identity; }
+
+  // Methods.
+  bool bind(int localPort = 0, const QString& localIP = QString());
+  bool listen();
+  bool connect(const QString& remoteHost = QString(), int remotePort = 0);
+  bool accept(int requestID);
+  bool closesocket();
+  // data gets the value; a data that already holds a value decides the type.
+  bool GetData(SockVariant& data, int type = SockVariant::Byte | SockVariant::Array, int maxLen = 0);
+  bool PeekData(SockVariant& data, int type = SockVariant::Byte | SockVariant::Array, int maxLen = 0);
+  bool SendData(const SockVariant& data);
+  bool SendText(const QString& text, int encoding = 0);
+
+  // Shows the warning an Error handler asks for by clearing cancelDisplay.
+  // The library has no user interface of its own; the program installs a
+  // message box here. Without one the warning goes to the Qt log.
+  using WarningPresenter = std::function<void(const QString& title, const QString& text)>;
+  static void setWarningPresenter(WarningPresenter presenter);
+
+ signals:
+  void Closing();
+  void Connect();
+  void ConnectionRequest(int requestID);
+  void DataArrival(int bytesTotal);
+  void Error(short number, QString& description, int scode, const QString& source,
+             const QString& helpFile, int helpContext, bool& cancelDisplay);
+  void SendComplete();
+  void SendProgress(int bytesSent, int bytesRemaining);
+  void StatusChange(int state);
+  void TextArrival(QString& text, int lineEnding, bool rawBytes);
+
+ private:
+  // What the socket is doing, which decides the readiness worth watching.
+  enum class Phase { None, Bound, Listening, Connecting, Connected, Datagram };
+
+  // Lifecycle and state (unisock.cpp).
+  bool createSocket();
+  void adoptSocket(SocketFd socket, Phase phase);
+  bool bindInternal(int localPort, const QString& localIP, bool* sawSystemError);
+  bool resolveLocal(const QString& localIP, std::uint32_t* address);
+  bool connectToAddress(std::uint32_t address);
+  void takeBlockSizes();
+  void closePending();
+  // The state report; false when the object was destroyed by a handler.
+  bool report(int state, const QString& origin = QString(), int number = 0,
+              const QString& description = QString());
+  [[noreturn]] void raise(int number, const QString& source) const;
+
+  // Event pump (unisock_pump.cpp).
+  void handleMessage(const SockMessage& message) override;
+  void handleLookup(const SockMessage& message);
+  void dispatchReadiness(int event);
+  void acceptIncoming();
+  void readPending();
+  void armNotifiers();
+  void watchSocket();
+  void watchPending();
+  void onReadReady();
+  void onWriteReady();
+  void onPendingReady();
+  void postReadiness(std::int64_t p1, int event, int error, std::uint64_t serial);
+
+  // Buffers and data (unisock_data.cpp).
+  void readStep();
+  void readDatagram();
+  void raiseTextLines();
+  void writeStep();
+  void writeDatagram();
+  void appendToSend(const QByteArray& bytes);
+  void dropReceived(int count);
+  bool getData(SockVariant& data, int type, int maxLen);
+
+  const int m_identity;
+  SockWindow* m_window;
+
+  QByteArray m_received;  // capacity = size(); the first m_receivedCount bytes are valid
+  int m_receivedCount = 0;
+  QString m_lineEnding = QStringLiteral("\r\n");
+  QString m_localAddressText;
+  int m_localPort = 0;
+  int m_boundPort = 0;
+  int m_mode = 0;
+  bool m_peek = false;
+  int m_protocol = sckTCPProtocol;
+  int m_receiveBlock = 8192;
+  QString m_remoteHost;
+  std::uint32_t m_remoteAddress = 0;
+  int m_remotePort = 80;
+
+  QByteArray m_pendingData;
+  SocketFd m_pending;
+  Endpoint m_pendingPeer;
+  bool m_hasPendingPeer = false;
+  std::uint64_t m_pendingSerial = 0;
+
+  QByteArray m_sendBuffer;  // capacity = size(); the first m_sendLength bytes are valid
+  int m_sendLength = 0;
+  int m_sendBlock = 8192;
+
+  SocketFd m_socket;
+  std::uint64_t m_socketSerial = 0;
+  Phase m_phase = Phase::None;
+  int m_state = sckClosed;
+
+  int m_lookupId = -1;
+  std::uint64_t m_lookupSerial = 0;
+
+  std::unique_ptr<QSocketNotifier> m_readNotifier;
+  std::unique_ptr<QSocketNotifier> m_writeNotifier;
+  std::unique_ptr<QSocketNotifier> m_pendingNotifier;
+  bool m_readPosted = false;
+  bool m_writePosted = false;
+  bool m_pendingPosted = false;
+  bool m_peerClosed = false;
+  // Datagrams the owner has taken; tells whether a DataArrival handler read its datagram.
+  std::uint64_t m_datagramsTaken = 0;
+};

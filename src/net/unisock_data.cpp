@@ -1,0 +1,243 @@
+// Receiving and sending: the read step on read readiness, text mode, typed
+// access through GetData/PeekData/SendData/SendText, the send buffer and the
+// write step. Both buffers grow geometrically and are reused, so a long stream
+// is not copied on every receive or send.
+
+#include "net/unisock.h"
+
+#include "net/localhost.h"
+#include "net/syserror.h"
+#include "net/textlines.h"
+#include "net/wireformat.h"
+
+#include <QPointer>
+
+#include <cstring>
+#include <new>
+
+// ---- receiving ---------------------------------------------------------------
+
+void UniSock::readStep() {
+  if (m_protocol == sckUDPProtocol) {
+    readDatagram();
+    return;
+  }
+  if (m_received.size() - m_receivedCount < m_receiveBlock) {
+    try {
+      m_received.resize(m_received.size() + 2 * static_cast<qsizetype>(m_receiveBlock));
+    } catch (const std::bad_alloc&) {
+      report(sckError, QStringLiteral("Private_Message"), 0);
+      return;
+    }
+  }
+  const IoResult got = sys::receive(m_socket.get(), m_received.data() + m_receivedCount,
+                                    static_cast<std::size_t>(m_receiveBlock), false);
+  if (!got.ok()) {
+    if (got.error != sockerr::kWouldBlock) report(sckError, QStringLiteral("Private_Message"), got.error);
+    return;
+  }
+  if (got.count == 0) {
+    dispatchReadiness(sockmsg::kClose);
+    return;
+  }
+  m_receivedCount += static_cast<int>(got.count);
+  if (m_mode == 0) {
+    emit DataArrival(static_cast<int>(got.count));
+  } else {
+    raiseTextLines();
+  }
+}
+
+void UniSock::readDatagram() {
+  QPointer<UniSock> alive(this);
+  const int fd = m_socket.get();
+  const IoResult size = sys::nextDatagramSize(fd);
+  if (!size.ok()) {
+    report(sckError, QStringLiteral("Private_Message"), size.error);
+    return;
+  }
+  if (size.count < 0) return;  // nothing is waiting after all
+  const std::uint64_t serial = m_socketSerial;
+  const std::uint64_t takenBefore = m_datagramsTaken;
+  if (size.count > 0) {
+    emit DataArrival(static_cast<int>(size.count));
+    if (!alive || m_socketSerial != serial) return;
+  }
+  // A datagram the handler left unread is dropped, so that it is not reported
+  // again. One the handler took is gone already; receiving again here would
+  // swallow the next datagram in the queue unseen.
+  if (m_datagramsTaken == takenBefore) {
+    char discard = 0;
+    sys::receive(fd, &discard, 1, false);
+  }
+}
+
+void UniSock::raiseTextLines() {
+  QByteArray bytes(m_received.constData(), m_receivedCount);
+  std::vector<TextLine> lines = takeTextLines(&bytes);
+  if (lines.empty()) return;
+  std::memcpy(m_received.data(), bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  m_receivedCount = static_cast<int>(bytes.size());
+
+  QPointer<UniSock> alive(this);
+  const std::uint64_t serial = m_socketSerial;
+  for (TextLine& line : lines) {
+    emit TextArrival(line.text, line.lineEnding, line.rawBytes);
+    if (!alive || m_socketSerial != serial) return;
+  }
+}
+
+void UniSock::dropReceived(int count) {
+  const int rest = m_receivedCount - count;
+  if (rest > 0) std::memmove(m_received.data(), m_received.constData() + count, static_cast<std::size_t>(rest));
+  m_receivedCount = rest;
+}
+
+bool UniSock::GetData(SockVariant& data, int type, int maxLen) { return getData(data, type, maxLen); }
+
+bool UniSock::PeekData(SockVariant& data, int type, int maxLen) {
+  m_peek = true;
+  struct PeekReset {
+    bool& flag;
+    ~PeekReset() { flag = false; }
+  } reset{m_peek};
+  return getData(data, type, maxLen);
+}
+
+bool UniSock::getData(SockVariant& data, int type, int maxLen) {
+  if (!data.isEmpty()) type = data.type();
+  const auto limit = [maxLen](qsizetype available) {
+    return maxLen >= 1 ? qMin<qsizetype>(maxLen, available) : available;
+  };
+
+  if (m_protocol == sckTCPProtocol && m_state == sckConnected && m_mode == 0) {
+    const qsizetype n = limit(m_receivedCount);
+    if (n == 0) return false;
+    if (!SockVariant::isSupported(type)) raise(sockerr::kUnsupportedType, QStringLiteral("UniSock.GetData"));
+    qsizetype used = 0;
+    data = variantFromBytes(type, QByteArrayView(m_received.constData(), n), &used);
+    if (!m_peek) dropReceived(static_cast<int>(used));
+    return true;
+  }
+
+  if (m_protocol == sckUDPProtocol && m_state == sckOpen) {
+    const IoResult waiting = sys::nextDatagramSize(m_socket.get());
+    const qsizetype n = limit(waiting.ok() ? qMax<qsizetype>(waiting.count, 0) : 0);
+    if (n == 0) return false;
+    if (!SockVariant::isSupported(type)) raise(sockerr::kUnsupportedType, QStringLiteral("UniSock.GetData"));
+    QByteArray bytes(n, Qt::Uninitialized);
+    const IoResult got = sys::receive(m_socket.get(), bytes.data(), static_cast<std::size_t>(n), m_peek);
+    if (!got.ok()) {
+      report(sckError, QStringLiteral("GetData"), got.error);
+      return false;
+    }
+    if (!m_peek) ++m_datagramsTaken;
+    bytes.truncate(static_cast<qsizetype>(got.count));
+    qsizetype used = 0;
+    data = variantFromBytes(type, bytes, &used);
+    return true;
+  }
+
+  raise(sockerr::kWrongProtocolOrState, QStringLiteral("UniSock.GetData"));
+}
+
+// ---- sending -----------------------------------------------------------------
+
+bool UniSock::SendData(const SockVariant& data) {
+  if (m_protocol == sckUDPProtocol) {
+    if (m_state != sckOpen && !connect(QString(), 0)) return false;
+  } else if (m_state != sckConnected) {
+    raise(sockerr::kWrongProtocolOrState, QStringLiteral("UniSock.SendData"));
+  }
+  QByteArray bytes;
+  if (!bytesFromVariant(data, m_lineEnding, &bytes)) raise(sockerr::kUnsupportedType, QStringLiteral("SendData"));
+  if (bytes.isEmpty()) return false;
+  appendToSend(bytes);
+  writeStep();
+  return true;
+}
+
+bool UniSock::SendText(const QString& text, int encoding) {
+  QByteArray bytes;
+  if (encoding == 0) {
+    bytes = (text + m_lineEnding).toUtf8();
+  } else if (encoding == 1) {
+    bytes = utf16Bytes(text) + m_lineEnding.toLocal8Bit();
+  } else {
+    bytes = utf16Bytes(text + m_lineEnding);
+  }
+  if (bytes.isEmpty()) return false;
+  appendToSend(bytes);
+  writeStep();
+  return true;
+}
+
+void UniSock::appendToSend(const QByteArray& bytes) {
+  if (m_sendLength < 1) {
+    m_sendBuffer = bytes;
+    m_sendLength = static_cast<int>(bytes.size());
+    return;
+  }
+  if (m_sendBuffer.size() - m_sendLength < bytes.size()) {
+    m_sendBuffer.resize((m_sendBuffer.size() + bytes.size()) * 2);
+  }
+  std::memcpy(m_sendBuffer.data() + m_sendLength, bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  m_sendLength += static_cast<int>(bytes.size());
+}
+
+void UniSock::writeStep() {
+  if (m_protocol == sckUDPProtocol) {
+    writeDatagram();
+    return;
+  }
+  // Bytes queued before the connection exists wait for it.
+  if (m_sendLength < 1 || !m_socket.valid() || m_phase != Phase::Connected) return;
+
+  QPointer<UniSock> alive(this);
+  qsizetype pos = 0;
+  while (pos < m_sendLength) {
+    const qsizetype chunk = qMin<qsizetype>(m_sendBlock, m_sendLength - pos);
+    const IoResult sent = sys::sendTo(m_socket.get(), m_sendBuffer.constData() + pos,
+                                      static_cast<std::size_t>(chunk), nullptr);
+    if (sent.ok()) {
+      // The system may take fewer bytes than offered; only those are gone.
+      pos += static_cast<qsizetype>(sent.count);
+      continue;
+    }
+    if (sent.error == sockerr::kWouldBlock) {
+      const int rest = m_sendLength - static_cast<int>(pos);
+      std::memmove(m_sendBuffer.data(), m_sendBuffer.constData() + pos, static_cast<std::size_t>(rest));
+      m_sendLength = rest;
+      armNotifiers();  // the rest goes at the next write readiness
+      emit SendProgress(static_cast<int>(pos), rest);
+      return;
+    }
+    // The connection is broken; retrying the same bytes would only repeat the error.
+    m_sendBuffer.clear();
+    m_sendLength = 0;
+    report(sckError, QStringLiteral("Private_Message"), sent.error);
+    return;
+  }
+  const int total = m_sendLength;
+  m_sendBuffer.clear();
+  m_sendLength = 0;
+  emit SendProgress(total, 0);
+  if (alive) emit SendComplete();
+}
+
+void UniSock::writeDatagram() {
+  if (m_sendLength < 1 || !m_socket.valid()) return;
+  std::uint32_t address = 0;
+  int error = 0;
+  if (!sys::parseDotted(m_remoteHost, &address) && !localhost::resolveFirst(m_remoteHost, &address, &error)) {
+    m_sendLength = 0;
+    report(sckError, QStringLiteral("Private_Message"), error);
+    return;
+  }
+  const Endpoint to{address, m_remotePort};
+  const IoResult sent = sys::sendTo(m_socket.get(), m_sendBuffer.constData(), static_cast<std::size_t>(m_sendLength), &to);
+  // Sent or not, the datagram leaves the queue: kept, it would be glued to the
+  // next one and reach the peer as a single corrupted datagram.
+  m_sendLength = 0;
+  if (!sent.ok()) report(sckError, QStringLiteral("Private_Message"), sent.error);
+}

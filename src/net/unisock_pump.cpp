@@ -1,0 +1,238 @@
+// The event pump of the socket object: readiness of its socket (and of a
+// connection waiting to be accepted) becomes posted messages, and each message
+// becomes state changes and events for the owner.
+//
+// Notifiers are level-triggered while the messages they stand for are one-shot:
+// a notifier that fires is switched off until its message has been handled,
+// then armNotifiers() decides afresh what is worth watching.
+
+#include "net/unisock.h"
+
+#include "net/syserror.h"
+
+#include <QPointer>
+#include <QSocketNotifier>
+
+void UniSock::watchSocket() {
+  m_readPosted = m_writePosted = false;
+  if (!m_socket.valid()) return;
+  m_readNotifier = std::make_unique<QSocketNotifier>(m_socket.get(), QSocketNotifier::Read);
+  m_writeNotifier = std::make_unique<QSocketNotifier>(m_socket.get(), QSocketNotifier::Write);
+  m_readNotifier->setEnabled(false);
+  m_writeNotifier->setEnabled(false);
+  QObject::connect(m_readNotifier.get(), &QSocketNotifier::activated, m_window, [this] { onReadReady(); });
+  QObject::connect(m_writeNotifier.get(), &QSocketNotifier::activated, m_window, [this] { onWriteReady(); });
+}
+
+void UniSock::watchPending() {
+  m_pendingSerial = nextSockSerial();
+  m_pendingPosted = false;
+  m_pendingNotifier = std::make_unique<QSocketNotifier>(m_pending.get(), QSocketNotifier::Read);
+  QObject::connect(m_pendingNotifier.get(), &QSocketNotifier::activated, m_window,
+                   [this] { onPendingReady(); });
+}
+
+void UniSock::armNotifiers() {
+  bool wantRead = false;
+  bool wantWrite = false;
+  switch (m_phase) {
+    case Phase::Datagram:
+    case Phase::Listening:
+      wantRead = true;
+      break;
+    case Phase::Connecting:
+      wantWrite = true;
+      break;
+    case Phase::Connected:
+      wantRead = !m_peerClosed;
+      wantWrite = m_sendLength > 0;
+      break;
+    case Phase::None:
+    case Phase::Bound:
+      break;
+  }
+  if (m_readNotifier) m_readNotifier->setEnabled(wantRead && !m_readPosted);
+  if (m_writeNotifier) m_writeNotifier->setEnabled(wantWrite && !m_writePosted);
+  if (m_pendingNotifier) m_pendingNotifier->setEnabled(!m_pendingPosted);
+}
+
+void UniSock::postReadiness(std::int64_t p1, int event, int error, std::uint64_t serial) {
+  m_window->post(SockMessage{sockmsg::kReadiness, p1, sockmsg::pack(event, error), serial, {}});
+}
+
+void UniSock::onReadReady() {
+  m_readNotifier->setEnabled(false);
+  int event = 0;
+  switch (m_phase) {
+    case Phase::Listening:
+      event = sockmsg::kAccept;
+      break;
+    case Phase::Datagram:
+      event = sockmsg::kRead;
+      break;
+    case Phase::Connected: {
+      const IoResult probe = sys::peekOne(m_socket.get());
+      if (!probe.ok() && probe.error == sockerr::kWouldBlock) {
+        armNotifiers();
+        return;
+      }
+      // No byte and no data: the peer closed, in order or by a reset. Either
+      // way the connection is over, which the owner learns through Closing.
+      event = probe.ok() && probe.count > 0 ? sockmsg::kRead : sockmsg::kClose;
+      break;
+    }
+    default:
+      return;
+  }
+  m_readPosted = true;
+  postReadiness(m_socket.get(), event, 0, m_socketSerial);
+}
+
+void UniSock::onWriteReady() {
+  m_writeNotifier->setEnabled(false);
+  int event = 0;
+  int error = 0;
+  if (m_phase == Phase::Connecting) {
+    event = sockmsg::kConnect;
+    error = sys::pendingError(m_socket.get());
+  } else if (m_phase == Phase::Connected) {
+    event = sockmsg::kWrite;
+  } else {
+    return;
+  }
+  m_writePosted = true;
+  postReadiness(m_socket.get(), event, error, m_socketSerial);
+}
+
+void UniSock::onPendingReady() {
+  m_pendingNotifier->setEnabled(false);
+  m_pendingPosted = true;
+  postReadiness(m_pending.get(), sockmsg::kRead, 0, m_pendingSerial);
+}
+
+void UniSock::handleMessage(const SockMessage& message) {
+  QPointer<UniSock> alive(this);
+  if (message.message == sockmsg::kLookupDone) {
+    if (m_lookupId >= 0 && message.serial == m_lookupSerial) handleLookup(message);
+  } else if (message.message == sockmsg::kReadiness) {
+    const int event = sockmsg::eventOf(message.p2);
+    const int error = sockmsg::errorOf(message.p2);
+    if (m_socket.valid() && message.p1 == m_socket.get() && message.serial == m_socketSerial) {
+      if (event == sockmsg::kWrite || event == sockmsg::kConnect) {
+        m_writePosted = false;
+      } else {
+        m_readPosted = false;
+      }
+      if (error != 0) {
+        // A connection attempt that failed leaves nothing to watch.
+        if (event == sockmsg::kConnect) m_phase = Phase::Bound;
+        report(sckError, QStringLiteral("WndProc"), error);
+      } else {
+        dispatchReadiness(event);
+      }
+    } else if (m_pending.valid() && message.p1 == m_pending.get() && message.serial == m_pendingSerial) {
+      m_pendingPosted = false;
+      if (error != 0) {
+        report(sckError, QStringLiteral("WndProc"), error);
+      } else if (event == sockmsg::kRead) {
+        readPending();
+      }
+    }
+    // Anything else is for a socket this object no longer has: ignored.
+  }
+  if (alive) armNotifiers();
+}
+
+void UniSock::handleLookup(const SockMessage& message) {
+  m_lookupId = -1;
+  m_lookupSerial = 0;
+  const int error = sockmsg::errorOf(message.p2);
+  if (error != 0 || message.addresses.isEmpty()) {
+    report(sckError, QStringLiteral("Connect"), error != 0 ? error : sockerr::kNoData);
+    return;
+  }
+  if (!report(sckHostResolved)) return;
+  try {
+    connectToAddress(message.addresses.first());
+  } catch (const UniSockError& e) {
+    // Raised to a caller of connect; here there is none, so it is reported.
+    report(sckError, QStringLiteral("ConnectIP"), e.number());
+  }
+}
+
+void UniSock::dispatchReadiness(int event) {
+  QPointer<UniSock> alive(this);
+  switch (event) {
+    case sockmsg::kAccept:
+      acceptIncoming();
+      break;
+    case sockmsg::kConnect: {
+      Endpoint peer;
+      if (const int error = sys::peerEndpoint(m_socket.get(), &peer); error != 0) {
+        m_phase = Phase::Bound;
+        report(sckError, QStringLiteral("Private_Message"), error);
+        break;
+      }
+      m_remotePort = peer.port;
+      m_remoteAddress = peer.address;
+      m_phase = Phase::Connected;
+      if (report(sckConnected)) emit Connect();
+      break;
+    }
+    case sockmsg::kClose:
+      m_peerClosed = true;
+      emit Closing();
+      if (alive) closesocket();
+      break;
+    case sockmsg::kRead:
+      readStep();
+      break;
+    case sockmsg::kWrite:
+      writeStep();
+      break;
+    default:
+      break;
+  }
+}
+
+void UniSock::acceptIncoming() {
+  QPointer<UniSock> alive(this);
+  Endpoint peer;
+  int error = 0;
+  SocketFd taken = sys::acceptFrom(m_socket.get(), &peer, &error);
+  if (!taken.valid()) {
+    if (error == sockerr::kWouldBlock) return;  // the peer gave up before we got to it
+    if (!report(sckError, QStringLiteral("Private_Message"), error)) return;
+  } else {
+    closePending();
+    m_pending = std::move(taken);
+    m_pendingPeer = peer;
+    m_hasPendingPeer = true;
+    m_pendingData.clear();
+    watchPending();
+    emit ConnectionRequest(m_identity);
+    if (!alive) return;
+  }
+  // A connection the owner did not accept during the event is refused.
+  m_pendingPeer = Endpoint{};
+  m_hasPendingPeer = false;
+  m_pendingData.clear();
+  closePending();
+}
+
+void UniSock::readPending() {
+  QByteArray chunk(m_receiveBlock, Qt::Uninitialized);
+  const IoResult got = sys::receive(m_pending.get(), chunk.data(), static_cast<std::size_t>(chunk.size()), false);
+  if (!got.ok()) {
+    if (got.error == sockerr::kWouldBlock) return;
+    m_pendingNotifier.reset();
+    report(sckError, QStringLiteral("WndProc"), got.error);
+    return;
+  }
+  if (got.count == 0) {
+    // The peer has sent all it will; whoever accepts sees the close.
+    m_pendingNotifier.reset();
+    return;
+  }
+  m_pendingData.append(chunk.constData(), static_cast<qsizetype>(got.count));
+}
