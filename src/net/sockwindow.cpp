@@ -1,6 +1,10 @@
 #include "net/sockwindow.h"
 
+#include "net/syserror.h"
+
 #include <QCoreApplication>
+#include <QHostInfo>
+#include <QtEndian>
 #include <QtDebug>
 
 #include <exception>
@@ -33,6 +37,29 @@ SockWindow::SockWindow(SockMessageHandler* owner, const QString& title)
 
 void SockWindow::post(SockMessage message) {
   QCoreApplication::postEvent(this, new SockMessageEvent(std::move(message)));
+}
+
+int SockWindow::lookUp(const QString& name) {
+  return QHostInfo::lookupHost(name, this, SLOT(lookupFinished(QHostInfo)));
+}
+
+void SockWindow::lookupFinished(const QHostInfo& info) {
+  SockMessage message{sockmsg::kLookupDone, info.lookupId(), 0, 0, {}};
+  for (const QHostAddress& address : info.addresses()) {
+    bool ipv4 = false;
+    const quint32 host = address.toIPv4Address(&ipv4);
+    if (ipv4) message.addresses.append(qToBigEndian(host));
+  }
+  int error = 0;
+  if (info.error() == QHostInfo::HostNotFound) {
+    error = sockerr::kHostNotFound;
+  } else if (info.error() != QHostInfo::NoError) {
+    error = sockerr::kNonRecoverable;
+  } else if (message.addresses.isEmpty()) {
+    error = sockerr::kNoData;  // a name without an IPv4 address
+  }
+  message.p2 = sockmsg::pack(0, error);
+  post(std::move(message));
 }
 
 bool SockWindow::detach() {

@@ -56,7 +56,11 @@ class SockMessageHandler {
   ~SockMessageHandler() = default;
 };
 
+class QHostInfo;
+
 class SockWindow : public QObject {
+  Q_OBJECT
+
  public:
   SockWindow(SockMessageHandler* owner, const QString& title);
 
@@ -65,9 +69,15 @@ class SockWindow : public QObject {
   // receiver may be deleted now; otherwise it deletes itself later.
   bool detach();
   QString title() const { return m_title; }
+  // Starts an asynchronous look-up whose end arrives as a kLookupDone message
+  // with the look-up's id in p1; returns that id.
+  int lookUp(const QString& name);
 
  protected:
   bool event(QEvent* event) override;
+
+ private slots:
+  void lookupFinished(const QHostInfo& info);
 
  private:
   SockMessageHandler* m_owner;

@@ -8,7 +8,6 @@
 #include <QHostInfo>
 #include <QPointer>
 #include <QSocketNotifier>
-#include <QtEndian>
 #include <QtDebug>
 
 #include <climits>
@@ -296,28 +295,7 @@ bool UniSock::connect(const QString& remoteHost, int remotePort) {
   if (sys::parseDotted(m_remoteHost, &address)) return connectToAddress(address);
 
   if (m_lookupId >= 0) QHostInfo::abortHostLookup(m_lookupId);
-  const std::uint64_t serial = nextSockSerial();
-  m_lookupSerial = serial;
-  QPointer<SockWindow> window(m_window);
-  m_lookupId = QHostInfo::lookupHost(m_remoteHost, m_window, [window, serial](const QHostInfo& info) {
-    if (!window) return;
-    SockMessage message{sockmsg::kLookupDone, 0, 0, serial, {}};
-    for (const QHostAddress& a : info.addresses()) {
-      bool ipv4 = false;
-      const quint32 host = a.toIPv4Address(&ipv4);
-      if (ipv4) message.addresses.append(qToBigEndian(host));
-    }
-    int error = 0;
-    if (info.error() == QHostInfo::HostNotFound) {
-      error = sockerr::kHostNotFound;
-    } else if (info.error() != QHostInfo::NoError) {
-      error = sockerr::kNonRecoverable;
-    } else if (message.addresses.isEmpty()) {
-      error = sockerr::kNoData;
-    }
-    message.p2 = sockmsg::pack(0, error);
-    window->post(std::move(message));
-  });
+  m_lookupId = m_window->lookUp(m_remoteHost);
   report(sckResolvingHost);
   return true;
 }
@@ -425,7 +403,6 @@ bool UniSock::closesocket() {
 
   if (m_lookupId >= 0) QHostInfo::abortHostLookup(m_lookupId);
   m_lookupId = -1;
-  m_lookupSerial = 0;
 
   m_readNotifier.reset();
   m_writeNotifier.reset();

@@ -185,7 +185,6 @@ class UniSock : public QObject, private SockMessageHandler {
   int m_state = sckClosed;
 
   int m_lookupId = -1;
-  std::uint64_t m_lookupSerial = 0;
 
   std::unique_ptr<QSocketNotifier> m_readNotifier;
   std::unique_ptr<QSocketNotifier> m_writeNotifier;

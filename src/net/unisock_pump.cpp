@@ -113,7 +113,7 @@ void UniSock::onPendingReady() {
 void UniSock::handleMessage(const SockMessage& message) {
   QPointer<UniSock> alive(this);
   if (message.message == sockmsg::kLookupDone) {
-    if (m_lookupId >= 0 && message.serial == m_lookupSerial) handleLookup(message);
+    if (m_lookupId >= 0 && message.p1 == m_lookupId) handleLookup(message);
   } else if (message.message == sockmsg::kReadiness) {
     const int event = sockmsg::eventOf(message.p2);
     const int error = sockmsg::errorOf(message.p2);
@@ -145,7 +145,6 @@ void UniSock::handleMessage(const SockMessage& message) {
 
 void UniSock::handleLookup(const SockMessage& message) {
   m_lookupId = -1;
-  m_lookupSerial = 0;
   const int error = sockmsg::errorOf(message.p2);
   if (error != 0 || message.addresses.isEmpty()) {
     report(sckError, QStringLiteral("Connect"), error != 0 ? error : sockerr::kNoData);
