@@ -159,11 +159,6 @@ IoResult nextDatagramSize(int fd) {
   return IoResult{got, 0};
 }
 
-IoResult peekOne(int fd) {
-  char probe = 0;
-  return receive(fd, &probe, 1, true);
-}
-
 bool parseDotted(const QString& text, std::uint32_t* address) {
   const QByteArray latin = text.trimmed().toLatin1();
   in_addr parsed{};

@@ -74,8 +74,6 @@ IoResult sendTo(int fd, const char* from, std::size_t length, const Endpoint* to
 IoResult waitingBytes(int fd);
 // Size of the next datagram, including an empty one; -1 in count when none waits.
 IoResult nextDatagramSize(int fd);
-// Peeks one byte: count 1 when data waits, 0 at the peer's orderly close.
-IoResult peekOne(int fd);
 
 // Dotted-quad parsing and formatting of addresses in network byte order.
 bool parseDotted(const QString& text, std::uint32_t* address);

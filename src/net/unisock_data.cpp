@@ -32,12 +32,18 @@ void UniSock::readStep() {
   }
   const IoResult got = sys::receive(m_socket.get(), m_received.data() + m_receivedCount,
                                     static_cast<std::size_t>(m_receiveBlock), false);
-  if (!got.ok()) {
-    if (got.error != sockerr::kWouldBlock) report(sckError, QStringLiteral("Private_Message"), got.error);
+  if (got.ok() && got.count == 0) {
+    dispatchReadiness(sockmsg::kClose);  // the peer closed in order
     return;
   }
-  if (got.count == 0) {
-    dispatchReadiness(sockmsg::kClose);
+  if (!got.ok()) {
+    if (got.error == sockerr::kWouldBlock) return;
+    // A reset ends the connection just as surely as an orderly close does.
+    if (got.error == sockerr::kConnectionReset) {
+      dispatchReadiness(sockmsg::kClose);
+    } else {
+      report(sckError, QStringLiteral("Private_Message"), got.error);
+    }
     return;
   }
   m_receivedCount += static_cast<int>(got.count);

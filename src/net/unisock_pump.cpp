@@ -3,8 +3,8 @@
 // becomes state changes and events for the owner.
 //
 // Notifiers are level-triggered while the messages they stand for are one-shot:
-// a notifier that fires is switched off until its message has been handled,
-// then armNotifiers() decides afresh what is worth watching.
+// a notifier that fires posts one message and posts no other until that one
+// has been handled; then armNotifiers() decides afresh what is worth watching.
 
 #include "net/unisock.h"
 
@@ -61,27 +61,25 @@ void UniSock::postReadiness(std::int64_t p1, int event, int error, std::uint64_t
 }
 
 void UniSock::onReadReady() {
-  m_readNotifier->setEnabled(false);
+  // While a message is on its way the socket stays readable; a second wake-up
+  // means a handler is running a nested event loop, so the notifier rests
+  // until the message has been handled.
+  if (m_readPosted) {
+    m_readNotifier->setEnabled(false);
+    return;
+  }
   int event = 0;
   switch (m_phase) {
     case Phase::Listening:
       event = sockmsg::kAccept;
       break;
     case Phase::Datagram:
+    case Phase::Connected:
+      // A peer's close shows up as a read that yields nothing (read step).
       event = sockmsg::kRead;
       break;
-    case Phase::Connected: {
-      const IoResult probe = sys::peekOne(m_socket.get());
-      if (!probe.ok() && probe.error == sockerr::kWouldBlock) {
-        armNotifiers();
-        return;
-      }
-      // No byte and no data: the peer closed, in order or by a reset. Either
-      // way the connection is over, which the owner learns through Closing.
-      event = probe.ok() && probe.count > 0 ? sockmsg::kRead : sockmsg::kClose;
-      break;
-    }
     default:
+      m_readNotifier->setEnabled(false);
       return;
   }
   m_readPosted = true;
@@ -89,6 +87,7 @@ void UniSock::onReadReady() {
 }
 
 void UniSock::onWriteReady() {
+  // Writability lasts; one message per readiness is enough.
   m_writeNotifier->setEnabled(false);
   int event = 0;
   int error = 0;

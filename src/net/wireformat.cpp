@@ -4,6 +4,8 @@
 
 #include <QtEndian>
 
+#include <cstring>
+
 namespace {
 
 QStringList splitAtFirstLineEnding(const QString& text) {
@@ -13,9 +15,12 @@ QStringList splitAtFirstLineEnding(const QString& text) {
   return text.split(QChar(u'\0'));
 }
 
+// The bytes cut or zero-filled to the given size; one copy, as streams pass here.
 QByteArray padded(QByteArrayView bytes, qsizetype size) {
-  QByteArray raw(size, '\0');
-  std::memcpy(raw.data(), bytes.data(), static_cast<std::size_t>(qMin(size, bytes.size())));
+  QByteArray raw(size, Qt::Uninitialized);
+  const qsizetype copied = qMin(size, bytes.size());
+  std::memcpy(raw.data(), bytes.data(), static_cast<std::size_t>(copied));
+  std::memset(raw.data() + copied, 0, static_cast<std::size_t>(size - copied));
   return raw;
 }
 
