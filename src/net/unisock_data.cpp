@@ -103,10 +103,13 @@ bool UniSock::GetData(SockVariant& data, int type, int maxLen) { return getData(
 
 bool UniSock::PeekData(SockVariant& data, int type, int maxLen) {
   m_peek = true;
+  // Cleared however getData ends, unless a handler it ran destroyed the object.
   struct PeekReset {
-    bool& flag;
-    ~PeekReset() { flag = false; }
-  } reset{m_peek};
+    QPointer<UniSock> sock;
+    ~PeekReset() {
+      if (sock) sock->m_peek = false;
+    }
+  } reset{this};
   return getData(data, type, maxLen);
 }
 

@@ -117,18 +117,17 @@ void UniSock::handleMessage(const SockMessage& message) {
     const int event = sockmsg::eventOf(message.p2);
     const int error = sockmsg::errorOf(message.p2);
     if (m_socket.valid() && message.p1 == m_socket.get() && message.serial == m_socketSerial) {
-      if (event == sockmsg::kWrite || event == sockmsg::kConnect) {
-        m_writePosted = false;
-      } else {
-        m_readPosted = false;
-      }
+      const bool writeSide = event == sockmsg::kWrite || event == sockmsg::kConnect;
       if (error != 0) {
         // A connection attempt that failed leaves nothing to watch.
         if (event == sockmsg::kConnect) m_phase = Phase::Bound;
         report(sckError, QStringLiteral("WndProc"), error);
       } else {
+        // The message stays in flight while its events run, so that a handler
+        // processing events does not get the same readiness a second time.
         dispatchReadiness(event);
       }
+      if (alive && m_socketSerial == message.serial) (writeSide ? m_writePosted : m_readPosted) = false;
     } else if (m_pending.valid() && message.p1 == m_pending.get() && message.serial == m_pendingSerial) {
       m_pendingPosted = false;
       if (error != 0) {

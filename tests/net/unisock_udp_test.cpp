@@ -124,3 +124,21 @@ TEST(UniSockUdp, UnboundObjectBindsWhenSending) {
   EXPECT_GT(sock.LocalPort(), 0);
   EXPECT_EQ(peer.receive(4), "auto");
 }
+
+TEST_F(UdpPair, HandlerProcessingEventsSeesEachDatagramOnce) {
+  QList<int> sizes;
+  int depth = 0;
+  int deepest = 0;
+  QObject::connect(&sock, &UniSock::DataArrival, [&](int n) {
+    deepest = qMax(deepest, ++depth);
+    sizes << n;
+    kit::pump(5);  // as the program does inside its handlers
+    --depth;
+  });
+  ASSERT_TRUE(peer.sendDatagram("1", port));
+  ASSERT_TRUE(peer.sendDatagram("22", port));
+  ASSERT_TRUE(kit::waitFor([&] { return sizes.size() >= 2; }));
+  kit::pump(5);
+  EXPECT_EQ(sizes, QList<int>({1, 2}));
+  EXPECT_EQ(deepest, 1);
+}
