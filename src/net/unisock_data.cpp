@@ -14,6 +14,7 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 // ---- receiving ---------------------------------------------------------------
 
@@ -123,6 +124,15 @@ bool UniSock::getData(SockVariant& data, int type, int maxLen) {
     const qsizetype n = limit(m_receivedCount);
     if (n == 0) return false;
     if (!SockVariant::isSupported(type)) raise(sockerr::kUnsupportedType, QStringLiteral("UniSock.GetData"));
+    if (!m_peek && n == m_receivedCount && type == (SockVariant::Byte | SockVariant::Array)) {
+      // Everything as bytes: the buffer itself changes hands instead of being
+      // copied, and the next receive takes a fresh one.
+      QByteArray all = std::exchange(m_received, QByteArray());
+      all.truncate(n);
+      m_receivedCount = 0;
+      data = SockVariant::fromBytes(all);
+      return true;
+    }
     qsizetype used = 0;
     data = variantFromBytes(type, QByteArrayView(m_received.constData(), n), &used);
     if (!m_peek) dropReceived(static_cast<int>(used));
