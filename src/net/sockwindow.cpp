@@ -31,9 +31,7 @@ std::uint64_t nextSockSerial() {
 }
 
 SockWindow::SockWindow(SockMessageHandler* owner, const QString& title)
-    : m_owner(owner), m_title(title) {
-  setObjectName(title);
-}
+    : m_owner(owner), m_title(title) {}
 
 void SockWindow::post(SockMessage message) {
   QCoreApplication::postEvent(this, new SockMessageEvent(std::move(message)));

@@ -41,6 +41,7 @@ UniSock::UniSock(QObject* parent)
       m_identity(newIdentity()),
       m_window(new SockWindow(this, QString::number(m_identity))) {
   liveObjects().insert(m_identity, this);
+  m_window->setObjectName(QStringLiteral("UniSock%1").arg(m_identity, 8, 16, QLatin1Char('0')).toUpper());
 }
 
 UniSock::~UniSock() {

@@ -12,6 +12,9 @@
 
 #include <QPointer>
 #include <QSocketNotifier>
+#include <QtDebug>
+
+#include <exception>
 
 void UniSock::watchSocket() {
   m_readPosted = m_writePosted = false;
@@ -111,13 +114,21 @@ void UniSock::onPendingReady() {
 
 void UniSock::handleMessage(const SockMessage& message) {
   QPointer<UniSock> alive(this);
-  if (message.message == sockmsg::kLookupDone) {
-    if (m_lookupId >= 0 && message.p1 == m_lookupId) handleLookup(message);
-  } else if (message.message == sockmsg::kReadiness) {
-    const int event = sockmsg::eventOf(message.p2);
-    const int error = sockmsg::errorOf(message.p2);
-    if (m_socket.valid() && message.p1 == m_socket.get() && message.serial == m_socketSerial) {
-      const bool writeSide = event == sockmsg::kWrite || event == sockmsg::kConnect;
+  const int event = sockmsg::eventOf(message.p2);
+  const int error = sockmsg::errorOf(message.p2);
+  const bool readiness = message.message == sockmsg::kReadiness;
+  const bool ownSocket =
+      readiness && m_socket.valid() && message.p1 == m_socket.get() && message.serial == m_socketSerial;
+  const bool pendingSocket =
+      readiness && m_pending.valid() && message.p1 == m_pending.get() && message.serial == m_pendingSerial;
+  const bool writeSide = event == sockmsg::kWrite || event == sockmsg::kConnect;
+
+  // An owner's handler that throws must not leave the object deaf: the
+  // exception is logged here and the object carries on as after any event.
+  try {
+    if (message.message == sockmsg::kLookupDone) {
+      if (m_lookupId >= 0 && message.p1 == m_lookupId) handleLookup(message);
+    } else if (ownSocket) {
       if (error != 0) {
         // A connection attempt that failed leaves nothing to watch.
         if (event == sockmsg::kConnect) m_phase = Phase::Bound;
@@ -127,8 +138,7 @@ void UniSock::handleMessage(const SockMessage& message) {
         // processing events does not get the same readiness a second time.
         dispatchReadiness(event);
       }
-      if (alive && m_socketSerial == message.serial) (writeSide ? m_writePosted : m_readPosted) = false;
-    } else if (m_pending.valid() && message.p1 == m_pending.get() && message.serial == m_pendingSerial) {
+    } else if (pendingSocket) {
       m_pendingPosted = false;
       if (error != 0) {
         report(sckError, QStringLiteral("WndProc"), error);
@@ -137,8 +147,14 @@ void UniSock::handleMessage(const SockMessage& message) {
       }
     }
     // Anything else is for a socket this object no longer has: ignored.
+  } catch (const std::exception& e) {
+    qWarning("UniSock: an event handler let an exception escape: %s", e.what());
+  } catch (...) {
+    qWarning("UniSock: an event handler let an unknown exception escape");
   }
-  if (alive) armNotifiers();
+  if (!alive) return;
+  if (ownSocket && m_socketSerial == message.serial) (writeSide ? m_writePosted : m_readPosted) = false;
+  armNotifiers();
 }
 
 void UniSock::handleLookup(const SockMessage& message) {
@@ -194,27 +210,41 @@ void UniSock::dispatchReadiness(int event) {
 
 void UniSock::acceptIncoming() {
   QPointer<UniSock> alive(this);
+  // A connection the owner did not accept during the event is refused, also
+  // when the handler ends with an exception.
+  struct RefuseLeftover {
+    UniSock* sock;
+    QPointer<UniSock>& alive;
+    ~RefuseLeftover() {
+      if (!alive) return;
+      sock->m_pendingPeer = Endpoint{};
+      sock->m_hasPendingPeer = false;
+      sock->m_pendingData.clear();
+      if (std::uncaught_exceptions() > 0) {
+        // No events while unwinding: a second exception would end the program.
+        sock->m_pendingNotifier.reset();
+        sock->m_pending.reset();
+      } else {
+        sock->closePending();
+      }
+    }
+  } refuse{this, alive};
+
   Endpoint peer;
   int error = 0;
   SocketFd taken = sys::acceptFrom(m_socket.get(), &peer, &error);
   if (!taken.valid()) {
-    if (error == sockerr::kWouldBlock) return;  // the peer gave up before we got to it
-    if (!report(sckError, QStringLiteral("Private_Message"), error)) return;
-  } else {
-    closePending();
-    m_pending = std::move(taken);
-    m_pendingPeer = peer;
-    m_hasPendingPeer = true;
-    m_pendingData.clear();
-    watchPending();
-    emit ConnectionRequest(m_identity);
-    if (!alive) return;
+    // The peer may have given up before we got to it; nothing to report then.
+    if (error != sockerr::kWouldBlock) report(sckError, QStringLiteral("Private_Message"), error);
+    return;
   }
-  // A connection the owner did not accept during the event is refused.
-  m_pendingPeer = Endpoint{};
-  m_hasPendingPeer = false;
-  m_pendingData.clear();
   closePending();
+  m_pending = std::move(taken);
+  m_pendingPeer = peer;
+  m_hasPendingPeer = true;
+  m_pendingData.clear();
+  watchPending();
+  emit ConnectionRequest(m_identity);
 }
 
 void UniSock::readPending() {

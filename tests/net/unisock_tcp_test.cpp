@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 
 namespace {
 
@@ -280,4 +281,18 @@ TEST(UniSockDescriptors, ObjectsLeaveNoDescriptorsBehind) {
   }
   kit::pump(3);
   EXPECT_EQ(kit::openDescriptors(), before);
+}
+
+TEST(UniSockHandlers, ExceptionFromAHandlerDoesNotStopTheObject) {
+  auto listener = loopbackListener();
+  int requests = 0;
+  QObject::connect(listener.get(), &UniSock::ConnectionRequest, [&](int) {
+    ++requests;
+    throw std::runtime_error("owner bug");
+  });
+  kit::Peer first = kit::Peer::tcpTo(listener->LocalPort());
+  ASSERT_TRUE(kit::waitFor([&] { return requests == 1; }));
+  kit::Peer second = kit::Peer::tcpTo(listener->LocalPort());
+  ASSERT_TRUE(kit::waitFor([&] { return requests == 2; }));
+  EXPECT_TRUE(first.sawClose());
 }
