@@ -1,0 +1,252 @@
+#include "app/frmmain.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QUrl>
+#include <QVariant>
+
+#include "app/autosizecolumns.h"
+#include "app/languagechoice.h"
+#include "platform/doevents.h"
+
+#ifndef VANTREL_DEFAULT_SITE_URL
+#define VANTREL_DEFAULT_SITE_URL "http://127.0.0.1:8380"
+#endif
+
+namespace {
+
+const QString kTcpTestPage = QStringLiteral("/port_test.php");
+const QString kUdpTestPage = QStringLiteral("/port_test_udp.php");
+const QString kHelpPage = QStringLiteral("/common-problems-fixes-port-forwarding");
+
+}  // namespace
+
+FrmMain::FrmMain(const QString& programFolder, QWidget* parent)
+    : QWidget(parent), m_programFolder(programFolder) {
+  createControls();
+  connectHandlers();
+}
+
+FrmMain::~FrmMain() = default;
+
+QString FrmMain::Tag() const { return property(kTagProperty).toString(); }
+
+void FrmMain::setTag(const QString& tag) { setProperty(kTagProperty, tag); }
+
+std::vector<Translatable*> FrmMain::translatableControls() const {
+  auto* self = const_cast<FrmMain*>(this);
+  return {
+      self->Label1.translatable(),   self->Combo1.translatable(),   self->Label4.translatable(),
+      self->Label8.translatable(),   self->Frame1.translatable(),   self->Label2.translatable(),
+      self->Text1.translatable(),    self->Label7.translatable(),   self->Combo2.translatable(),
+      self->Command1.translatable(), self->Command3.translatable(), self->Label6.translatable(),
+      self->Label5.translatable(),   self->ListView1.translatable(), self->Command2.translatable(),
+      self->Combo3.translatable(),   self->Label3.translatable(),   self->WebBrowser1.translatable(),
+      self->Text2.translatable(),    self->Text3.translatable(),    self->Text4.translatable(),
+      self->Text5.translatable(),    self->Text6.translatable(),    self->Text7.translatable(),
+      self->Text8.translatable(),    self->Text9.translatable(),    self->Text10.translatable(),
+      self->Text11.translatable(),   self->Text12.translatable(),   self->Text13.translatable(),
+      self->Text14.translatable(),   self->Text15.translatable(),   self->Text16.translatable(),
+      self->Text17.translatable(),   self->Text18.translatable(),   self->Text19.translatable(),
+      self->Text20.translatable(),   self->Text21.translatable(),   self->Text22.translatable(),
+      self->Text23.translatable(),
+  };
+}
+
+std::vector<QWidget*> FrmMain::controlWidgets() const {
+  return {
+      Label1.widget(),   Combo1.widget(),   Label4.widget(),   Label8.widget(),    Frame1.widget(),
+      Label2.widget(),   Text1.widget(),    Label7.widget(),   Combo2.widget(),    Command1.widget(),
+      Command3.widget(), Label6.widget(),   dBar1,             Label5.widget(),    ListView1.widget(),
+      Command2.widget(), Combo3.widget(),   Label3.widget(),   WebBrowser1.widget(), Text2.widget(),
+      Text3.widget(),    aicAlphaImage1,    Text4.widget(),    Text5.widget(),     Text6.widget(),
+      Text7.widget(),    Text8.widget(),    Text9.widget(),    Text10.widget(),    Text11.widget(),
+      Text12.widget(),   Text13.widget(),   Text14.widget(),   Text15.widget(),    Text16.widget(),
+      Text17.widget(),   Text18.widget(),   Text19.widget(),   Text20.widget(),    Text21.widget(),
+      Text22.widget(),   Text23.widget(),
+  };
+}
+
+void FrmMain::connectHandlers() {
+  connect(&Label8, &UniLabel::Click, this, &FrmMain::Label8_Click);
+  connect(&Combo3, &UniCombo::Click, this, &FrmMain::Combo3_Click);
+  connect(&Command1, &UniCheck::Click, this, &FrmMain::Command1_Click);
+  connect(&Command2, &UniCheck::Click, this, &FrmMain::Command2_Click);
+  connect(&Command3, &UniCheck::Click, this, &FrmMain::Command3_Click);
+  connect(&ListView1, &UniListView::KeyDown, this, &FrmMain::ListView1_KeyDown);
+  connect(&Text1, &UniText::GotFocus, this, &FrmMain::Text1_GotFocus);
+  connect(&Text1, &UniText::KeyPress, this, &FrmMain::Text1_KeyPress);
+  connect(&WebBrowser1, &WebBrowser::StatusTextChange, this, &FrmMain::WebBrowser1_StatusTextChange);
+  connect(&WebBrowser1, &WebBrowser::BeforeNavigate2, this, &FrmMain::WebBrowser1_BeforeNavigate2);
+  connect(&WebBrowser1, &WebBrowser::NewWindow2, this, &FrmMain::WebBrowser1_NewWindow2);
+  connect(&WebBrowser1, &WebBrowser::DocumentComplete, this, &FrmMain::WebBrowser1_DocumentComplete);
+  connect(&WebBrowser1, &WebBrowser::NavigateError, this, &FrmMain::WebBrowser1_NavigateError);
+}
+
+QString FrmMain::siteAddress() {
+  QString site = readSiteSetting().trimmed();
+  if (site.isEmpty()) site = QStringLiteral(VANTREL_DEFAULT_SITE_URL);
+  while (site.endsWith(QLatin1Char('/'))) site.chop(1);
+  return site;
+}
+
+QString FrmMain::tcpTestPageUrl() { return siteAddress() + kTcpTestPage; }
+
+QString FrmMain::udpTestPageUrl() { return siteAddress() + kUdpTestPage; }
+
+QString FrmMain::helpPageUrl() { return siteAddress() + kHelpPage; }
+
+void FrmMain::Form_Load() {
+  // 1. The anchor control reads the anchor codes from the Tags, so it comes
+  //    before the built-in texts overwrite them.
+  initAnchor();
+  // 2-3.
+  configureTranslator();
+  storeDefaultTexts();
+  // 4. Language chooser.
+  Combo3.Clear();
+  loadLanguageList(m_programFolder + QStringLiteral("/Languages/_Current_Languages.txt"));
+  DoEvents();
+  Combo3.AddItem(kBaseLanguageChoice);
+  // 5. The stored language, else English.
+  Combo3.setText(readLanguageSetting());
+  if (Combo3.Text().isEmpty()) Combo3.setText(kBaseLanguageChoice);
+  DoEvents();
+  // 6.
+  Combo2.setText(QStringLiteral("TCP"));
+  DoEvents();
+  // 7. Column headers follow the language only when the user picks one.
+  if (const auto language = languageFileName(Combo3.Text())) applyLanguage(*language);
+  // 8. Port list.
+  loadPortList(m_programFolder + QStringLiteral("/ports.dat"));
+  DoEvents();
+  AutoSizeColumns(ListView1);
+  ListView1.Refresh();
+  // 9-10. Local addresses, with this machine's default address chosen.
+  fillLocalAddresses();
+  lastStatusText.clear();
+  createIpProbeSocket();
+  DoEvents();
+  const QString localIp = readProbeLocalIp();
+  DoEvents();
+  Combo1.setText(localIp);
+  DoEvents();
+  ipProbeSocket.reset();
+  DoEvents();
+  // 11. The TCP test page loads in the hidden browser.
+  WebBrowser1.Navigate2(tcpTestPageUrl());
+  // 12.
+  pageLoaded = false;
+  closing = false;
+  Text3.setText(QString());
+  DoEvents();
+}
+
+void FrmMain::Form_QueryUnload() { shutDown(); }
+
+void FrmMain::Form_Unload() { shutDown(); }
+
+void FrmMain::shutDown() {
+  closeWinsock();
+  // A test run waiting inside the event loop sees these at its next check.
+  abortRequested = true;
+  DoEvents();
+  closing = true;
+  DoEvents();
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (window == this || !window->isVisible()) continue;
+    window->close();
+    DoEvents();
+  }
+}
+
+void FrmMain::closeEvent(QCloseEvent* event) {
+  Form_QueryUnload();
+  Form_Unload();
+  event->accept();
+}
+
+void FrmMain::Label8_Click() { QDesktopServices::openUrl(QUrl(helpPageUrl())); }
+
+void FrmMain::Combo3_Click() {
+  writeLanguageSetting(Combo3.Text());
+  if (const auto language = languageFileName(Combo3.Text())) applyLanguage(*language);
+  DoEvents();
+  retitleColumns();
+}
+
+void FrmMain::retitleColumns() {
+  // The protocol column (2) keeps its blank header.
+  UniColumnHeaders headers = ListView1.ColumnHeaders();
+  headers.Item(1).setText(Text18.Text());
+  headers.Item(3).setText(Text19.Text());
+  headers.Item(4).setText(Text20.Text());
+}
+
+// Handlers of the port test run, list editing and page monitoring. The
+// buttons are pressed-in style, so every click handler first lets its button up.
+void FrmMain::Command1_Click() { Command1.setValue(0); }
+
+void FrmMain::Command2_Click() { Command2.setValue(0); }
+
+void FrmMain::Command3_Click() { Command3.setValue(0); }
+
+void FrmMain::ListView1_KeyDown(int) {}
+
+void FrmMain::Text1_GotFocus() {}
+
+void FrmMain::Text1_KeyPress(int&) {}
+
+void FrmMain::WebBrowser1_StatusTextChange(const QString&) {}
+
+void FrmMain::WebBrowser1_BeforeNavigate2(const QUrl&, bool&) {}
+
+void FrmMain::WebBrowser1_NewWindow2(bool&) {}
+
+void FrmMain::WebBrowser1_DocumentComplete(const QUrl&) {}
+
+void FrmMain::WebBrowser1_NavigateError(const QUrl&, int, bool&) {}
+
+// --- Seams to the other parts of the program -------------------------------
+
+// Anchor control: DontRefresh = true, then DoInit with the window's current
+// height and width, which become its minimum size.
+void FrmMain::initAnchor() {}
+
+// Translator: LanguageFilePath = program folder + "/Languages", LookUpMethod 3,
+// UseFormName = windowName(), BaseLanguage "English", UsingBase true.
+void FrmMain::configureTranslator() {}
+
+// Copies every control's built-in caption or text into its Tag.
+void FrmMain::storeDefaultTexts() {}
+
+// Appends the items of the language list file to Combo3.
+void FrmMain::loadLanguageList(const QString&) {}
+
+// Key "language" of section "main" in settings.ini, "" when missing.
+QString FrmMain::readLanguageSetting() { return {}; }
+
+// Stores the chosen language item under "main"/"language" in settings.ini.
+void FrmMain::writeLanguageSetting(const QString&) {}
+
+// Key "site" of section "main" in settings.ini, "" when missing.
+QString FrmMain::readSiteSetting() { return {}; }
+
+// Puts the window into the named language (a language file name).
+void FrmMain::applyLanguage(const QString&) {}
+
+// Fills ListView1 from the port list file.
+void FrmMain::loadPortList(const QString&) {}
+
+// Fills Combo1 with this machine's IPv4 addresses.
+void FrmMain::fillLocalAddresses() {}
+
+// Creates ipProbeSocket, whose LocalIP is this machine's default address.
+void FrmMain::createIpProbeSocket() {}
+
+// ipProbeSocket's LocalIP, "" without a socket.
+QString FrmMain::readProbeLocalIp() { return {}; }
+
+// closesocket on Winsock, then release it; nothing when there is none.
+void FrmMain::closeWinsock() { Winsock.reset(); }

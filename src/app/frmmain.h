@@ -1,0 +1,159 @@
+#pragma once
+// The program's only working window. It holds the port list, the controls for
+// editing it, the local IP and language choosers, the embedded browser that
+// shows the test site's page, two one-line status texts under it, and hidden
+// text controls carrying every message the window shows, so that those are
+// translated with the visible controls. It owns all state of a port test.
+#include <QString>
+#include <QWidget>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "app/outside/outside.h"
+#include "platform/translatable.h"
+
+class UniSock;
+class QCloseEvent;
+
+class FrmMain : public QWidget, public TranslatableWindow {
+  Q_OBJECT
+
+ public:
+  // The program folder holds settings.ini, ports.dat and the Languages folder.
+  explicit FrmMain(const QString& programFolder, QWidget* parent = nullptr);
+  ~FrmMain() override;
+
+  // Builds the start-up state: language, port list, local addresses, and the
+  // test page loading in the hidden browser. Each step that fails is skipped.
+  void Form_Load();
+  // Shutdown, run when the window is asked to close and again when it closes.
+  void Form_QueryUnload();
+  void Form_Unload();
+
+  QString programFolder() const { return m_programFolder; }
+  // The test site's base address, without a trailing "/".
+  QString siteAddress();
+  QString tcpTestPageUrl();
+  QString udpTestPageUrl();
+  QString helpPageUrl();
+
+  // TranslatableWindow
+  QString windowName() const override { return QStringLiteral("FrmMain"); }
+  QString Caption() const override { return windowTitle(); }
+  void setCaption(const QString& caption) override { setWindowTitle(caption); }
+  QString Tag() const override;
+  void setTag(const QString& tag) override;
+  // The controls in the window's fixed collection order.
+  std::vector<Translatable*> translatableControls() const override;
+  // Every control's widget in the same order, the helper controls included;
+  // the anchor control reads each widget's "Tag" property.
+  std::vector<QWidget*> controlWidgets() const;
+
+  // Controls, named as the handlers name them. Declaration order matters: a
+  // frame comes before the controls inside it.
+  UniLabel Label1{this};
+  UniCombo Combo1{this};
+  UniLabel Label4{this};
+  UniLabel Label8{this};
+  UniFrame Frame1{this};
+  UniLabel Label2{Frame1.container()};
+  UniText Text1{Frame1.container()};
+  UniLabel Label7{Frame1.container()};
+  UniCombo Combo2{Frame1.container()};
+  UniCheck Command1{Frame1.container()};
+  UniCheck Command3{this};
+  UniLabel Label6{this};
+  // Stands where the animation bar goes until that control replaces it.
+  QWidget* dBar1 = nullptr;
+  UniLabel Label5{this};
+  UniListView ListView1{this};
+  UniCheck Command2{this};
+  UniCombo Combo3{this};
+  UniLabel Label3{this};
+  WebBrowser WebBrowser1{this};
+  UniText Text2{this, UniText::Lines::Multi};
+  UniText Text3{this, UniText::Lines::Multi};
+  UniMsgBox UniMsgBox1{this};
+  // Stands where the product picture goes until the image control replaces it.
+  QWidget* aicAlphaImage1 = nullptr;
+
+  // Hidden message texts, read by the handlers at the moment of use.
+  UniText Text4{this};
+  UniText Text5{this};
+  UniText Text6{this};
+  UniText Text7{this};
+  UniText Text8{this};
+  UniText Text9{this};
+  UniText Text10{this};
+  UniText Text11{this};
+  UniText Text12{this};
+  UniText Text13{this};
+  UniText Text14{this};
+  UniText Text15{this};
+  UniText Text16{this};
+  UniText Text17{this};
+  UniText Text18{this};
+  UniText Text19{this};
+  UniText Text20{this};
+  UniText Text21{this, UniText::Lines::Multi};
+  UniText Text22{this};
+  UniText Text23{this};
+
+  // State shared by the window's handlers.
+  std::shared_ptr<UniSock> Winsock;         // listening socket of the port under test
+  std::shared_ptr<UniSock> ipProbeSocket;   // only during start-up, to read the local IP
+  bool abortRequested = false;
+  bool pageLoaded = false;
+  bool closing = false;
+  QString lastStatusText;
+  bool arrivalSeen = false;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private slots:
+  void Label8_Click();
+  void Combo3_Click();
+  void Command1_Click();
+  void Command2_Click();
+  void Command3_Click();
+  void ListView1_KeyDown(int keyCode);
+  void Text1_GotFocus();
+  void Text1_KeyPress(int& keyAscii);
+  void WebBrowser1_StatusTextChange(const QString& text);
+  void WebBrowser1_BeforeNavigate2(const QUrl& url, bool& cancel);
+  void WebBrowser1_NewWindow2(bool& cancel);
+  void WebBrowser1_DocumentComplete(const QUrl& url);
+  void WebBrowser1_NavigateError(const QUrl& url, int statusCode, bool& cancel);
+
+ private:
+  // Building the window.
+  void createControls();
+  void placeControls();
+  void setBuiltInTexts();
+  void createMessageTexts();
+  void createColumns();
+  void connectHandlers();
+
+  // Work that belongs to other parts of the program. Each does nothing until
+  // that part is wired in, and start-up carries on.
+  void initAnchor();
+  void configureTranslator();
+  void storeDefaultTexts();
+  void loadLanguageList(const QString& listFile);
+  QString readLanguageSetting();
+  void writeLanguageSetting(const QString& chooserText);
+  QString readSiteSetting();
+  void applyLanguage(const QString& languageName);
+  void loadPortList(const QString& portFile);
+  void fillLocalAddresses();
+  void createIpProbeSocket();
+  QString readProbeLocalIp();
+  void closeWinsock();
+
+  void retitleColumns();
+  void shutDown();
+
+  QString m_programFolder;
+};
