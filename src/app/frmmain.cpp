@@ -8,6 +8,7 @@
 
 #include "app/autosizecolumns.h"
 #include "app/languagechoice.h"
+#include "persist/modini.h"
 #include "platform/doevents.h"
 
 #ifndef VANTREL_DEFAULT_SITE_URL
@@ -230,8 +231,11 @@ QString FrmMain::readLanguageSetting() { return {}; }
 // Stores the chosen language item under "main"/"language" in settings.ini.
 void FrmMain::writeLanguageSetting(const QString&) {}
 
-// Key "site" of section "main" in settings.ini, "" when missing.
-QString FrmMain::readSiteSetting() { return {}; }
+// A test site of one's own (a local one, or one on another host) is named by
+// key "site" of section "main" in settings.ini; "" keeps the built-in address.
+QString FrmMain::readSiteSetting() {
+  return ReadIniValue(QStringLiteral("main"), QStringLiteral("site"), m_programFolder + QStringLiteral("/settings.ini"));
+}
 
 // Puts the window into the named language (a language file name).
 void FrmMain::applyLanguage(const QString&) {}

@@ -3,6 +3,7 @@
 // program folder, the language chooser and shutdown.
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QGroupBox>
 #include <QLabel>
@@ -16,6 +17,7 @@
 
 #include "app/frmmain.h"
 #include "platform/twips.h"
+#include "testsite.h"
 
 namespace {
 
@@ -185,6 +187,24 @@ class FrmMainTest : public QObject {
     QVERIFY(m_window->helpPageUrl().endsWith(QStringLiteral("/common-problems-fixes-port-forwarding")));
     // Nothing was written into the program folder.
     QVERIFY(QDir(m_folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+  }
+
+  void startupLoadsTestPageOfConfiguredSiteIntoHiddenBrowser() {
+    TestSite site;
+    QFile settings(m_folder.filePath(QStringLiteral("settings.ini")));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write(QStringLiteral("[main]\r\nsite=%1/\r\n").arg(site.url(QString())).toUtf8());
+    settings.close();
+    FrmMain window(m_folder.path());
+    QList<QUrl> completed;
+    connect(&window.WebBrowser1, &WebBrowser::DocumentComplete, this, [&](const QUrl& url) { completed << url; });
+    window.Form_Load();
+    QCOMPARE(window.tcpTestPageUrl(), site.url(QStringLiteral("/port_test.php")));
+    QTRY_COMPARE_WITH_TIMEOUT(completed.size(), 1, 30000);
+    QCOMPARE(completed.first(), QUrl(site.url(QStringLiteral("/port_test.php"))));
+    QVERIFY(site.requests().contains(QStringLiteral("GET /port_test.php")));
+    QVERIFY(!window.WebBrowser1.Visible());
+    QCOMPARE(window.WebBrowser1.Document().forms(0).length(), 3);
   }
 
   void startupWithMissingFolderCompletes() {
