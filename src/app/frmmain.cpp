@@ -36,22 +36,21 @@ QString FrmMain::Tag() const { return property(kTagProperty).toString(); }
 void FrmMain::setTag(const QString& tag) { setProperty(kTagProperty, tag); }
 
 std::vector<Translatable*> FrmMain::translatableControls() const {
-  auto* self = const_cast<FrmMain*>(this);
   return {
-      self->Label1.translatable(),   self->Combo1.translatable(),   self->Label4.translatable(),
-      self->Label8.translatable(),   self->Frame1.translatable(),   self->Label2.translatable(),
-      self->Text1.translatable(),    self->Label7.translatable(),   self->Combo2.translatable(),
-      self->Command1.translatable(), self->Command3.translatable(), self->Label6.translatable(),
-      self->Label5.translatable(),   self->ListView1.translatable(), self->Command2.translatable(),
-      self->Combo3.translatable(),   self->Label3.translatable(),   self->WebBrowser1.translatable(),
-      self->Text2.translatable(),    self->Text3.translatable(),    self->Text4.translatable(),
-      self->Text5.translatable(),    self->Text6.translatable(),    self->Text7.translatable(),
-      self->Text8.translatable(),    self->Text9.translatable(),    self->Text10.translatable(),
-      self->Text11.translatable(),   self->Text12.translatable(),   self->Text13.translatable(),
-      self->Text14.translatable(),   self->Text15.translatable(),   self->Text16.translatable(),
-      self->Text17.translatable(),   self->Text18.translatable(),   self->Text19.translatable(),
-      self->Text20.translatable(),   self->Text21.translatable(),   self->Text22.translatable(),
-      self->Text23.translatable(),
+      Label1.translatable(),   Combo1.translatable(),   Label4.translatable(),
+      Label8.translatable(),   Frame1.translatable(),   Label2.translatable(),
+      Text1.translatable(),    Label7.translatable(),   Combo2.translatable(),
+      Command1.translatable(), Command3.translatable(), Label6.translatable(),
+      Label5.translatable(),   ListView1.translatable(), Command2.translatable(),
+      Combo3.translatable(),   Label3.translatable(),   WebBrowser1.translatable(),
+      Text2.translatable(),    Text3.translatable(),    Text4.translatable(),
+      Text5.translatable(),    Text6.translatable(),    Text7.translatable(),
+      Text8.translatable(),    Text9.translatable(),    Text10.translatable(),
+      Text11.translatable(),   Text12.translatable(),   Text13.translatable(),
+      Text14.translatable(),   Text15.translatable(),   Text16.translatable(),
+      Text17.translatable(),   Text18.translatable(),   Text19.translatable(),
+      Text20.translatable(),   Text21.translatable(),   Text22.translatable(),
+      Text23.translatable(),
   };
 }
 

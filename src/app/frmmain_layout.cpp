@@ -99,16 +99,9 @@ void FrmMain::setBuiltInTexts() {
   Command2.setCaption(QStringLiteral("Remove"));
   Label3.setCaption(QStringLiteral("<-- Click Begin To Test The Selected Ports"));
 
-  for (UniControl* control : {static_cast<UniControl*>(&Label1), static_cast<UniControl*>(&Combo1),
-                              static_cast<UniControl*>(&Label4), static_cast<UniControl*>(&Label8),
-                              static_cast<UniControl*>(&Frame1), static_cast<UniControl*>(&Label2),
-                              static_cast<UniControl*>(&Text1), static_cast<UniControl*>(&Label7),
-                              static_cast<UniControl*>(&Command1), static_cast<UniControl*>(&Command3),
-                              static_cast<UniControl*>(&Label6), static_cast<UniControl*>(&Label5),
-                              static_cast<UniControl*>(&ListView1), static_cast<UniControl*>(&Command2),
-                              static_cast<UniControl*>(&Label3)}) {
-    control->setTag(kAnchorTopLeft);
-  }
+  UniControl* anchoredTopLeft[] = {&Label1, &Combo1, &Label4, &Label8,    &Frame1,   &Label2, &Text1, &Label7,
+                                   &Command1, &Command3, &Label6, &Label5, &ListView1, &Command2, &Label3};
+  for (UniControl* control : anchoredTopLeft) control->setTag(kAnchorTopLeft);
   WebBrowser1.setTag(kAnchorAllSides);
   Text2.setTag(kAnchorBottomWide);
   Text3.setTag(kAnchorBottomWide);

@@ -33,7 +33,7 @@ class UniControl : public QObject {
 
   // The control as the language machinery sees it: its optional caption and
   // text, and its Tag.
-  Translatable* translatable() { return &m_translatable; }
+  Translatable* translatable() const { return &m_translatable; }
 
  protected:
   // Adapters with a caption or a text override the pair they have.
@@ -58,7 +58,8 @@ class UniControl : public QObject {
   };
 
   QPointer<QWidget> m_widget;
-  Facet m_translatable{*this};
+  // Reaching a control for translation does not change the adapter itself.
+  mutable Facet m_translatable{*this};
 };
 
 // The key code a key press reports to key handlers (46 = Delete, 13 = Enter,
