@@ -1,0 +1,99 @@
+// Loading: the decoder chain that turns a file or a byte range into pixels.
+// The format is not declared by the caller; each decoder is offered the source
+// in a fixed order and the first one that takes it wins, with the system image
+// service as the last resort.
+#include "image/c32bppdib.h"
+
+#include "image/cgdiplus.h"
+#include "image/codecs/cpngparser.h"
+#include "image/codecs/modparsers.h"
+
+#include <algorithm>
+
+namespace {
+
+// Sources of this size or smaller cannot hold any supported image.
+constexpr int64_t kSmallestImageSource = 57;
+
+struct IconRequest {
+  int32_t cx, cy, bitDepth;
+};
+
+IconRequest clampIconRequest(int32_t cx, int32_t cy, int32_t bitDepth) {
+  return {std::max(cx, 0), std::max(cy, 0), (bitDepth < 0 || bitDepth > 32) ? 32 : bitDepth};
+}
+
+}  // namespace
+
+bool c32bppDIB::LoadPicture_File(const QString& fileName, int32_t iconCx, int32_t iconCy,
+                                 bool keepOriginal, int32_t iconBitDepth) {
+  DestroyDIB();
+  const IconRequest icon = clampIconRequest(iconCx, iconCy, iconBitDepth);
+  (void)icon;  // consumed by the icon decoder once it joins the chain
+  std::unique_ptr<QFile> file = modParsers::OpenFileShared(fileName, false);
+  if (!file || file->size() < kSmallestImageSource) return false;
+
+  cPNGparser png;
+  if (png.LoadFile(*file, fileName, *this, m_gdiToken)) {
+    if (m_bits && keepOriginal && file->seek(0)) {
+      const QByteArray all = file->readAll();
+      SetOriginalBytes(std::vector<uint8_t>(all.begin(), all.end()));
+    }
+    return m_bits != nullptr;
+  }
+  // The remaining decoders work on bytes.
+  if (!file->seek(0)) return false;
+  const QByteArray all = file->readAll();
+  file.reset();
+  const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(all.constData()),
+                                       static_cast<size_t>(all.size()));
+  return runDecoderChain(bytes, fileName, 0, static_cast<int32_t>(bytes.size()), keepOriginal);
+}
+
+bool c32bppDIB::LoadPicture_Stream(std::span<const uint8_t> bytes, int32_t iconCx, int32_t iconCy,
+                                   int32_t streamStart, int32_t streamLength, bool keepOriginal,
+                                   int32_t iconBitDepth) {
+  DestroyDIB();
+  const IconRequest icon = clampIconRequest(iconCx, iconCy, iconBitDepth);
+  (void)icon;  // consumed by the icon decoder once it joins the chain
+  if (bytes.empty() || bytes.size() > static_cast<size_t>(INT32_MAX)) return false;
+  const int64_t size = static_cast<int64_t>(bytes.size());
+  const int64_t start = std::max<int64_t>(streamStart, 0);
+  if (start >= size) return false;
+  // A length of 0 means "to the end"; a length past the end is cut to the end.
+  int64_t length = streamLength <= 0 ? size - start : std::min<int64_t>(streamLength, size - start);
+  if (length < kSmallestImageSource) return false;
+
+  cPNGparser png;
+  if (png.LoadStream(bytes, *this, static_cast<int32_t>(start), static_cast<int32_t>(length),
+                     m_gdiToken)) {
+    if (m_bits && keepOriginal) SetOriginalBytes(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+    return m_bits != nullptr;
+  }
+  return runDecoderChain(bytes, QString(), static_cast<int32_t>(start),
+                         static_cast<int32_t>(length), keepOriginal);
+}
+
+bool c32bppDIB::LoadPicture_FromOrignalFormat(int32_t iconCx, int32_t iconCy,
+                                              int32_t iconBitDepth) {
+  if (m_originalBytes.empty()) return false;
+  const std::vector<uint8_t> bytes = m_originalBytes;  // the load below discards the kept copy
+  return LoadPicture_Stream(bytes, iconCx, iconCy, 0, 0, true, iconBitDepth);
+}
+
+// The part of the chain after the PNG decoder, on bytes. The GIF, icon and
+// bitmap decoders take their place here, before the system image service.
+bool c32bppDIB::runDecoderChain(std::span<const uint8_t> bytes, const QString& fileName,
+                                int32_t streamStart, int32_t streamLength, bool keepOriginal) {
+  const std::span<const uint8_t> range =
+      bytes.subspan(static_cast<size_t>(streamStart), static_cast<size_t>(streamLength));
+  if (!m_bits && isGDIplusEnabled()) {
+    if (!fileName.isEmpty()) {
+      cGDIPlus::LoadPictureGDIplus(fileName, *this, m_gdiToken);
+    } else {
+      cGDIPlus::LoadPictureGDIplus(range, *this, m_gdiToken);
+    }
+  }
+  if (m_bits && keepOriginal) SetOriginalBytes(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+  return m_bits != nullptr;
+}

@@ -1,0 +1,249 @@
+// PNG decoder: signature, the system-image-service-first rule, the chunk walk
+// with its checks, and the collection of the image data.
+#include "image/codecs/cpngparser.h"
+
+#include "image/c32bppdib.h"
+#include "image/cgdiplus.h"
+#include "image/codecs/inflate.h"
+#include "image/codecs/pngreconstruct.h"
+
+#include <zlib.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+constexpr uint8_t kSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
+// Files this small are not examined.
+constexpr qint64 kSmallestPngFile = 57;
+// Chunk lengths that would put the chunk's end near the top of the signed range.
+constexpr int64_t kLargestChunkEnd = 0x7FFFFFF3;
+
+constexpr uint32_t chunkType(const char (&name)[5]) {
+  return (uint32_t(uint8_t(name[0])) << 24) | (uint32_t(uint8_t(name[1])) << 16) |
+         (uint32_t(uint8_t(name[2])) << 8) | uint32_t(uint8_t(name[3]));
+}
+constexpr uint32_t kIHDR = chunkType("IHDR");
+constexpr uint32_t kPLTE = chunkType("PLTE");
+constexpr uint32_t kTRNS = chunkType("tRNS");
+constexpr uint32_t kIDAT = chunkType("IDAT");
+constexpr uint32_t kIEND = chunkType("IEND");
+
+uint32_t readBigEndian32(const uint8_t* p) {
+  return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
+}
+
+bool hasSignature(std::span<const uint8_t> png) {
+  return png.size() >= 8 && std::memcmp(png.data(), kSignature, 8) == 0;
+}
+
+struct FreeDeleter {
+  void operator()(uint8_t* p) const { std::free(p); }
+};
+
+}  // namespace
+
+// One chunk as the handlers see it: its type field and data in the input, and
+// the stored CRC (0 when CRCs are not being checked).
+struct cPNGparser::ChunkView {
+  std::span<const uint8_t> typeAndData;  // 4 type bytes, then the data
+  uint32_t storedCrc = 0;
+  std::span<const uint8_t> data() const { return typeAndData.subspan(4); }
+
+  // A stored CRC of 0 is never checked; a computed CRC of 0 counts as a mismatch.
+  bool crcMatches() const {
+    if (storedCrc == 0) return true;
+    const uLong computed = crc32(0L, typeAndData.data(), static_cast<uInt>(typeAndData.size()));
+    return computed != 0 && computed == storedCrc;
+  }
+};
+
+bool cPNGparser::LoadStream(std::span<const uint8_t> stream, c32bppDIB& cHost,
+                            int32_t streamOffset, int32_t streamLength, uint32_t gdiToken) {
+  if (streamOffset < 0 || static_cast<size_t>(streamOffset) >= stream.size()) return false;
+  size_t length = stream.size() - static_cast<size_t>(streamOffset);
+  if (streamLength > 0 && static_cast<size_t>(streamLength) < length) length = static_cast<size_t>(streamLength);
+  return loadBytes(stream.subspan(static_cast<size_t>(streamOffset), length), QString(), cHost, gdiToken);
+}
+
+bool cPNGparser::LoadFile(QFile& fileHandle, const QString& fileName, c32bppDIB& cHost,
+                          uint32_t gdiToken) {
+  const qint64 size = fileHandle.size();
+  if (size < kSmallestPngFile || size > INT32_MAX || !fileHandle.seek(0)) return false;
+  uint8_t head[8];
+  if (fileHandle.read(reinterpret_cast<char*>(head), 8) != 8 || !hasSignature(head)) return false;
+  // Files are read whole; the walk then works on the bytes as on a stream.
+  if (!fileHandle.seek(0)) return false;
+  const QByteArray all = fileHandle.readAll();
+  const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(all.constData()),
+                                       static_cast<size_t>(all.size()));
+  return loadBytes(bytes, fileName, cHost, gdiToken);
+}
+
+bool cPNGparser::loadBytes(std::span<const uint8_t> png, const QString& fileName, c32bppDIB& cHost,
+                           uint32_t gdiToken) {
+  if (!hasSignature(png)) return false;
+  // From here on the input is ours: whatever happens, no stale pixels remain.
+  cHost.DestroyDIB();
+  *this = cPNGparser();
+
+  if (cHost.isGDIplusEnabled()) {
+    const bool loaded = fileName.isEmpty() ? cGDIPlus::LoadPictureGDIplus(png, cHost, gdiToken)
+                                           : cGDIPlus::LoadPictureGDIplus(fileName, cHost, gdiToken);
+    if (loaded) {
+      m_width = cHost.Width();
+      m_height = cHost.Height();
+      return true;
+    }
+  }
+
+  const bool useZlib = cHost.isZlibEnabled();
+  if (!walkChunks(png, useZlib) || m_idatBytes == 0 || !m_haveHeader) return true;
+  decode(cHost, useZlib);
+  return true;
+}
+
+bool cPNGparser::walkChunks(std::span<const uint8_t> png, bool checkCrc) {
+  const int64_t total = static_cast<int64_t>(png.size());
+  int64_t position = 8;
+  for (;;) {
+    if (position + 8 > total) return false;  // ends before IEND
+    const int64_t length = static_cast<int32_t>(readBigEndian32(png.data() + position));
+    if (length < 0 || position + length > kLargestChunkEnd) return false;
+    const int64_t next = position + length + 12;
+    if (next > total) return false;  // truncated chunk
+
+    ChunkView chunk;
+    chunk.typeAndData = png.subspan(static_cast<size_t>(position + 4), static_cast<size_t>(length + 4));
+    if (checkCrc) chunk.storedCrc = readBigEndian32(png.data() + position + 8 + length);
+    const uint32_t type = readBigEndian32(chunk.typeAndData.data());
+    position = next;
+
+    if (type == kIEND) return true;
+    if (length == 0) continue;
+    bool ok = true;
+    switch (type) {
+      case kIHDR: ok = onHeader(chunk); break;
+      case kPLTE: ok = onPalette(chunk); break;
+      case kTRNS: onTransparency(chunk); break;
+      case kIDAT: ok = onImageData(chunk); break;
+      default: break;
+    }
+    if (!ok) return false;
+  }
+}
+
+bool cPNGparser::onHeader(const ChunkView& chunk) {
+  if (!chunk.crcMatches()) return false;
+  const std::span<const uint8_t> d = chunk.data();
+  if (d.size() < 13) return false;
+  const int64_t width = static_cast<int32_t>(readBigEndian32(d.data()));
+  const int64_t height = static_cast<int32_t>(readBigEndian32(d.data() + 4));
+  if (width < 1 || height < 1) return false;
+  if (d[10] != 0 || d[11] != 0) return false;
+  const uint8_t depth = d[8], colourType = d[9], interlace = d[12];
+  if (depth != 1 && depth != 2 && depth != 4 && depth != 8 && depth != 16) return false;
+  if (colourType != 0 && colourType != 2 && colourType != 3 && colourType != 4 && colourType != 6) {
+    return false;
+  }
+  if (interlace > 1) return false;
+  // Room for 32 bits of every pixel twice over in a signed 32-bit size.
+  if (width * 32 * height > INT32_MAX) return false;
+
+  m_width = static_cast<int32_t>(width);
+  m_height = static_cast<int32_t>(height);
+  m_bitDepth = depth;
+  m_colourType = colourType;
+  m_interlace = interlace;
+  m_expectedSize = pngpixels::expectedDataSize({m_width, m_height, depth, colourType, interlace});
+  m_haveHeader = true;
+  return true;
+}
+
+bool cPNGparser::onPalette(const ChunkView& chunk) {
+  if (m_colourType == 0 || m_colourType == 4) return true;
+  if (!chunk.crcMatches()) return false;
+  const std::span<const uint8_t> d = chunk.data();
+  if (d.size() % 3 != 0) return false;
+  m_palette.assign(d.begin(), d.end());
+  m_havePalette = true;
+  return true;
+}
+
+void cPNGparser::onTransparency(const ChunkView& chunk) {
+  if (m_colourType == 4 || m_colourType == 6) return;
+  if (!chunk.crcMatches()) return;  // only the transparency is lost
+  const std::span<const uint8_t> d = chunk.data();
+  m_transparency.assign(d.begin(), d.end());
+  m_transparentKey = -1;
+  switch (m_colourType) {
+    case 0:
+      if (d.size() >= 2) m_transparentKey = d[1];
+      break;
+    case 2:
+      if (d.size() >= 6) m_transparentKey = (d[1] << 16) | (d[3] << 8) | d[5];
+      break;
+    case 3:
+      if (m_transparency.size() < 256) m_transparency.resize(256, 255);
+      m_transparentKey = 0;
+      break;
+    default:
+      break;
+  }
+}
+
+bool cPNGparser::onImageData(const ChunkView& chunk) {
+  if (!chunk.crcMatches()) return false;
+  m_idat.push_back(chunk.data());
+  m_idatBytes += chunk.data().size();
+  return true;
+}
+
+void cPNGparser::decode(c32bppDIB& cHost, bool useZlib) {
+  if (!pngpixels::isSupportedFormat(m_colourType, m_bitDepth) || m_expectedSize == 0) return;
+
+  // The image data in one piece: in place when it came in one chunk.
+  std::vector<uint8_t> joined;
+  std::span<const uint8_t> compressed = m_idat.front();
+  if (m_idat.size() > 1) {
+    joined.reserve(m_idatBytes);
+    for (const auto& part : m_idat) joined.insert(joined.end(), part.begin(), part.end());
+    compressed = joined;
+  }
+
+  std::unique_ptr<uint8_t, FreeDeleter> raw(static_cast<uint8_t*>(std::calloc(m_expectedSize, 1)));
+  if (!raw) return;
+  bool inflated = false;
+  if (useZlib && compressed.size() <= ULONG_MAX) {
+    uLongf outLength = static_cast<uLongf>(m_expectedSize);
+    inflated = uncompress(raw.get(), &outLength, compressed.data(),
+                          static_cast<uLong>(compressed.size())) == Z_OK;
+  }
+  if (!inflated) {
+    // zlib may have written part of the output before it gave up.
+    if (useZlib) std::memset(raw.get(), 0, m_expectedSize);
+    inflated = pnginflate::Inflate(compressed, {raw.get(), m_expectedSize}).code == pnginflate::kOk;
+  }
+  joined.clear();
+  joined.shrink_to_fit();
+  m_idat.clear();
+  if (!inflated) return;
+
+  if (!cHost.InitializeDIB(m_width, m_height)) return;
+  const pngpixels::PngHeader header{m_width, m_height, m_bitDepth, m_colourType, m_interlace};
+  pngpixels::PngColours colours;
+  colours.havePalette = m_havePalette;
+  colours.palette = m_palette;
+  colours.transparency = m_transparency;
+  colours.transparentKey = m_transparentKey;
+  if (!pngpixels::reconstruct(header, colours, {raw.get(), m_expectedSize}, cHost)) {
+    cHost.DestroyDIB();
+    return;
+  }
+  const bool alpha = m_colourType == 4 || m_colourType == 6 || m_transparentKey != -1;
+  cHost.SetAlphaFlag(alpha);
+  cHost.SetImageTypeCode(ImageTypeCode::kPng);
+}

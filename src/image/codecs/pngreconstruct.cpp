@@ -1,0 +1,255 @@
+// From inflated PNG data to premultiplied pixels: rows are unfiltered in place
+// and converted at once while they are still in the cache, straight into the
+// image's buffer.
+#include "image/codecs/pngreconstruct.h"
+
+#include "image/c32bppdib.h"
+#include "image/premultiply.h"
+
+#include <array>
+#include <cstring>
+
+namespace pngpixels {
+namespace {
+
+struct Pass {
+  int32_t startRow, startColumn, rowStep, columnStep;
+};
+// Adam7 passes 1 to 7, then the whole image for non-interlaced data.
+constexpr std::array<Pass, 8> kPasses = {{{0, 0, 8, 8},
+                                          {0, 4, 8, 8},
+                                          {4, 0, 8, 4},
+                                          {0, 2, 4, 4},
+                                          {2, 0, 4, 2},
+                                          {0, 1, 2, 2},
+                                          {1, 0, 2, 1},
+                                          {0, 0, 1, 1}}};
+
+int bitsPerPixel(const PngHeader& h) {
+  switch (h.colourType) {
+    case 6: return 4 * h.bitDepth;
+    case 4: return 2 * h.bitDepth;
+    case 2: return 3 * h.bitDepth;
+    default: return h.bitDepth;
+  }
+}
+
+size_t filterDistance(const PngHeader& h) {
+  switch (h.colourType) {
+    case 6: return h.bitDepth / 8 * 4;
+    case 4: return h.bitDepth / 8 * 2;
+    case 2: return h.bitDepth / 8 * 3;
+    case 0: return h.bitDepth <= 4 ? 1 : h.bitDepth / 8;
+    default: return 1;
+  }
+}
+
+size_t rowBytes(int bitsPerPixel, int64_t pixels) {
+  return static_cast<size_t>((bitsPerPixel * pixels + 7) / 8);
+}
+
+int32_t passCount(int32_t size, int32_t start, int32_t step) {
+  return size / step + (start < size % step ? 1 : 0);
+}
+
+constexpr uint32_t kOpaque = 0xFF000000u;
+
+// Everything a row converter needs besides the row.
+struct Converter {
+  PngHeader header;
+  // Final pixel of each sample value (grey and indexed types).
+  std::array<uint32_t, 256> lookup{};
+  uint32_t lookupEntries = 256;  // samples at or above this have no palette entry
+  bool keySet = false;
+  uint8_t keyRed = 0, keyGreen = 0, keyBlue = 0;
+  std::vector<uint8_t> samples;  // unpacked sub-byte samples of one row
+};
+
+void buildLookup(Converter& conv, const PngColours& colours) {
+  const PngHeader& h = conv.header;
+  if (h.colourType == 0 && h.bitDepth == 16) {
+    const int key = conv.keySet ? colours.transparency[0] : -1;
+    for (uint32_t v = 0; v < 256; ++v) {
+      conv.lookup[v] = static_cast<int>(v) == key ? 0 : premul::packBGRA(v, v, v, 255);
+    }
+    return;
+  }
+  // The palette: the stored one, or a default one (zeros; a grey ramp for
+  // greyscale; index 1 white at depth 1).
+  std::array<uint8_t, 256 * 3> palette{};
+  uint32_t entries = 256;
+  if (colours.havePalette) {
+    entries = static_cast<uint32_t>(std::min<size_t>(colours.palette.size() / 3, 256));
+    std::memcpy(palette.data(), colours.palette.data(), entries * 3);
+  } else {
+    if (h.colourType == 0) {
+      const uint32_t top = (1u << h.bitDepth) - 1;
+      for (uint32_t v = 1; v <= top; ++v) {
+        const uint8_t grey = static_cast<uint8_t>(v * (255 / top));
+        palette[v * 3] = palette[v * 3 + 1] = palette[v * 3 + 2] = grey;
+      }
+    }
+    if (h.bitDepth == 1) palette[3] = palette[4] = palette[5] = 255;
+  }
+  conv.lookupEntries = entries;
+  for (uint32_t i = 0; i < entries; ++i) {
+    uint32_t alpha = 255;
+    if (h.colourType == 3) {
+      if (colours.transparentKey != -1) alpha = i < colours.transparency.size() ? colours.transparency[i] : 255;
+    } else if (colours.transparentKey != -1 && static_cast<int32_t>(i) == colours.transparentKey) {
+      alpha = 0;
+    }
+    conv.lookup[i] = premul::packBGRA(palette[i * 3], palette[i * 3 + 1], palette[i * 3 + 2], alpha);
+  }
+}
+
+inline uint32_t premultiplied(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
+  if (a == 255) return b | (g << 8) | (r << 16) | kOpaque;
+  return premul::packBGRA(r, g, b, a);
+}
+
+// Converts `count` pixels of one unfiltered row; dst advances by `step` pixels.
+bool convertRow(Converter& conv, const uint8_t* src, uint32_t* dst, int32_t step, int32_t count) {
+  const PngHeader& h = conv.header;
+  const size_t n = static_cast<size_t>(count);
+  switch (h.colourType) {
+    case 6:
+      if (h.bitDepth == 8) {
+        for (size_t i = 0; i < n; ++i, src += 4, dst += step) *dst = premultiplied(src[0], src[1], src[2], src[3]);
+      } else {
+        for (size_t i = 0; i < n; ++i, src += 8, dst += step) *dst = premultiplied(src[0], src[2], src[4], src[6]);
+      }
+      return true;
+    case 4:
+      if (h.bitDepth == 8) {
+        for (size_t i = 0; i < n; ++i, src += 2, dst += step) *dst = premultiplied(src[0], src[0], src[0], src[1]);
+      } else {
+        for (size_t i = 0; i < n; ++i, src += 4, dst += step) *dst = premultiplied(src[0], src[0], src[0], src[2]);
+      }
+      return true;
+    case 2: {
+      const size_t sampleBytes = h.bitDepth / 8;
+      const size_t pixelBytes = sampleBytes * 3;
+      for (size_t i = 0; i < n; ++i, src += pixelBytes, dst += step) {
+        const uint8_t r = src[0], g = src[sampleBytes], b = src[2 * sampleBytes];
+        if (conv.keySet && r == conv.keyRed && g == conv.keyGreen && b == conv.keyBlue) {
+          *dst = 0;
+        } else {
+          *dst = b | (g << 8) | (static_cast<uint32_t>(r) << 16) | kOpaque;
+        }
+      }
+      return true;
+    }
+    default:
+      break;
+  }
+  // Greyscale and indexed: every sample goes through the lookup table.
+  if (h.bitDepth == 16) {
+    for (size_t i = 0; i < n; ++i, src += 2, dst += step) *dst = conv.lookup[src[0]];
+    return true;
+  }
+  const uint32_t limit = conv.lookupEntries;
+  if (h.bitDepth == 8) {
+    for (size_t i = 0; i < n; ++i, dst += step) {
+      const uint8_t s = src[i];
+      if (s >= limit) return false;
+      *dst = conv.lookup[s];
+    }
+    return true;
+  }
+  // Sub-byte samples, most significant bits first.
+  const unsigned depth = h.bitDepth;
+  const unsigned perByte = 8 / depth;
+  const uint8_t mask = static_cast<uint8_t>((1u << depth) - 1);
+  for (size_t i = 0; i < n; ++i, dst += step) {
+    const unsigned shift = 8 - depth * (static_cast<unsigned>(i % perByte) + 1);
+    const uint8_t s = static_cast<uint8_t>((src[i / perByte] >> shift) & mask);
+    if (s >= limit) return false;
+    *dst = conv.lookup[s];
+  }
+  return true;
+}
+
+uint32_t* pixelAt(c32bppDIB& image, int32_t x, int32_t y) {
+  return reinterpret_cast<uint32_t*>(image.BitsPointer() + image.pixelOffset(x, y));
+}
+
+}  // namespace
+
+bool isSupportedFormat(uint8_t colourType, uint8_t bitDepth) {
+  switch (colourType) {
+    case 0: return bitDepth == 1 || bitDepth == 2 || bitDepth == 4 || bitDepth == 8 || bitDepth == 16;
+    case 3: return bitDepth == 1 || bitDepth == 2 || bitDepth == 4 || bitDepth == 8;
+    case 2:
+    case 4:
+    case 6: return bitDepth == 8 || bitDepth == 16;
+    default: return false;
+  }
+}
+
+size_t expectedDataSize(const PngHeader& h) {
+  if (h.width < 1 || h.height < 1) return 0;
+  const int bpp = bitsPerPixel(h);
+  if (h.interlace == 0) return static_cast<size_t>(h.height) * (rowBytes(bpp, h.width) + 1);
+  size_t total = 0;
+  for (size_t p = 0; p < 7; ++p) {
+    const Pass& pass = kPasses[p];
+    const int32_t columns = passCount(h.width, pass.startColumn, pass.columnStep);
+    const int32_t rows = passCount(h.height, pass.startRow, pass.rowStep);
+    total += static_cast<size_t>(rows) * (rowBytes(bpp, columns) + 1);
+  }
+  return total;
+}
+
+bool reconstruct(const PngHeader& header, const PngColours& colours, std::span<uint8_t> data,
+                 c32bppDIB& image) {
+  if (!isSupportedFormat(header.colourType, header.bitDepth)) return false;
+  if (image.Width() != header.width || image.Height() != header.height) return false;
+  if (data.size() < expectedDataSize(header)) return false;
+
+  Converter conv;
+  conv.header = header;
+  if (colours.transparentKey != -1) {
+    if (header.colourType == 2 && colours.transparency.size() >= 6) {
+      conv.keySet = true;
+      // 8-bit samples meet the low bytes of the key, 16-bit ones its high bytes.
+      const size_t at = header.bitDepth == 16 ? 0 : 1;
+      conv.keyRed = colours.transparency[at];
+      conv.keyGreen = colours.transparency[at + 2];
+      conv.keyBlue = colours.transparency[at + 4];
+    } else if (header.colourType == 0 && colours.transparency.size() >= 2) {
+      conv.keySet = true;
+    }
+  }
+  if (header.colourType == 0 || header.colourType == 3) buildLookup(conv, colours);
+
+  const int bpp = bitsPerPixel(header);
+  const size_t distance = filterDistance(header);
+  const bool interlaced = header.interlace != 0;
+  uint8_t* cursor = data.data();
+  std::vector<uint8_t> zeroRow(rowBytes(bpp, header.width) + 8, 0);
+
+  for (size_t p = interlaced ? 0 : 7; p < (interlaced ? 7u : 8u); ++p) {
+    const Pass& pass = kPasses[p];
+    const int32_t columns = passCount(header.width, pass.startColumn, pass.columnStep);
+    const int32_t rows = passCount(header.height, pass.startRow, pass.rowStep);
+    if (columns == 0 || rows == 0) continue;
+    const size_t bytes = rowBytes(bpp, columns);
+    const uint8_t* previous = zeroRow.data();
+    for (int32_t r = 0; r < rows; ++r) {
+      const uint8_t filter = cursor[0];
+      uint8_t* row = cursor + 1;
+      if (filter > 4 && interlaced) return false;
+      unfilterRow(filter, row, previous, bytes, distance);
+      const int32_t y = pass.startRow + r * pass.rowStep;
+      if (!convertRow(conv, row, pixelAt(image, pass.startColumn, y), pass.columnStep, columns)) {
+        return false;
+      }
+      previous = row;
+      cursor += bytes + 1;
+    }
+  }
+  return true;
+}
+
+}  // namespace pngpixels

@@ -1,0 +1,49 @@
+#pragma once
+// Second half of the PNG decoder: from the inflated image data to premultiplied
+// B, G, R, A pixels in a c32bppDIB (row filters, Adam7, every colour type and
+// bit depth, palettes and transparency).
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+class c32bppDIB;
+
+namespace pngpixels {
+
+struct PngHeader {
+  int32_t width = 0;
+  int32_t height = 0;
+  uint8_t bitDepth = 0;
+  uint8_t colourType = 0;
+  uint8_t interlace = 0;
+};
+
+struct PngColours {
+  bool havePalette = false;
+  std::span<const uint8_t> palette;       // R, G, B per entry
+  std::span<const uint8_t> transparency;  // the tRNS data (type 3: extended to 256 entries)
+  int32_t transparentKey = -1;            // -1: no transparency information
+};
+
+// Size of the inflated data the header calls for (Adam7 passes without columns
+// still count one filter byte per row). 0 for an unusable header.
+size_t expectedDataSize(const PngHeader& header);
+
+// Whether the colour type and bit depth pair has a defined conversion.
+bool isSupportedFormat(uint8_t colourType, uint8_t bitDepth);
+
+// Unfilters `data` in place and writes the pixels into `image`, which must
+// already hold a blank width x height image. False when a palette index has no
+// entry or an interlaced row has an unknown filter; the image then holds
+// partial pixels and the caller discards it.
+bool reconstruct(const PngHeader& header, const PngColours& colours, std::span<uint8_t> data,
+                 c32bppDIB& image);
+
+// Reverses one row filter in place (types 0 to 4; others leave the row as it is).
+// `previous` is the unfiltered row above, or all zeros for a first row.
+void unfilterRow(uint8_t filterType, uint8_t* row, const uint8_t* previous, size_t rowBytes,
+                 size_t distance);
+
+}  // namespace pngpixels

@@ -1,0 +1,103 @@
+// vantrel-image: loads an image through the image engine and reports it.
+//
+//   vantrel-image [--no-gdiplus] [--no-zlib] info FILE
+//   vantrel-image [--no-gdiplus] [--no-zlib] [--straight] decode FILE OUT
+//
+// Both print "WIDTH HEIGHT IMAGETYPE ALPHA". decode also writes the pixels to OUT
+// as raw top-down RGBA, premultiplied as stored unless --straight is given.
+// Exit status: 0 an image was loaded, 1 none was (or OUT could not be written),
+// 2 bad usage.
+#include "image/c32bppdib.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QStringList>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kLoaded = 0;
+constexpr int kNotLoaded = 1;
+constexpr int kBadUsage = 2;
+
+struct Options {
+  QString command;
+  QStringList operands;
+  bool noGdiplus = false;
+  bool noZlib = false;
+  bool straight = false;
+};
+
+int usage(const char* problem) {
+  std::fprintf(stderr,
+               "vantrel-image: %s\n"
+               "usage: vantrel-image [--no-gdiplus] [--no-zlib] info FILE\n"
+               "       vantrel-image [--no-gdiplus] [--no-zlib] [--straight] decode FILE OUT\n",
+               problem);
+  return kBadUsage;
+}
+
+bool parse(const QStringList& args, Options& options, QString& problem) {
+  QStringList words;
+  for (const QString& arg : args) {
+    if (arg == "--no-gdiplus") {
+      options.noGdiplus = true;
+    } else if (arg == "--no-zlib") {
+      options.noZlib = true;
+    } else if (arg == "--straight") {
+      options.straight = true;
+    } else if (arg.startsWith("--") && arg.size() > 2) {
+      problem = "unknown option " + arg;
+      return false;
+    } else {
+      words << arg;
+    }
+  }
+  if (words.isEmpty()) {
+    problem = "no command given";
+    return false;
+  }
+  options.command = words.takeFirst();
+  options.operands = words;
+  if (options.command == "info" && words.size() == 1) return true;
+  if (options.command == "decode" && words.size() == 2) return true;
+  problem = (options.command == "info" || options.command == "decode")
+                ? "wrong number of arguments for " + options.command
+                : "unknown command " + options.command;
+  return false;
+}
+
+bool writePixels(const c32bppDIB& image, const QString& path, bool straight) {
+  DibBits bits;
+  DibBitsLayout layout;
+  layout.asBGRformat = false;
+  layout.asBottomUp = false;
+  if (!image.GetDIBbits(bits, layout, 0, 0, 0, 0, !straight)) return false;
+  QFile out(path);
+  if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+  const auto size = static_cast<qint64>(bits.bytes.size());
+  return out.write(reinterpret_cast<const char*>(bits.bytes.data()), size) == size && out.flush();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  Options options;
+  QString problem;
+  if (!parse(app.arguments().mid(1), options, problem)) return usage(problem.toLocal8Bit().constData());
+
+  c32bppDIB image;
+  if (options.noGdiplus) image.setGDIplusEnabled(false);
+  if (options.noZlib) image.setZlibAllowed(false);
+  const bool loaded = image.LoadPicture_File(options.operands[0]);
+  std::printf("%d %d %d %d\n", image.Width(), image.Height(), image.ImageType(), image.Alpha() ? 1 : 0);
+  std::fflush(stdout);
+  if (!loaded) return kNotLoaded;
+  if (options.command == "decode" && !writePixels(image, options.operands[1], options.straight)) {
+    std::fprintf(stderr, "vantrel-image: cannot write %s\n", qPrintable(options.operands[1]));
+    return kNotLoaded;
+  }
+  return kLoaded;
+}
