@@ -6,6 +6,7 @@
 #include "image/cgdiplus.h"
 #include "image/codecs/inflate.h"
 #include "image/codecs/pngreconstruct.h"
+#include "image/codecs/pngrowfeed.h"
 
 #include <zlib.h>
 
@@ -205,33 +206,6 @@ bool cPNGparser::onImageData(const ChunkView& chunk) {
 void cPNGparser::decode(c32bppDIB& cHost, bool useZlib) {
   if (!pngpixels::isSupportedFormat(m_colourType, m_bitDepth) || m_expectedSize == 0) return;
 
-  // The image data in one piece: in place when it came in one chunk.
-  std::vector<uint8_t> joined;
-  std::span<const uint8_t> compressed = m_idat.front();
-  if (m_idat.size() > 1) {
-    joined.reserve(m_idatBytes);
-    for (const auto& part : m_idat) joined.insert(joined.end(), part.begin(), part.end());
-    compressed = joined;
-  }
-
-  std::unique_ptr<uint8_t, FreeDeleter> raw(static_cast<uint8_t*>(std::calloc(m_expectedSize, 1)));
-  if (!raw) return;
-  bool inflated = false;
-  if (useZlib && compressed.size() <= ULONG_MAX) {
-    uLongf outLength = static_cast<uLongf>(m_expectedSize);
-    inflated = uncompress(raw.get(), &outLength, compressed.data(),
-                          static_cast<uLong>(compressed.size())) == Z_OK;
-  }
-  if (!inflated) {
-    // zlib may have written part of the output before it gave up.
-    if (useZlib) std::memset(raw.get(), 0, m_expectedSize);
-    inflated = pnginflate::Inflate(compressed, {raw.get(), m_expectedSize}).code == pnginflate::kOk;
-  }
-  joined.clear();
-  joined.shrink_to_fit();
-  m_idat.clear();
-  if (!inflated) return;
-
   if (!cHost.InitializeDIB(m_width, m_height)) return;
   const pngpixels::PngHeader header{m_width, m_height, m_bitDepth, m_colourType, m_interlace};
   pngpixels::PngColours colours;
@@ -239,7 +213,34 @@ void cPNGparser::decode(c32bppDIB& cHost, bool useZlib) {
   colours.palette = m_palette;
   colours.transparency = m_transparency;
   colours.transparentKey = m_transparentKey;
-  if (!pngpixels::reconstruct(header, colours, {raw.get(), m_expectedSize}, cHost)) {
+  const size_t largestRow = pngpixels::largestRowBytes(header);
+
+  using pngpixels::ReconstructResult;
+  ReconstructResult result = ReconstructResult::kDataUnavailable;
+  if (useZlib) {
+    // zlib inflates just ahead of the rows; any complaint of zlib, the checksum
+    // at the end included, hands the data to the built-in inflate instead.
+    pngpixels::ZlibRowFeed feed(m_idat, m_expectedSize, largestRow);
+    result = pngpixels::reconstruct(header, colours, feed, cHost);
+    if (result == ReconstructResult::kOk && !feed.finish()) result = ReconstructResult::kDataUnavailable;
+  }
+  if (result == ReconstructResult::kDataUnavailable) {
+    // The built-in inflate wants the image data in one piece: in place when it
+    // came in one chunk.
+    std::vector<uint8_t> joined;
+    std::span<const uint8_t> compressed = m_idat.front();
+    if (m_idat.size() > 1) {
+      joined.reserve(m_idatBytes);
+      for (const auto& part : m_idat) joined.insert(joined.end(), part.begin(), part.end());
+      compressed = joined;
+    }
+    std::unique_ptr<uint8_t, FreeDeleter> raw(static_cast<uint8_t*>(std::calloc(m_expectedSize, 1)));
+    if (raw && pnginflate::Inflate(compressed, {raw.get(), m_expectedSize}).code == pnginflate::kOk) {
+      pngpixels::BufferRowFeed feed({raw.get(), m_expectedSize});
+      result = pngpixels::reconstruct(header, colours, feed, cHost);
+    }
+  }
+  if (result != ReconstructResult::kOk) {
     cHost.DestroyDIB();
     return;
   }

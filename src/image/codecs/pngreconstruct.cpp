@@ -4,6 +4,7 @@
 #include "image/codecs/pngreconstruct.h"
 
 #include "image/c32bppdib.h"
+#include "image/codecs/pngrowfeed.h"
 #include "image/premultiply.h"
 
 #include <array>
@@ -201,11 +202,14 @@ size_t expectedDataSize(const PngHeader& h) {
   return total;
 }
 
-bool reconstruct(const PngHeader& header, const PngColours& colours, std::span<uint8_t> data,
-                 c32bppDIB& image) {
-  if (!isSupportedFormat(header.colourType, header.bitDepth)) return false;
-  if (image.Width() != header.width || image.Height() != header.height) return false;
-  if (data.size() < expectedDataSize(header)) return false;
+size_t largestRowBytes(const PngHeader& header) { return rowBytes(bitsPerPixel(header), header.width) + 1; }
+
+ReconstructResult reconstruct(const PngHeader& header, const PngColours& colours, RowFeed& feed,
+                              c32bppDIB& image) {
+  if (!isSupportedFormat(header.colourType, header.bitDepth) || image.Width() != header.width ||
+      image.Height() != header.height) {
+    return ReconstructResult::kBadPixels;
+  }
 
   Converter conv;
   conv.header = header;
@@ -226,8 +230,7 @@ bool reconstruct(const PngHeader& header, const PngColours& colours, std::span<u
   const int bpp = bitsPerPixel(header);
   const size_t distance = filterDistance(header);
   const bool interlaced = header.interlace != 0;
-  uint8_t* cursor = data.data();
-  std::vector<uint8_t> zeroRow(rowBytes(bpp, header.width) + 8, 0);
+  std::vector<uint8_t> zeroRow(largestRowBytes(header) + 8, 0);
 
   for (size_t p = interlaced ? 0 : 7; p < (interlaced ? 7u : 8u); ++p) {
     const Pass& pass = kPasses[p];
@@ -237,19 +240,20 @@ bool reconstruct(const PngHeader& header, const PngColours& colours, std::span<u
     const size_t bytes = rowBytes(bpp, columns);
     const uint8_t* previous = zeroRow.data();
     for (int32_t r = 0; r < rows; ++r) {
+      uint8_t* cursor = feed.next(bytes + 1);
+      if (!cursor) return ReconstructResult::kDataUnavailable;
       const uint8_t filter = cursor[0];
       uint8_t* row = cursor + 1;
-      if (filter > 4 && interlaced) return false;
+      if (filter > 4 && interlaced) return ReconstructResult::kBadPixels;
       unfilterRow(filter, row, previous, bytes, distance);
       const int32_t y = pass.startRow + r * pass.rowStep;
       if (!convertRow(conv, row, pixelAt(image, pass.startColumn, y), pass.columnStep, columns)) {
-        return false;
+        return ReconstructResult::kBadPixels;
       }
       previous = row;
-      cursor += bytes + 1;
     }
   }
-  return true;
+  return ReconstructResult::kOk;
 }
 
 }  // namespace pngpixels

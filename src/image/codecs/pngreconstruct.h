@@ -34,12 +34,22 @@ size_t expectedDataSize(const PngHeader& header);
 // Whether the colour type and bit depth pair has a defined conversion.
 bool isSupportedFormat(uint8_t colourType, uint8_t bitDepth);
 
-// Unfilters `data` in place and writes the pixels into `image`, which must
-// already hold a blank width x height image. False when a palette index has no
-// entry or an interlaced row has an unknown filter; the image then holds
-// partial pixels and the caller discards it.
-bool reconstruct(const PngHeader& header, const PngColours& colours, std::span<uint8_t> data,
-                 c32bppDIB& image);
+enum class ReconstructResult {
+  kOk,
+  kDataUnavailable,  // the row feed could not deliver the inflated data
+  kBadPixels,        // a palette index without an entry, or a bad filter in an interlaced image
+};
+
+class RowFeed;
+
+// Bytes of the longest row (its filter byte included).
+size_t largestRowBytes(const PngHeader& header);
+
+// Takes the rows from `feed`, unfilters them in place and writes the pixels into
+// `image`, which must already hold a blank width x height image. Every pixel is
+// written, so a second attempt over the same image leaves nothing of the first.
+ReconstructResult reconstruct(const PngHeader& header, const PngColours& colours, RowFeed& feed,
+                              c32bppDIB& image);
 
 // Reverses one row filter in place (types 0 to 4; others leave the row as it is).
 // `previous` is the unfiltered row above, or all zeros for a first row.

@@ -48,17 +48,29 @@ void unfilterPaethScalar(uint8_t* row, const uint8_t* previous, size_t rowBytes,
 }
 
 #if defined(__SSE2__)
+// Pixels are moved through general registers: composing a 3-byte value in
+// memory first would make every later load wait on a failed store forward.
 template <size_t kPixelBytes>
 inline __m128i loadPixel(const uint8_t* p) {
-  uint32_t v = 0;
-  std::memcpy(&v, p, kPixelBytes);
+  uint32_t v;
+  if constexpr (kPixelBytes == 4) {
+    std::memcpy(&v, p, 4);
+  } else {
+    v = uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16);
+  }
   return _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(v)), _mm_setzero_si128());
 }
 
 template <size_t kPixelBytes>
 inline void storePixel(uint8_t* p, __m128i v) {
   const uint32_t packed = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(v, v)));
-  std::memcpy(p, &packed, kPixelBytes);
+  if constexpr (kPixelBytes == 4) {
+    std::memcpy(p, &packed, 4);
+  } else {
+    p[0] = static_cast<uint8_t>(packed);
+    p[1] = static_cast<uint8_t>(packed >> 8);
+    p[2] = static_cast<uint8_t>(packed >> 16);
+  }
 }
 
 inline __m128i absolute16(__m128i v) { return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v)); }
@@ -68,9 +80,13 @@ void unfilterPaethPixels(uint8_t* row, const uint8_t* previous, size_t rowBytes)
   const __m128i byteMask = _mm_set1_epi16(0xFF);
   __m128i left = _mm_setzero_si128();
   __m128i upperLeft = _mm_setzero_si128();
+  if (rowBytes < kPixelBytes) return;
+  // The next raw pixel is loaded before the current one is stored.
+  __m128i raw = loadPixel<kPixelBytes>(row);
   for (size_t i = 0; i + kPixelBytes <= rowBytes; i += kPixelBytes) {
     const __m128i above = loadPixel<kPixelBytes>(previous + i);
-    const __m128i raw = loadPixel<kPixelBytes>(row + i);
+    const __m128i current = raw;
+    if (i + 2 * kPixelBytes <= rowBytes) raw = loadPixel<kPixelBytes>(row + i + kPixelBytes);
     const __m128i towardAbove = _mm_sub_epi16(above, upperLeft);  // b - c
     const __m128i towardLeft = _mm_sub_epi16(left, upperLeft);    // a - c
     const __m128i pa = absolute16(towardAbove);
@@ -83,7 +99,7 @@ void unfilterPaethPixels(uint8_t* row, const uint8_t* previous, size_t rowBytes)
     const __m128i predictor =
         _mm_or_si128(_mm_or_si128(_mm_and_si128(pickLeft, left), _mm_and_si128(pickAbove, above)),
                      _mm_and_si128(pickUpperLeft, upperLeft));
-    const __m128i value = _mm_and_si128(_mm_add_epi16(raw, predictor), byteMask);
+    const __m128i value = _mm_and_si128(_mm_add_epi16(current, predictor), byteMask);
     storePixel<kPixelBytes>(row + i, value);
     left = value;
     upperLeft = above;

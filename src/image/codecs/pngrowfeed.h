@@ -1,0 +1,69 @@
+#pragma once
+// Where the PNG reconstruction takes its inflated rows from: a buffer that holds
+// the whole inflated data, or zlib inflating just ahead of the rows, so that each
+// row is unfiltered and converted while it is still in the cache and the image
+// data never exists in full.
+
+#include <zlib.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+namespace pngpixels {
+
+class RowFeed {
+ public:
+  virtual ~RowFeed() = default;
+  // The next `bytes` bytes of inflated data (a filter byte and a row), valid
+  // until the call after next, so the previous row stays readable. nullptr when
+  // the data cannot be had.
+  virtual uint8_t* next(size_t bytes) = 0;
+};
+
+// Rows from a buffer that holds all the inflated data.
+class BufferRowFeed final : public RowFeed {
+ public:
+  explicit BufferRowFeed(std::span<uint8_t> data) : m_data(data) {}
+  uint8_t* next(size_t bytes) override;
+
+ private:
+  std::span<uint8_t> m_data;
+  size_t m_position = 0;
+};
+
+// Rows inflated by zlib on demand. Behaves as zlib's one-call uncompress into a
+// zero-filled buffer of `capacity` bytes: data that ends early reads as zeros,
+// and finish() fails unless the stream ends properly (checksum included) within
+// the capacity.
+class ZlibRowFeed final : public RowFeed {
+ public:
+  // `parts` are the pieces of the zlib stream in order (the IDAT chunks); they
+  // must outlive the feed.
+  ZlibRowFeed(std::span<const std::span<const uint8_t>> parts, size_t capacity, size_t largestRow);
+  ~ZlibRowFeed() override;
+  ZlibRowFeed(const ZlibRowFeed&) = delete;
+  ZlibRowFeed& operator=(const ZlibRowFeed&) = delete;
+
+  uint8_t* next(size_t bytes) override;
+  // After the last row: true when the whole stream inflated cleanly and fits.
+  bool finish();
+
+ private:
+  bool inflateInto(uint8_t* out, size_t bytes);
+  int inflateStep();
+
+  std::span<const std::span<const uint8_t>> m_parts;
+  size_t m_nextPart = 0;
+  z_stream m_stream{};
+  bool m_ready = false;
+  bool m_ended = false;
+  bool m_failed = false;
+  size_t m_remaining;  // capacity not yet handed out
+  std::vector<uint8_t> m_rows[2];
+  int m_current = 0;
+};
+
+}  // namespace pngpixels
