@@ -1,0 +1,249 @@
+// The PNG decoder on crafted files: header checks, CRC rules, transparency
+// rules, filters, premultiplication and the signature and size gates.
+#include "png_builder.h"
+
+#include "image/c32bppdib.h"
+#include "image/codecs/cpngparser.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr size_t kIhdrAt = 8;  // the IHDR chunk follows the signature
+
+struct Decoded {
+  bool isPng = false;
+  std::shared_ptr<c32bppDIB> image = std::make_shared<c32bppDIB>();
+};
+
+Decoded decode(const std::vector<uint8_t>& bytes, bool withZlib = true) {
+  Decoded result;
+  result.image->setGDIplusEnabled(false);
+  result.image->setZlibAllowed(withZlib);
+  cPNGparser parser;
+  result.isPng = parser.LoadStream(bytes, *result.image, 0, static_cast<int32_t>(bytes.size()));
+  return result;
+}
+
+// Stored B, G, R, A of the picture pixel (x, y).
+std::vector<uint8_t> pixel(const c32bppDIB& image, int x, int y) {
+  const uint8_t* p = image.BitsPointer() + image.pixelOffset(x, y);
+  return {p[0], p[1], p[2], p[3]};
+}
+
+std::vector<uint8_t> rgbaRow(std::initializer_list<std::initializer_list<uint8_t>> pixels) {
+  std::vector<uint8_t> raw{0};
+  for (const auto& p : pixels) raw.insert(raw.end(), p);
+  return raw;
+}
+
+}  // namespace
+
+TEST(PngSignature, OtherBytesAreNotPng) {
+  std::vector<uint8_t> bytes = PngBuilder().header(1, 1, 8, 0).imageData({0, 7}).end().bytes();
+  bytes[1] = 'Q';
+  const Decoded d = decode(bytes);
+  EXPECT_FALSE(d.isPng);
+  EXPECT_EQ(d.image->ImageType(), ImageTypeCode::kNone);
+}
+
+TEST(PngHeaderChecks, BadFieldsGiveNoPixelsButArePng) {
+  const auto build = [](uint32_t w, uint32_t h, uint8_t depth, uint8_t type, uint8_t interlace) {
+    return PngBuilder().header(w, h, depth, type, interlace).imageData({0, 0, 0, 0}).end().bytes();
+  };
+  for (const auto& bytes : {build(0, 1, 8, 0, 0), build(1, 0, 8, 0, 0), build(1, 1, 3, 0, 0),
+                            build(1, 1, 8, 5, 0), build(1, 1, 8, 0, 2), build(0x80000000u, 1, 8, 0, 0)}) {
+    const Decoded d = decode(bytes);
+    EXPECT_TRUE(d.isPng);
+    EXPECT_EQ(d.image->BitsPointer(), nullptr);
+  }
+}
+
+TEST(PngHeaderChecks, SizeLimitIsWidthTimes32TimesHeightInASignedInt) {
+  // 8192 x 8192 fails before any data is looked at; 8191 x 8192 passes, and its
+  // rows past the short data read as zeros.
+  const Decoded tooBig = decode(PngBuilder().header(8192, 8192, 1, 0).imageData({0}).end().bytes());
+  EXPECT_EQ(tooBig.image->BitsPointer(), nullptr);
+  const Decoded fits = decode(PngBuilder().header(8191, 8192, 1, 0).imageData({0}).end().bytes());
+  ASSERT_NE(fits.image->BitsPointer(), nullptr);
+  EXPECT_EQ(fits.image->Width(), 8191);
+}
+
+TEST(PngHeaderChecks, UnusualPairingsPassTheHeaderButHaveNoConversion) {
+  // Depth 16 palette and depth 1 RGB pass the header checks; no conversion is
+  // defined for them, so they decode to nothing rather than to garbage.
+  for (const auto& [depth, type] : {std::pair<uint8_t, uint8_t>{16, 3}, {1, 2}}) {
+    const Decoded d = decode(PngBuilder().header(1, 1, depth, type).imageData({0, 0, 0}).end().bytes());
+    EXPECT_TRUE(d.isPng);
+    EXPECT_EQ(d.image->BitsPointer(), nullptr);
+  }
+}
+
+TEST(PngCrc, ZlibChecksCriticalChunks) {
+  PngBuilder png;
+  png.header(1, 1, 8, 0).imageData({0, 200}).end().damageCrcAt(kIhdrAt);
+  EXPECT_EQ(decode(png.bytes()).image->BitsPointer(), nullptr);
+  // Without zlib no CRC is checked at all.
+  const Decoded d = decode(png.bytes(), false);
+  ASSERT_NE(d.image->BitsPointer(), nullptr);
+  EXPECT_EQ(pixel(*d.image, 0, 0), (std::vector<uint8_t>{200, 200, 200, 255}));
+}
+
+TEST(PngCrc, StoredCrcOfZeroIsNeverChecked) {
+  std::vector<uint8_t> bytes = PngBuilder().header(1, 1, 8, 0).imageData({0, 9}).end().bytes();
+  std::fill(bytes.begin() + kIhdrAt + 8 + 13, bytes.begin() + kIhdrAt + 8 + 13 + 4, 0);
+  EXPECT_NE(decode(bytes).image->BitsPointer(), nullptr);
+}
+
+TEST(PngTransparency, BadCrcOnTrnsOnlyLosesTransparency) {
+  PngBuilder png;
+  png.header(1, 1, 8, 0);
+  const size_t trnsAt = png.size();
+  png.chunk("tRNS", {0, 9}).imageData({0, 9}).end().damageCrcAt(trnsAt);
+  const Decoded d = decode(png.bytes());
+  ASSERT_NE(d.image->BitsPointer(), nullptr);
+  EXPECT_FALSE(d.image->Alpha());
+  EXPECT_EQ(pixel(*d.image, 0, 0), (std::vector<uint8_t>{9, 9, 9, 255}));
+}
+
+TEST(PngTransparency, Rgb16KeyComparesHighBytesOnly) {
+  std::vector<uint8_t> raw{0, 0x12, 0xFF, 0x56, 0x00, 0x9A, 0x42,   // matches the key's high bytes
+                           0x12, 0x34, 0x56, 0x78, 0x9B, 0xBC};     // blue differs
+  const Decoded d = decode(PngBuilder()
+                               .header(2, 1, 16, 2)
+                               .chunk("tRNS", {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC})
+                               .imageData(raw)
+                               .end()
+                               .bytes());
+  ASSERT_NE(d.image->BitsPointer(), nullptr);
+  EXPECT_TRUE(d.image->Alpha());
+  EXPECT_EQ(pixel(*d.image, 0, 0), (std::vector<uint8_t>{0, 0, 0, 0}));
+  EXPECT_EQ(pixel(*d.image, 1, 0), (std::vector<uint8_t>{0x9B, 0x56, 0x12, 255}));
+}
+
+TEST(PngTransparency, Rgb8KeyComparesLowBytesOnly) {
+  const Decoded d = decode(PngBuilder()
+                               .header(2, 1, 8, 2)
+                               .chunk("tRNS", {0xEE, 10, 0xEE, 20, 0xEE, 30})
+                               .imageData({0, 10, 20, 30, 10, 20, 31})
+                               .end()
+                               .bytes());
+  ASSERT_NE(d.image->BitsPointer(), nullptr);
+  EXPECT_EQ(pixel(*d.image, 0, 0), (std::vector<uint8_t>{0, 0, 0, 0}));
+  EXPECT_EQ(pixel(*d.image, 1, 0), (std::vector<uint8_t>{31, 20, 10, 255}));
+}
+
+TEST(PngTransparency, ShortPaletteAlphaLeavesTheRestOpaque) {
+  const Decoded d = decode(PngBuilder()
+                               .header(3, 1, 8, 3)
+                               .chunk("PLTE", {255, 0, 0, 0, 255, 0, 0, 0, 255})
+                               .chunk("tRNS", {0, 128})
+                               .imageData({0, 0, 1, 2})
+                               .end()
+                               .bytes());
+  ASSERT_NE(d.image->BitsPointer(), nullptr);
+  EXPECT_TRUE(d.image->Alpha());
+  EXPECT_EQ(pixel(*d.image, 0, 0), (std::vector<uint8_t>{0, 0, 0, 0}));
+  EXPECT_EQ(pixel(*d.image, 1, 0), (std::vector<uint8_t>{0, 128, 0, 128}));
+  EXPECT_EQ(pixel(*d.image, 2, 0), (std::vector<uint8_t>{255, 0, 0, 255}));
+}
+
+TEST(PngTransparency, PaletteInAGreyImageIsIgnored) {
+  const Decoded d = decode(
+      PngBuilder().header(1, 1, 8, 0).chunk("PLTE", {1, 2, 3}).imageData({0, 77}).end().bytes());
+  ASSERT_NE(d.image->BitsPointer(), nullptr);
+  EXPECT_EQ(pixel(*d.image, 0, 0), (std::vector<uint8_t>{77, 77, 77, 255}));
+}
+
+TEST(PngPremultiply, TruncatesColourTimesAlphaOver255) {
+  const Decoded d = decode(PngBuilder()
+                               .header(3, 1, 8, 6)
+                               .imageData(rgbaRow({{255, 0, 0, 128}, {200, 0, 0, 100}, {90, 80, 70, 0}}))
+                               .end()
+                               .bytes());
+  ASSERT_NE(d.image->BitsPointer(), nullptr);
+  EXPECT_EQ(pixel(*d.image, 0, 0), (std::vector<uint8_t>{0, 0, 128, 128}));
+  EXPECT_EQ(pixel(*d.image, 1, 0), (std::vector<uint8_t>{0, 0, 78, 100}));
+  EXPECT_EQ(pixel(*d.image, 2, 0), (std::vector<uint8_t>{0, 0, 0, 0}));
+}
+
+TEST(PngGreyLevels, LowDepthsSpreadOverTheFullRange) {
+  // 2-bit grey: samples 0, 1, 2, 3 in one byte.
+  const Decoded d = decode(PngBuilder().header(4, 1, 2, 0).imageData({0, 0b00011011}).end().bytes());
+  ASSERT_NE(d.image->BitsPointer(), nullptr);
+  for (int x = 0; x < 4; ++x) EXPECT_EQ(d.image->GetPixel(x, 0) & 0xFF, x * 85);
+  const Decoded bw = decode(PngBuilder().header(2, 1, 1, 0).imageData({0, 0b01000000}).end().bytes());
+  EXPECT_EQ(bw.image->GetPixel(0, 0), 0);
+  EXPECT_EQ(bw.image->GetPixel(1, 0), 0xFFFFFF);
+}
+
+TEST(PngPalette, IndexedImageWithoutPaletteIsBlackWithIndexOneWhiteAtDepth1) {
+  const Decoded d = decode(PngBuilder().header(2, 1, 1, 3).imageData({0, 0b01000000}).end().bytes());
+  ASSERT_NE(d.image->BitsPointer(), nullptr);
+  EXPECT_EQ(d.image->GetPixel(0, 0), 0);
+  EXPECT_EQ(d.image->GetPixel(1, 0), 0xFFFFFF);
+}
+
+TEST(PngPalette, IndexWithoutEntryFailsTheDecode) {
+  const Decoded d = decode(
+      PngBuilder().header(2, 1, 8, 3).chunk("PLTE", {1, 2, 3}).imageData({0, 0, 1}).end().bytes());
+  EXPECT_TRUE(d.isPng);
+  EXPECT_EQ(d.image->BitsPointer(), nullptr);
+}
+
+TEST(PngFilters, UnknownFilterKeepsTheRowWhenNotInterlaced) {
+  const Decoded d = decode(PngBuilder().header(2, 2, 8, 0).imageData({5, 10, 20, 2, 1, 1}).end().bytes());
+  ASSERT_NE(d.image->BitsPointer(), nullptr);
+  EXPECT_EQ(d.image->GetPixel(0, 0) & 0xFF, 10);
+  EXPECT_EQ(d.image->GetPixel(1, 0) & 0xFF, 20);
+  EXPECT_EQ(d.image->GetPixel(1, 1) & 0xFF, 21);  // Up on the kept row
+}
+
+TEST(PngFilters, UnknownFilterFailsAnInterlacedImage) {
+  // 1 x 1 Adam7: pass 1 alone holds the pixel.
+  EXPECT_NE(decode(PngBuilder().header(1, 1, 8, 0, 1).imageData({0, 42}).end().bytes()).image->BitsPointer(),
+            nullptr);
+  EXPECT_EQ(decode(PngBuilder().header(1, 1, 8, 0, 1).imageData({5, 42}).end().bytes()).image->BitsPointer(),
+            nullptr);
+}
+
+TEST(PngChunks, MissingIendOrImageDataGivesNoPixels) {
+  std::vector<uint8_t> bytes = PngBuilder().header(1, 1, 8, 0).imageData({0, 1}).bytes();
+  EXPECT_EQ(decode(bytes).image->BitsPointer(), nullptr);
+  EXPECT_EQ(decode(PngBuilder().header(1, 1, 8, 0).end().bytes()).image->BitsPointer(), nullptr);
+  // Ancillary chunks, gamma among them, are skipped: samples stay as stored.
+  const Decoded d = decode(
+      PngBuilder().header(1, 1, 8, 0).chunk("gAMA", {0, 0, 0x27, 0x10}).imageData({0, 100}).end().bytes());
+  EXPECT_EQ(d.image->GetPixel(0, 0) & 0xFF, 100);
+}
+
+TEST(PngInflate, WithoutZlibHeaderAndChecksumAreIgnored) {
+  std::vector<uint8_t> bytes = PngBuilder().header(1, 1, 8, 0).imageData({0, 33}).end().bytes();
+  // Damage the zlib header and the Adler-32 trailer inside IDAT (and fix nothing else).
+  const size_t idatData = kIhdrAt + 25 + 8;
+  bytes[idatData] = 0x00;
+  const uint32_t idatLength = (uint32_t(bytes[idatData - 6]) << 8) | bytes[idatData - 5];
+  bytes[idatData + idatLength - 1] ^= 0xFF;
+  const Decoded d = decode(bytes, false);
+  ASSERT_NE(d.image->BitsPointer(), nullptr);
+  EXPECT_EQ(d.image->GetPixel(0, 0) & 0xFF, 33);
+}
+
+TEST(PngFileInput, FilesOf56BytesOrFewerAreNotExamined) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  std::vector<uint8_t> bytes = PngBuilder().header(1, 1, 8, 0).imageData({0, 1}).end().bytes();
+  bytes.resize(57);
+  for (const size_t size : {size_t{56}, size_t{57}}) {
+    QFile file(dir.filePath(QString::number(size)));
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(size));
+    file.flush();
+    c32bppDIB image;
+    image.setGDIplusEnabled(false);
+    cPNGparser parser;
+    EXPECT_EQ(parser.LoadFile(file, file.fileName(), image), size == 57);
+  }
+}
