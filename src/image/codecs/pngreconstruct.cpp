@@ -238,19 +238,19 @@ ReconstructResult reconstruct(const PngHeader& header, const PngColours& colours
     const int32_t rows = passCount(header.height, pass.startRow, pass.rowStep);
     if (columns == 0 || rows == 0) continue;
     const size_t bytes = rowBytes(bpp, columns);
-    const uint8_t* previous = zeroRow.data();
     for (int32_t r = 0; r < rows; ++r) {
       uint8_t* cursor = feed.next(bytes + 1);
       if (!cursor) return ReconstructResult::kDataUnavailable;
       const uint8_t filter = cursor[0];
       uint8_t* row = cursor + 1;
+      // The feed keeps the row above right before this one.
+      const uint8_t* previous = r == 0 ? zeroRow.data() : row - (bytes + 1);
       if (filter > 4 && interlaced) return ReconstructResult::kBadPixels;
       unfilterRow(filter, row, previous, bytes, distance);
       const int32_t y = pass.startRow + r * pass.rowStep;
       if (!convertRow(conv, row, pixelAt(image, pass.startColumn, y), pass.columnStep, columns)) {
         return ReconstructResult::kBadPixels;
       }
-      previous = row;
     }
   }
   return ReconstructResult::kOk;

@@ -13,15 +13,25 @@ uint8_t* BufferRowFeed::next(size_t bytes) {
   return row;
 }
 
+namespace {
+
+// Inflated bytes kept at a time, at least a few rows.
+constexpr size_t kWindowBytes = 128 * 1024;
+
+}  // namespace
+
 ZlibRowFeed::ZlibRowFeed(std::span<const std::span<const uint8_t>> parts, size_t capacity,
                          size_t largestRow)
-    : m_parts(parts), m_remaining(capacity) {
-  m_rows[0].resize(largestRow);
-  m_rows[1].resize(largestRow);
+    : m_parts(parts), m_capacityLeft(capacity) {
+  m_window.resize(std::max(kWindowBytes, 3 * largestRow));
   for (const auto& part : parts) {
     if (part.size() > UINT_MAX) return;
   }
   m_ready = inflateInit(&m_stream) == Z_OK;
+}
+
+ZlibRowFeed::~ZlibRowFeed() {
+  if (m_ready) inflateEnd(&m_stream);
 }
 
 // One inflate call, moving on to the next piece of input when one is used up.
@@ -34,15 +44,23 @@ int ZlibRowFeed::inflateStep() {
   return inflate(&m_stream, Z_NO_FLUSH);
 }
 
-ZlibRowFeed::~ZlibRowFeed() {
-  if (m_ready) inflateEnd(&m_stream);
-}
-
-bool ZlibRowFeed::inflateInto(uint8_t* out, size_t bytes) {
-  m_stream.next_out = out;
-  m_stream.avail_out = static_cast<uInt>(bytes);
-  while (m_stream.avail_out > 0 && !m_ended) {
+// Makes at least `bytes` bytes available from m_begin, keeping the previous row.
+bool ZlibRowFeed::refillWindow(size_t bytes) {
+  if (m_previous > 0) {
+    std::memmove(m_window.data(), m_window.data() + m_previous, m_end - m_previous);
+    m_begin -= m_previous;
+    m_end -= m_previous;
+    m_previous = 0;
+  }
+  while (m_end - m_begin < bytes && !m_ended) {
+    const size_t room = std::min(m_window.size() - m_end, m_capacityLeft);
+    if (room == 0) break;
+    m_stream.next_out = m_window.data() + m_end;
+    m_stream.avail_out = static_cast<uInt>(room);
     const int status = inflateStep();
+    const size_t produced = room - m_stream.avail_out;
+    m_end += produced;
+    m_capacityLeft -= produced;
     if (status == Z_STREAM_END) {
       m_ended = true;
     } else if (status != Z_OK) {
@@ -50,21 +68,23 @@ bool ZlibRowFeed::inflateInto(uint8_t* out, size_t bytes) {
       return false;
     }
   }
-  // Data that ended early reads as the zeros of a zero-filled buffer.
-  if (m_stream.avail_out > 0) std::memset(m_stream.next_out, 0, m_stream.avail_out);
+  if (m_end - m_begin < bytes) {
+    // Data that ended early reads as the zeros of a zero-filled buffer.
+    std::memset(m_window.data() + m_end, 0, m_begin + bytes - m_end);
+    m_end = m_begin + bytes;
+  }
   return true;
 }
 
 uint8_t* ZlibRowFeed::next(size_t bytes) {
-  if (!m_ready || m_failed || bytes > m_remaining || bytes > m_rows[0].size()) return nullptr;
-  m_current ^= 1;
-  uint8_t* row = m_rows[m_current].data();
-  if (!inflateInto(row, bytes)) {
+  if (!m_ready || m_failed || bytes > m_window.size() / 3) return nullptr;
+  if (m_end - m_begin < bytes && !refillWindow(bytes)) {
     m_failed = true;
     return nullptr;
   }
-  m_remaining -= bytes;
-  return row;
+  m_previous = m_begin;
+  m_begin += bytes;
+  return m_window.data() + m_previous;
 }
 
 bool ZlibRowFeed::finish() {
@@ -73,8 +93,8 @@ bool ZlibRowFeed::finish() {
   // must end with a valid checksum.
   uint8_t scratch[4096];
   while (!m_ended) {
-    const bool probing = m_remaining == 0;  // no room: the stream may only end
-    const size_t room = probing ? 1 : std::min(sizeof scratch, m_remaining);
+    const bool probing = m_capacityLeft == 0;  // no room: the stream may only end
+    const size_t room = probing ? 1 : std::min(sizeof scratch, m_capacityLeft);
     m_stream.next_out = scratch;
     m_stream.avail_out = static_cast<uInt>(room);
     const int status = inflateStep();
@@ -85,7 +105,7 @@ bool ZlibRowFeed::finish() {
     } else if (status != Z_OK) {
       return false;
     }
-    m_remaining -= produced;
+    m_capacityLeft -= produced;
   }
   return true;
 }

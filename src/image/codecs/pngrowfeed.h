@@ -17,9 +17,9 @@ namespace pngpixels {
 class RowFeed {
  public:
   virtual ~RowFeed() = default;
-  // The next `bytes` bytes of inflated data (a filter byte and a row), valid
-  // until the call after next, so the previous row stays readable. nullptr when
-  // the data cannot be had.
+  // The next `bytes` bytes of inflated data (a filter byte and a row), with the
+  // bytes handed out by the previous call lying right before them, so that the
+  // row above stays readable. nullptr when the data cannot be had.
   virtual uint8_t* next(size_t bytes) = 0;
 };
 
@@ -34,10 +34,11 @@ class BufferRowFeed final : public RowFeed {
   size_t m_position = 0;
 };
 
-// Rows inflated by zlib on demand. Behaves as zlib's one-call uncompress into a
-// zero-filled buffer of `capacity` bytes: data that ends early reads as zeros,
-// and finish() fails unless the stream ends properly (checksum included) within
-// the capacity.
+// Rows inflated by zlib on demand, a window of rows at a time (large enough for
+// zlib's fast loop, small enough to stay in the cache). Behaves as zlib's
+// one-call uncompress into a zero-filled buffer of `capacity` bytes: data that
+// ends early reads as zeros, and finish() fails unless the stream ends properly
+// (checksum included) within the capacity.
 class ZlibRowFeed final : public RowFeed {
  public:
   // `parts` are the pieces of the zlib stream in order (the IDAT chunks); they
@@ -52,7 +53,7 @@ class ZlibRowFeed final : public RowFeed {
   bool finish();
 
  private:
-  bool inflateInto(uint8_t* out, size_t bytes);
+  bool refillWindow(size_t bytes);
   int inflateStep();
 
   std::span<const std::span<const uint8_t>> m_parts;
@@ -61,9 +62,11 @@ class ZlibRowFeed final : public RowFeed {
   bool m_ready = false;
   bool m_ended = false;
   bool m_failed = false;
-  size_t m_remaining;  // capacity not yet handed out
-  std::vector<uint8_t> m_rows[2];
-  int m_current = 0;
+  size_t m_capacityLeft;  // output zlib may still produce
+  std::vector<uint8_t> m_window;
+  size_t m_previous = 0;  // start of the row handed out last
+  size_t m_begin = 0;     // first byte not yet handed out
+  size_t m_end = 0;       // end of the inflated bytes in the window
 };
 
 }  // namespace pngpixels

@@ -93,12 +93,12 @@ void unfilterPaethPixels(uint8_t* row, const uint8_t* previous, size_t rowBytes)
     const __m128i pb = absolute16(towardLeft);
     const __m128i pc = absolute16(_mm_add_epi16(towardAbove, towardLeft));
     const __m128i smallest = _mm_min_epi16(_mm_min_epi16(pa, pb), pc);
+    // Start from upper-left, let above win where it is nearest, then left, so
+    // that ties go to left, then above.
+    const __m128i pickAbove = _mm_cmpeq_epi16(pb, smallest);
     const __m128i pickLeft = _mm_cmpeq_epi16(pa, smallest);
-    const __m128i pickAbove = _mm_andnot_si128(pickLeft, _mm_cmpeq_epi16(pb, smallest));
-    const __m128i pickUpperLeft = _mm_andnot_si128(_mm_or_si128(pickLeft, pickAbove), _mm_set1_epi16(-1));
-    const __m128i predictor =
-        _mm_or_si128(_mm_or_si128(_mm_and_si128(pickLeft, left), _mm_and_si128(pickAbove, above)),
-                     _mm_and_si128(pickUpperLeft, upperLeft));
+    __m128i predictor = _mm_xor_si128(upperLeft, _mm_and_si128(_mm_xor_si128(upperLeft, above), pickAbove));
+    predictor = _mm_xor_si128(predictor, _mm_and_si128(_mm_xor_si128(predictor, left), pickLeft));
     const __m128i value = _mm_and_si128(_mm_add_epi16(current, predictor), byteMask);
     storePixel<kPixelBytes>(row + i, value);
     left = value;
