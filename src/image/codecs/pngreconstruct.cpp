@@ -109,8 +109,11 @@ inline uint32_t premultiplied(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
   return premul::packBGRA(r, g, b, a);
 }
 
-// Converts `count` pixels of one unfiltered row; dst advances by `step` pixels.
-bool convertRow(Converter& conv, const uint8_t* src, uint32_t* dst, int32_t step, int32_t count) {
+// Converts `count` pixels of one unfiltered row; dst advances by `step` pixels
+// (1 for whole rows, which lets the compiler vectorise the loops).
+template <bool kUnitStep>
+bool convertRowWith(Converter& conv, const uint8_t* src, uint32_t* dst, int32_t dynamicStep, int32_t count) {
+  const int32_t step = kUnitStep ? 1 : dynamicStep;
   const PngHeader& h = conv.header;
   const size_t n = static_cast<size_t>(count);
   switch (h.colourType) {
@@ -151,6 +154,10 @@ bool convertRow(Converter& conv, const uint8_t* src, uint32_t* dst, int32_t step
   }
   const uint32_t limit = conv.lookupEntries;
   if (h.bitDepth == 8) {
+    if (limit == 256) {  // every sample has an entry
+      for (size_t i = 0; i < n; ++i, dst += step) *dst = conv.lookup[src[i]];
+      return true;
+    }
     for (size_t i = 0; i < n; ++i, dst += step) {
       const uint8_t s = src[i];
       if (s >= limit) return false;
@@ -169,6 +176,11 @@ bool convertRow(Converter& conv, const uint8_t* src, uint32_t* dst, int32_t step
     *dst = conv.lookup[s];
   }
   return true;
+}
+
+bool convertRow(Converter& conv, const uint8_t* src, uint32_t* dst, int32_t step, int32_t count) {
+  return step == 1 ? convertRowWith<true>(conv, src, dst, 1, count)
+                   : convertRowWith<false>(conv, src, dst, step, count);
 }
 
 uint32_t* pixelAt(c32bppDIB& image, int32_t x, int32_t y) {
