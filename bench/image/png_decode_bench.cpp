@@ -100,7 +100,7 @@ void measure(const QString& path, Totals& totals, bool verbose) {
   png_image_free(&simple);
   if (!libpngOk) return;
 
-  const int runs = pixels > 1e6 ? 5 : pixels > 1e5 ? 15 : 60;
+  const int runs = pixels > 1e6 ? 9 : pixels > 1e5 ? 21 : 61;
   bool inflateOk = false;
 
   const double own = bestSeconds(runs, [&] {

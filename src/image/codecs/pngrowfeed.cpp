@@ -23,7 +23,9 @@ constexpr size_t kWindowBytes = 128 * 1024;
 ZlibRowFeed::ZlibRowFeed(std::span<const std::span<const uint8_t>> parts, size_t capacity,
                          size_t largestRow)
     : m_parts(parts), m_capacityLeft(capacity) {
-  m_window.resize(std::max(kWindowBytes, 3 * largestRow));
+  // Small images need no more than their whole data (plus room for the rows).
+  m_windowSize = std::max(std::min(kWindowBytes, capacity), 3 * largestRow);
+  m_window.reset(new uint8_t[m_windowSize]);
   for (const auto& part : parts) {
     if (part.size() > UINT_MAX) return;
   }
@@ -47,15 +49,15 @@ int ZlibRowFeed::inflateStep() {
 // Makes at least `bytes` bytes available from m_begin, keeping the previous row.
 bool ZlibRowFeed::refillWindow(size_t bytes) {
   if (m_previous > 0) {
-    std::memmove(m_window.data(), m_window.data() + m_previous, m_end - m_previous);
+    std::memmove(m_window.get(), m_window.get() + m_previous, m_end - m_previous);
     m_begin -= m_previous;
     m_end -= m_previous;
     m_previous = 0;
   }
   while (m_end - m_begin < bytes && !m_ended) {
-    const size_t room = std::min(m_window.size() - m_end, m_capacityLeft);
+    const size_t room = std::min(m_windowSize - m_end, m_capacityLeft);
     if (room == 0) break;
-    m_stream.next_out = m_window.data() + m_end;
+    m_stream.next_out = m_window.get() + m_end;
     m_stream.avail_out = static_cast<uInt>(room);
     const int status = inflateStep();
     const size_t produced = room - m_stream.avail_out;
@@ -70,21 +72,21 @@ bool ZlibRowFeed::refillWindow(size_t bytes) {
   }
   if (m_end - m_begin < bytes) {
     // Data that ended early reads as the zeros of a zero-filled buffer.
-    std::memset(m_window.data() + m_end, 0, m_begin + bytes - m_end);
+    std::memset(m_window.get() + m_end, 0, m_begin + bytes - m_end);
     m_end = m_begin + bytes;
   }
   return true;
 }
 
 uint8_t* ZlibRowFeed::next(size_t bytes) {
-  if (!m_ready || m_failed || bytes > m_window.size() / 3) return nullptr;
+  if (!m_ready || m_failed || bytes > m_windowSize / 3) return nullptr;
   if (m_end - m_begin < bytes && !refillWindow(bytes)) {
     m_failed = true;
     return nullptr;
   }
   m_previous = m_begin;
   m_begin += bytes;
-  return m_window.data() + m_previous;
+  return m_window.get() + m_previous;
 }
 
 bool ZlibRowFeed::finish() {

@@ -63,7 +63,8 @@ class ZlibRowFeed final : public RowFeed {
   bool m_ended = false;
   bool m_failed = false;
   size_t m_capacityLeft;  // output zlib may still produce
-  std::vector<uint8_t> m_window;
+  std::unique_ptr<uint8_t[]> m_window;  // not zero-filled: only inflated bytes are read
+  size_t m_windowSize = 0;
   size_t m_previous = 0;  // start of the row handed out last
   size_t m_begin = 0;     // first byte not yet handed out
   size_t m_end = 0;       // end of the inflated bytes in the window
