@@ -186,17 +186,7 @@ void FrmMain::retitleColumns() {
 
 // Handlers of the port test run, list editing and page monitoring. The
 // buttons are pressed-in style, so every click handler first lets its button up.
-void FrmMain::Command1_Click() { Command1.setValue(0); }
-
-void FrmMain::Command2_Click() { Command2.setValue(0); }
-
 void FrmMain::Command3_Click() { Command3.setValue(0); }
-
-void FrmMain::ListView1_KeyDown(int) {}
-
-void FrmMain::Text1_GotFocus() {}
-
-void FrmMain::Text1_KeyPress(int&) {}
 
 void FrmMain::WebBrowser1_StatusTextChange(const QString&) {}
 
@@ -210,46 +200,8 @@ void FrmMain::WebBrowser1_NavigateError(const QUrl&, int, bool&) {}
 
 // --- Seams to the other parts of the program -------------------------------
 
-// Anchor control: DontRefresh = true, then DoInit with the window's current
-// height and width, which become its minimum size.
-void FrmMain::initAnchor() {}
-
-// Translator: LanguageFilePath = program folder + "/Languages", LookUpMethod 3,
-// UseFormName = windowName(), BaseLanguage "English", UsingBase true.
-void FrmMain::configureTranslator() {}
-
-// Copies every control's built-in caption or text into its Tag.
-void FrmMain::storeDefaultTexts() {}
-
-// Appends the items of the language list file to Combo3.
-void FrmMain::loadLanguageList(const QString&) {}
-
-// Key "language" of section "main" in settings.ini, "" when missing.
-QString FrmMain::readLanguageSetting() { return {}; }
-
-// Stores the chosen language item under "main"/"language" in settings.ini.
-void FrmMain::writeLanguageSetting(const QString&) {}
-
 // A test site of one's own (a local one, or one on another host) is named by
 // key "site" of section "main" in settings.ini; "" keeps the built-in address.
 QString FrmMain::readSiteSetting() {
   return ReadIniValue(QStringLiteral("main"), QStringLiteral("site"), m_programFolder + QStringLiteral("/settings.ini"));
 }
-
-// Puts the window into the named language (a language file name).
-void FrmMain::applyLanguage(const QString&) {}
-
-// Fills ListView1 from the port list file.
-void FrmMain::loadPortList(const QString&) {}
-
-// Fills Combo1 with this machine's IPv4 addresses.
-void FrmMain::fillLocalAddresses() {}
-
-// Creates ipProbeSocket, whose LocalIP is this machine's default address.
-void FrmMain::createIpProbeSocket() {}
-
-// ipProbeSocket's LocalIP, "" without a socket.
-QString FrmMain::readProbeLocalIp() { return {}; }
-
-// closesocket on Winsock, then release it; nothing when there is none.
-void FrmMain::closeWinsock() { Winsock.reset(); }

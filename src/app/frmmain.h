@@ -13,6 +13,7 @@
 #include "app/outside/outside.h"
 #include "platform/translatable.h"
 
+class Anchor;
 class UniSock;
 class QCloseEvent;
 
@@ -75,6 +76,9 @@ class FrmMain : public QWidget, public TranslatableWindow {
   UniText Text2{this, UniText::Lines::Multi};
   UniText Text3{this, UniText::Lines::Multi};
   UniMsgBox UniMsgBox1{this};
+  // Keeps the controls anchored on resize and remembers the window's place;
+  // made at start-up, once the anchor codes are in the Tags. Owned by the window.
+  Anchor* Anchor1 = nullptr;
   // Stands where the product picture goes until the image control replaces it.
   QWidget* aicAlphaImage1 = nullptr;
 
@@ -136,8 +140,8 @@ class FrmMain : public QWidget, public TranslatableWindow {
   void createColumns();
   void connectHandlers();
 
-  // Work that belongs to other parts of the program. Each does nothing until
-  // that part is wired in, and start-up carries on.
+  // Work handed to the other parts of the program (frmmain_startup.cpp).
+  // A step that fails is skipped and start-up carries on.
   void initAnchor();
   void configureTranslator();
   void storeDefaultTexts();
@@ -151,6 +155,11 @@ class FrmMain : public QWidget, public TranslatableWindow {
   void createIpProbeSocket();
   QString readProbeLocalIp();
   void closeWinsock();
+
+  QString settingsFile() const;
+  QString portListFile() const;
+  // Writes the port list file and sizes the columns after a change of rows.
+  void savePortList();
 
   void retitleColumns();
   void shutDown();

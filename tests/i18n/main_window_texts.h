@@ -2,7 +2,8 @@
 // The base-language texts the main window keeps for translation: its caption,
 // the captions and texts of its controls and its hidden message texts, each
 // with the control that carries it. Every shipped language file must translate
-// exactly these.
+// exactly these. The window test in tests/app (MainWindowLanguageTest) checks
+// that this list is the set of texts the real window stores, so it cannot drift.
 #include <QString>
 #include <utility>
 #include <vector>
@@ -14,7 +15,7 @@ struct WindowText {
   QString text;
 };
 
-inline const QString kMainWindowCaption = QStringLiteral("Vantrel - port forwarding tester");
+inline const QString kMainWindowCaption = QStringLiteral("Vantrel - Port Forwarding Check by Vantrel Labs");
 
 inline const std::vector<WindowText>& mainWindowTexts() {
   static const std::vector<WindowText> texts = {
