@@ -60,12 +60,20 @@ std::optional<xcb_window_t> findWindow(const Connection& x, long pid) {
   if (!tree) return std::nullopt;
   const xcb_window_t* children = xcb_query_tree_children(tree.get());
   const int count = xcb_query_tree_children_length(tree.get());
+  // Besides its main window a program may map small helper windows; the main
+  // window is the largest one.
+  std::optional<xcb_window_t> largest;
+  int largestArea = 0;
   for (int i = 0; i < count; ++i) {
-    if (pidOf(x.connection, children[i], pidAtom) == pid && isViewable(x.connection, children[i])) {
-      return children[i];
+    if (pidOf(x.connection, children[i], pidAtom) != pid || !isViewable(x.connection, children[i])) continue;
+    auto geometry = owned(xcb_get_geometry_reply(x.connection, xcb_get_geometry(x.connection, children[i]), nullptr));
+    const int area = geometry ? geometry->width * geometry->height : 0;
+    if (area > largestArea) {
+      largest = children[i];
+      largestArea = area;
     }
   }
-  return std::nullopt;
+  return largest;
 }
 
 }  // namespace
