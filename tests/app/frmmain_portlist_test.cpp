@@ -239,11 +239,11 @@ class PortListEditingTest : public QObject {
   QString portFile() const { return m_folder.filePath(QStringLiteral("ports.dat")); }
   QLineEdit* entry() const { return qobject_cast<QLineEdit*>(m_window->Text1.widget()); }
 
+  // A new window on the same program folder, as the next start of the program.
   void restart() {
-    cleanupWindowOnly();
+    m_window.reset();
     init();
   }
-  void cleanupWindowOnly() { m_window.reset(); }
 
   void typePort(const QString& port) {
     QLineEdit* line = entry();
