@@ -8,6 +8,8 @@
 
 #include "app/autosizecolumns.h"
 #include "app/languagechoice.h"
+#include "controls/animationbar.h"
+#include "net/unisock.h"
 #include "persist/modini.h"
 #include "platform/doevents.h"
 
@@ -184,13 +186,11 @@ void FrmMain::retitleColumns() {
   headers.Item(4).setText(Text20.Text());
 }
 
-// Handlers of the port test run, list editing and page monitoring. The
+// Handlers of list editing. The
 // buttons are pressed-in style, so every click handler first lets its button up.
 void FrmMain::Command1_Click() { Command1.setValue(0); }
 
 void FrmMain::Command2_Click() { Command2.setValue(0); }
-
-void FrmMain::Command3_Click() { Command3.setValue(0); }
 
 void FrmMain::ListView1_KeyDown(int) {}
 
@@ -198,15 +198,6 @@ void FrmMain::Text1_GotFocus() {}
 
 void FrmMain::Text1_KeyPress(int&) {}
 
-void FrmMain::WebBrowser1_StatusTextChange(const QString&) {}
-
-void FrmMain::WebBrowser1_BeforeNavigate2(const QUrl&, bool&) {}
-
-void FrmMain::WebBrowser1_NewWindow2(bool&) {}
-
-void FrmMain::WebBrowser1_DocumentComplete(const QUrl&) {}
-
-void FrmMain::WebBrowser1_NavigateError(const QUrl&, int, bool&) {}
 
 // --- Seams to the other parts of the program -------------------------------
 
@@ -252,4 +243,13 @@ void FrmMain::createIpProbeSocket() {}
 QString FrmMain::readProbeLocalIp() { return {}; }
 
 // closesocket on Winsock, then release it; nothing when there is none.
-void FrmMain::closeWinsock() { Winsock.reset(); }
+void FrmMain::closeWinsock() {
+  if (Winsock) {
+    try {
+      Winsock->closesocket();
+    } catch (const UniSockError&) {
+      // Closing never fails in a way the window could act on.
+    }
+  }
+  Winsock.reset();
+}

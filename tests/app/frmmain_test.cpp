@@ -57,7 +57,7 @@ class FrmMainTest : public QObject {
     row("Command1", "QPushButton", "Add", true, topLeft, twips(2340, 630, 1155, 270));
     row("Command3", "QPushButton", "Begin", true, topLeft, twips(2310, 2130, 1365, 375));
     row("Label6", "QLabel", "Checking Port:", false, topLeft, twips(120, 2220, 2145, 195));
-    row("dBar1", "QWidget", "", true, QString(), twips(60, 2580, 3585, 195));
+    row("dBar1", "AnimationBar", "", true, QString(), twips(60, 2580, 3585, 195));
     row("Label5", "QLabel",
         "Note: Make sure you have applied all ports to your router for port forwarding or the tests will fail "
         "for those ports.",
