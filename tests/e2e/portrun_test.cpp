@@ -130,6 +130,7 @@ class PortRunTest : public QObject {
     // One log line per arrival, each naming the tested port and its protocol code.
     const QStringList log = m_window->Text21.Text().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     QCOMPARE(log.size(), 2);
+    qInfo() << "connection log:" << log;
     const QString tcpStart = QStringLiteral("Attempted connection from 0.0.0.0 on port %1 0 at ").arg(port);
     const QString udpStart = QStringLiteral(" on port %1 1 at ").arg(port);
     QVERIFY2(log.at(0).startsWith(tcpStart), qPrintable(log.at(0)));
@@ -180,11 +181,14 @@ class PortRunTest : public QObject {
     const int closedPort = testsupport::freeTcpPort();
     setRows({{QString::number(openPort), QStringLiteral("TCP")}, {QString::number(closedPort), QStringLiteral("TCP")}});
     QTimer switchAddress;
+    QPixmap runningShot;
     connect(&switchAddress, &QTimer::timeout, this, [&] {
       // Once the site has reached the first port.
       if (!m_window->Text21.Text().contains(QStringLiteral(" on port %1 0 at ").arg(openPort))) return;
       m_window->Combo1.setText(QStringLiteral("127.0.0.3"));
       switchAddress.stop();
+      // The run as it goes, with the animation bar working.
+      runningShot = m_window->grab();
     });
     switchAddress.start(5);
 
@@ -196,6 +200,7 @@ class PortRunTest : public QObject {
     QCOMPARE(rows.at(1).open, kFailed);
     const QString path = QStringLiteral(PORTRUN_SCREENSHOT_DIR) + QStringLiteral("/finished-run.png");
     QVERIFY(m_window->grab().save(path));
+    QVERIFY(runningShot.save(QStringLiteral(PORTRUN_SCREENSHOT_DIR) + QStringLiteral("/running-run.png")));
   }
 
   // Last: it closes the window.
