@@ -7,8 +7,10 @@
 // Usage: portrun_bench [rows]   (default 20; run under a display, e.g. Xvfb)
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
+#include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -67,8 +69,9 @@ bool waitFor(const std::function<bool()>& done, int limitMs) {
   clock.start();
   while (!done()) {
     if (clock.elapsed() > limitMs) return false;
-    DoEvents();
-    QThread::msleep(1);
+    QEventLoop round;
+    QTimer::singleShot(1, &round, &QEventLoop::quit);
+    round.exec();
   }
   return true;
 }
