@@ -205,6 +205,24 @@ class PortRunTest : public QObject {
     QVERIFY(runningShot.save(QStringLiteral(PORTRUN_SCREENSHOT_DIR) + QStringLiteral("/running-run.png")));
   }
 
+  void statusLineShowsEachNewTextOnceWithTheNewestLineInView() {
+    m_window->Text2.setText(QStringLiteral("older"));
+    m_window->lastStatusText.clear();
+    WebBrowser& browser = m_window->WebBrowser1;
+    emit browser.StatusTextChange(QStringLiteral("http://127.0.0.1/a"));
+    emit browser.StatusTextChange(QStringLiteral("http://127.0.0.1/a"));
+    emit browser.StatusTextChange(QString());
+    emit browser.StatusTextChange(QStringLiteral("Done"));
+    QCOMPARE(m_window->Text2.Text(),
+             QStringLiteral("older\r\nPage Status:http://127.0.0.1/a\r\nPage Status:Done"));
+    QCOMPARE(m_window->Text2.SelStart(), m_window->Text2.Text().size() - QStringLiteral("Page Status:Done").size());
+
+    // The page may ask for pop-up windows; none is ever given.
+    bool cancel = false;
+    emit browser.NewWindow2(cancel);
+    QVERIFY(cancel);
+  }
+
   // Last: it closes the window.
   void stoppedSiteShowsTheErrorAndClosingEndsTheWait() {
     auto stopped = std::make_unique<SiteProcess>();
