@@ -186,8 +186,8 @@ void FrmMain::retitleColumns() {
   headers.Item(4).setText(Text20.Text());
 }
 
-// Handlers of list editing. The
-// buttons are pressed-in style, so every click handler first lets its button up.
+// Handlers of list editing. The buttons are pressed-in style, so every click
+// handler first lets its button up.
 void FrmMain::Command1_Click() { Command1.setValue(0); }
 
 void FrmMain::Command2_Click() { Command2.setValue(0); }
@@ -197,7 +197,6 @@ void FrmMain::ListView1_KeyDown(int) {}
 void FrmMain::Text1_GotFocus() {}
 
 void FrmMain::Text1_KeyPress(int&) {}
-
 
 // --- Seams to the other parts of the program -------------------------------
 
