@@ -7,7 +7,9 @@
 #include <QVariant>
 
 #include "app/autosizecolumns.h"
-#include "app/languagechoice.h"
+#include "controls/animationbar.h"
+#include "i18n/modlanguage.h"
+#include "net/unisock.h"
 #include "persist/modini.h"
 #include "platform/doevents.h"
 
@@ -108,16 +110,16 @@ void FrmMain::Form_Load() {
   Combo3.Clear();
   loadLanguageList(m_programFolder + QStringLiteral("/Languages/_Current_Languages.txt"));
   DoEvents();
-  Combo3.AddItem(kBaseLanguageChoice);
+  Combo3.AddItem(kBaseLanguageItem);
   // 5. The stored language, else English.
   Combo3.setText(readLanguageSetting());
-  if (Combo3.Text().isEmpty()) Combo3.setText(kBaseLanguageChoice);
+  if (Combo3.Text().isEmpty()) Combo3.setText(kBaseLanguageItem);
   DoEvents();
   // 6.
   Combo2.setText(QStringLiteral("TCP"));
   DoEvents();
   // 7. Column headers follow the language only when the user picks one.
-  if (const auto language = languageFileName(Combo3.Text())) applyLanguage(*language);
+  if (const auto language = LanguageNameOfItem(Combo3.Text())) applyLanguage(*language);
   // 8. Port list.
   loadPortList(m_programFolder + QStringLiteral("/ports.dat"));
   DoEvents();
@@ -171,7 +173,7 @@ void FrmMain::Label8_Click() { QDesktopServices::openUrl(QUrl(helpPageUrl())); }
 
 void FrmMain::Combo3_Click() {
   writeLanguageSetting(Combo3.Text());
-  if (const auto language = languageFileName(Combo3.Text())) applyLanguage(*language);
+  if (const auto language = LanguageNameOfItem(Combo3.Text())) applyLanguage(*language);
   DoEvents();
   retitleColumns();
 }
@@ -183,20 +185,6 @@ void FrmMain::retitleColumns() {
   headers.Item(3).setText(Text19.Text());
   headers.Item(4).setText(Text20.Text());
 }
-
-// Handlers of the port test run, list editing and page monitoring. The
-// buttons are pressed-in style, so every click handler first lets its button up.
-void FrmMain::Command3_Click() { Command3.setValue(0); }
-
-void FrmMain::WebBrowser1_StatusTextChange(const QString&) {}
-
-void FrmMain::WebBrowser1_BeforeNavigate2(const QUrl&, bool&) {}
-
-void FrmMain::WebBrowser1_NewWindow2(bool&) {}
-
-void FrmMain::WebBrowser1_DocumentComplete(const QUrl&) {}
-
-void FrmMain::WebBrowser1_NavigateError(const QUrl&, int, bool&) {}
 
 // --- Seams to the other parts of the program -------------------------------
 

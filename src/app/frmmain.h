@@ -14,6 +14,7 @@
 #include "platform/translatable.h"
 
 class Anchor;
+class AnimationBar;
 class UniSock;
 class QCloseEvent;
 
@@ -65,8 +66,7 @@ class FrmMain : public QWidget, public TranslatableWindow {
   UniCheck Command1{Frame1.container()};
   UniCheck Command3{this};
   UniLabel Label6{this};
-  // Stands where the animation bar goes until that control replaces it.
-  QWidget* dBar1 = nullptr;
+  AnimationBar* dBar1 = nullptr;
   UniLabel Label5{this};
   UniListView ListView1{this};
   UniCheck Command2{this};
@@ -130,6 +130,8 @@ class FrmMain : public QWidget, public TranslatableWindow {
   void WebBrowser1_NewWindow2(bool& cancel);
   void WebBrowser1_DocumentComplete(const QUrl& url);
   void WebBrowser1_NavigateError(const QUrl& url, int statusCode, bool& cancel);
+  void Winsock_ConnectionRequest(int requestID);
+  void Winsock_DataArrival(int bytesTotal);
 
  private:
   // Building the window.
@@ -163,6 +165,19 @@ class FrmMain : public QWidget, public TranslatableWindow {
 
   void retitleColumns();
   void shutDown();
+
+  // The port test run (frmmain_testrun.cpp). Each returns false when the
+  // window is shutting down and the run must end at once.
+  bool testPortRow(int index);
+  bool checkListeningPort(UniListItem& row, const QString& portText, const QString& protocolText);
+  void openWinsock(bool tcp, const QString& portText);
+  bool waitForPage();
+  // Page automation; each returns "(Successful)" or "(Failed - Object Not Found)".
+  QString ClickElement(const HtmlDocument& document, int formIndex, const QString& name);
+  QString SetElementValue(const HtmlDocument& document, int formIndex, const QString& name, const QString& value);
+
+  // Arrival detection (frmmain_arrival.cpp).
+  void recordArrival();
 
   QString m_programFolder;
 };

@@ -5,6 +5,7 @@
 #include <QPalette>
 
 #include "app/frmmain.h"
+#include "controls/animationbar.h"
 #include "platform/twips.h"
 
 namespace {
@@ -44,7 +45,7 @@ void FrmMain::createControls() {
   setWindowTitle(kDefaultCaption);
   setTag(QString());
 
-  dBar1 = new QWidget(this);
+  dBar1 = new AnimationBar(this);
   dBar1->setObjectName(QStringLiteral("dBar1"));
   aicAlphaImage1 = new QWidget(this);
   aicAlphaImage1->setObjectName(QStringLiteral("aicAlphaImage1"));

@@ -15,7 +15,6 @@
 #include <QTreeWidget>
 
 #include "app/autosizecolumns.h"
-#include "app/languagechoice.h"
 #include "app/outside/outside.h"
 
 namespace {
@@ -219,13 +218,6 @@ class ControlTest : public QObject {
     QCOMPARE(label.widget()->property("Tag").toString(), QStringLiteral("TTFF*/"));
     label.widget()->setProperty("Tag", QStringLiteral("rewritten"));
     QCOMPARE(label.translatable()->Tag(), QStringLiteral("rewritten"));
-  }
-
-  void languageFileNameIsTheSecondPiece() {
-    QCOMPARE(languageFileName(QStringLiteral("English | English")).value_or(QString()), QStringLiteral("English"));
-    QCOMPARE(languageFileName(QStringLiteral("Deutsch | German | extra")).value_or(QString()), QStringLiteral("German"));
-    QVERIFY(!languageFileName(QStringLiteral("English")));
-    QVERIFY(!languageFileName(QString()));
   }
 
  private:

@@ -1,0 +1,295 @@
+// A port test run as a person does it: the real window, the real vantrel-site
+// and the real browser, all on 127.0.0.1. Rows are put into the list, "Begin"
+// is clicked, and the results are read from the list view.
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUdpSocket>
+#include <QUrl>
+#include <memory>
+
+#include "app/frmmain.h"
+#include "controls/animationbar.h"
+#include "sitefixture.h"
+#include "test_support.h"
+
+namespace {
+
+const QString kSuccess = QStringLiteral("Success");
+const QString kFailed = QStringLiteral("Failed");
+const QString kDone = QStringLiteral("Checking Port: DONE!");
+
+// A port that is free for TCP and for UDP on 127.0.0.1 right now.
+int freePortForBoth() {
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    const int port = testsupport::freeTcpPort();
+    QUdpSocket udp;
+    if (udp.bind(QHostAddress::LocalHost, static_cast<quint16>(port))) return port;
+  }
+  return testsupport::freeTcpPort();
+}
+
+struct RowView {
+  QString port, protocol, status, open;
+};
+
+}  // namespace
+
+class PortRunTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(m_folder.isValid());
+    m_site = std::make_unique<SiteProcess>();
+    QVERIFY2(m_site->waitUntilServing(), qPrintable(m_site->errors()));
+    QVERIFY(pointProgramAtSite(m_folder.path(), m_site->url()));
+
+    m_window = std::make_unique<FrmMain>(m_folder.path());
+    m_window->Form_Load();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_window->activateWindow();
+    // The test page is loading in the hidden browser since start-up; a person
+    // clicks "Begin" once the window is up and the page has come.
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->pageLoaded, 60000);
+    // The local address list is filled by start-up elsewhere; listen on loopback.
+    m_window->Combo1.setText(QStringLiteral("127.0.0.1"));
+    connect(&m_window->WebBrowser1, &WebBrowser::BeforeNavigate2, this,
+            [this](const QUrl& url, bool&) { m_navigations << url.path(); });
+  }
+
+  void cleanupTestCase() {
+    m_window.reset();
+    m_site.reset();
+  }
+
+  void emptyListAsksForAPortAndReturnsToThePortEntry() {
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    m_window->Command1.SetFocus();
+    QString shownPrompt;
+    QTimer answer;
+    int attempts = 0;
+    connect(&answer, &QTimer::timeout, this, [&] {
+      if (++attempts > 600) answer.stop();
+      for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        if (box == nullptr || !box->isVisible()) continue;
+        shownPrompt = box->text();
+        box->button(QMessageBox::Ok)->click();
+        answer.stop();
+      }
+    });
+    answer.start(50);
+    m_navigations.clear();
+
+    QTest::mouseClick(m_window->Command3.button(), Qt::LeftButton);
+
+    QCOMPARE(shownPrompt, QStringLiteral("You must have at least 1 port in the port list to continue."));
+    QCOMPARE(m_window->UniMsgBox1.Result(1), UniMsgBox::kAnswerOk);
+    // The port entry is the window's focus widget, which gets the keyboard
+    // whenever the window is active again.
+    QCOMPARE(m_window->focusWidget(), m_window->Text1.widget());
+    // Nothing else happened.
+    QVERIFY(m_navigations.isEmpty());
+    QVERIFY(!m_window->WebBrowser1.Visible());
+    QVERIFY(m_window->Label6.widget()->isHidden());
+    QCOMPARE(m_window->dBar1->runningTimerCount(), 0);
+    QVERIFY(m_window->Command3.Enabled());
+    QCOMPARE(m_window->Command3.Value(), 0);
+  }
+
+  // One run: a port someone else holds, then one port tested as TCP and as UDP.
+  void openPortsSucceedEachWithItsOwnSocketAndHeldPortIsSkipped() {
+    QTcpServer holder;
+    QVERIFY(holder.listen(QHostAddress::LocalHost, 0));
+    const int port = freePortForBoth();
+    setRows({{QString::number(holder.serverPort()), QStringLiteral("TCP")},
+             {QString::number(port), QStringLiteral("TCP")},
+             {QString::number(port), QStringLiteral("UDP")}});
+    m_navigations.clear();
+
+    clickBegin();
+
+    QCOMPARE(m_window->Label6.Caption(), kDone);
+    const QList<RowView> rows = readRows();
+    QCOMPARE(rows.at(0).status, QStringLiteral("Port in use."));
+    QCOMPARE(rows.at(0).open,
+             QStringLiteral("Unable to check the port, close any programs using the port and try again."));
+    QCOMPARE(rows.at(1).status, QString());
+    QCOMPARE(rows.at(1).open, kSuccess);
+    QCOMPARE(rows.at(2).status, QString());
+    QCOMPARE(rows.at(2).open, kSuccess);
+    // Two pages per tested row (test page, result page) and none for the held port.
+    QCOMPARE(m_navigations, (QStringList{"/port_test.php", "/port_test.php", "/port_test_udp.php",
+                                         "/port_test_udp.php"}));
+
+    // One log line per arrival, each naming the tested port and its protocol code.
+    const QStringList log = m_window->Text21.Text().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    QCOMPARE(log.size(), 2);
+    qInfo() << "connection log:" << log;
+    const QString tcpStart = QStringLiteral("Attempted connection from 0.0.0.0 on port %1 0 at ").arg(port);
+    const QString udpStart = QStringLiteral(" on port %1 1 at ").arg(port);
+    QVERIFY2(log.at(0).startsWith(tcpStart), qPrintable(log.at(0)));
+    QVERIFY2(log.at(1).startsWith(QStringLiteral("Attempted connection from ")) && log.at(1).contains(udpStart),
+             qPrintable(log.at(1)));
+    QVERIFY(m_window->Text21.Text().endsWith(QStringLiteral("\r\n")));
+
+    // Everything is given back once the run is done.
+    QVERIFY(m_window->Command1.Enabled() && m_window->Command2.Enabled() && m_window->Command3.Enabled());
+    QVERIFY(m_window->ListView1.Enabled());
+    QCOMPARE(m_window->dBar1->runningTimerCount(), 0);
+    QVERIFY(!m_window->Winsock);
+    QVERIFY(m_window->WebBrowser1.Visible());
+    QVERIFY(m_window->Text2.Text().contains(QStringLiteral("\r\nPage Status: Waiting For Port Results...")));
+    QVERIFY(m_window->Text2.Text().contains(QStringLiteral("\r\nPage Status:Done")));
+    QCOMPARE(m_window->Text3.Text(), QString());
+    // The ports are free again.
+    QTcpServer tcpAgain;
+    QVERIFY(tcpAgain.listen(QHostAddress::LocalHost, static_cast<quint16>(port)));
+    QUdpSocket udpAgain;
+    QVERIFY(udpAgain.bind(QHostAddress::LocalHost, static_cast<quint16>(port)));
+  }
+
+  void portsTheSiteCannotReachFail() {
+    SiteProcess unreachable({QStringLiteral("--probe-address"), QStringLiteral("127.0.0.2")});
+    QVERIFY2(unreachable.waitUntilServing(), qPrintable(unreachable.errors()));
+    QVERIFY(pointProgramAtSite(m_folder.path(), unreachable.url()));
+    const int port = freePortForBoth();
+    setRows({{QString::number(port), QStringLiteral("TCP")}, {QString::number(port), QStringLiteral("UDP")}});
+    const QString logBefore = m_window->Text21.Text();
+
+    clickBegin();
+    QVERIFY(pointProgramAtSite(m_folder.path(), m_site->url()));
+
+    QCOMPARE(m_window->Label6.Caption(), kDone);
+    const QList<RowView> rows = readRows();
+    QCOMPARE(rows.at(0).open, kFailed);
+    QCOMPARE(rows.at(1).open, kFailed);
+    QCOMPARE(rows.at(0).status, QString());
+    QCOMPARE(m_window->Text21.Text(), logBefore);
+  }
+
+  // A finished run with one open and one closed port, as a picture. The
+  // person switches the address to listen on while the run goes, so the
+  // second port listens where the site does not knock.
+  void finishedRunLooksRight() {
+    const int openPort = testsupport::freeTcpPort();
+    const int closedPort = testsupport::freeTcpPort();
+    setRows({{QString::number(openPort), QStringLiteral("TCP")}, {QString::number(closedPort), QStringLiteral("TCP")}});
+    QTimer switchAddress;
+    QPixmap runningShot;
+    connect(&switchAddress, &QTimer::timeout, this, [&] {
+      // Once the site has reached the first port.
+      if (!m_window->Text21.Text().contains(QStringLiteral(" on port %1 0 at ").arg(openPort))) return;
+      m_window->Combo1.setText(QStringLiteral("127.0.0.3"));
+      switchAddress.stop();
+      // The run as it goes, with the animation bar working.
+      runningShot = m_window->grab();
+    });
+    switchAddress.start(5);
+
+    clickBegin();
+    m_window->Combo1.setText(QStringLiteral("127.0.0.1"));
+
+    const QList<RowView> rows = readRows();
+    QCOMPARE(rows.at(0).open, kSuccess);
+    QCOMPARE(rows.at(1).open, kFailed);
+    const QString path = QStringLiteral(PORTRUN_SCREENSHOT_DIR) + QStringLiteral("/finished-run.png");
+    QVERIFY(m_window->grab().save(path));
+    QVERIFY(runningShot.save(QStringLiteral(PORTRUN_SCREENSHOT_DIR) + QStringLiteral("/running-run.png")));
+  }
+
+  void statusLineShowsEachNewTextOnceWithTheNewestLineInView() {
+    m_window->Text2.setText(QStringLiteral("older"));
+    m_window->lastStatusText.clear();
+    WebBrowser& browser = m_window->WebBrowser1;
+    emit browser.StatusTextChange(QStringLiteral("http://127.0.0.1/a"));
+    emit browser.StatusTextChange(QStringLiteral("http://127.0.0.1/a"));
+    emit browser.StatusTextChange(QString());
+    emit browser.StatusTextChange(QStringLiteral("Done"));
+    QCOMPARE(m_window->Text2.Text(),
+             QStringLiteral("older\r\nPage Status:http://127.0.0.1/a\r\nPage Status:Done"));
+    QCOMPARE(m_window->Text2.SelStart(), m_window->Text2.Text().size() - QStringLiteral("Page Status:Done").size());
+
+    // The page may ask for pop-up windows; none is ever given.
+    bool cancel = false;
+    emit browser.NewWindow2(cancel);
+    QVERIFY(cancel);
+  }
+
+  // Last: it closes the window.
+  void stoppedSiteShowsTheErrorAndClosingEndsTheWait() {
+    auto stopped = std::make_unique<SiteProcess>();
+    QVERIFY(stopped->waitUntilServing());
+    const QString url = stopped->url();
+    stopped.reset();
+    QVERIFY(pointProgramAtSite(m_folder.path(), url));
+    setRows({{QString::number(testsupport::freeTcpPort()), QStringLiteral("TCP")}});
+
+    // The person reads the error line, gives up and closes the window.
+    QTimer closeWhenTold;
+    connect(&closeWhenTold, &QTimer::timeout, this, [&] {
+      if (m_window->Text3.Text().isEmpty()) return;
+      closeWhenTold.stop();
+      m_window->close();
+    });
+    closeWhenTold.start(20);
+
+    clickBegin();
+
+    const QString expected = QStringLiteral("\r\nLast Error Status Code:CANNOT_CONNECT(-2146697212) (%1/port_test.php)")
+                                 .arg(url);
+    QCOMPARE(m_window->Text3.Text(), expected);
+    // The caret sits at the start of the newest line, so that line is in view.
+    QCOMPARE(m_window->Text3.SelStart(), 2);
+    QVERIFY(m_window->closing);
+    QVERIFY(!m_window->isVisible());
+    QVERIFY(!m_window->Winsock);
+    // The run ended where it stood: nothing was restored.
+    QCOMPARE(m_window->Label6.Caption(), QStringLiteral("Checking Port: ") + readRows().at(0).port +
+                                             QStringLiteral(" TCP"));
+    QVERIFY(!m_window->Command3.Enabled());
+  }
+
+ private:
+  void setRows(const QList<QPair<QString, QString>>& rows) {
+    UniListItems items = m_window->ListView1.ListItems();
+    while (items.Count() > 0) items.Remove(1);
+    for (const auto& [port, protocol] : rows) items.Add(port).setSubItems(1, protocol);
+  }
+
+  QList<RowView> readRows() const {
+    QList<RowView> rows;
+    const UniListItems items = m_window->ListView1.ListItems();
+    for (int i = 1; i <= items.Count(); ++i) {
+      const UniListItem item = items.Item(i);
+      rows.append({item.Text(), item.SubItems(1), item.SubItems(2), item.SubItems(3)});
+    }
+    return rows;
+  }
+
+  // Clicks "Begin"; the run happens inside the click. A run that never ends
+  // is ended the way a person would: by closing the window.
+  void clickBegin() {
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    connect(&watchdog, &QTimer::timeout, m_window.get(), &QWidget::close);
+    watchdog.start(180000);
+    QTest::mouseClick(m_window->Command3.button(), Qt::LeftButton);
+    watchdog.stop();
+  }
+
+  QTemporaryDir m_folder;
+  std::unique_ptr<SiteProcess> m_site;
+  std::unique_ptr<FrmMain> m_window;
+  QStringList m_navigations;
+};
+
+QTEST_MAIN(PortRunTest)
+#include "portrun_test.moc"

@@ -1,0 +1,48 @@
+#include "sitefixture.h"
+
+#include <QFile>
+#include <QTcpSocket>
+#include <QThread>
+
+#include "test_support.h"
+
+SiteProcess::SiteProcess(const QStringList& extraArguments) : m_port(testsupport::freeTcpPort()) {
+  QStringList arguments = {QStringLiteral("--listen"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"),
+                           QString::number(m_port),
+                           // Many probes from one visitor in quick succession are the tests' normal case.
+                           QStringLiteral("--burst"), QStringLiteral("1000")};
+  arguments << extraArguments;
+  m_process.setProcessChannelMode(QProcess::SeparateChannels);
+  m_process.start(testsupport::binDir() + QStringLiteral("/vantrel-site"), arguments);
+}
+
+SiteProcess::~SiteProcess() { stop(); }
+
+bool SiteProcess::waitUntilServing() {
+  if (!m_process.waitForStarted(30000)) return false;
+  for (int attempt = 0; attempt < 600; ++attempt) {
+    if (m_process.state() != QProcess::Running) return false;
+    QTcpSocket probe;
+    probe.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(m_port));
+    if (probe.waitForConnected(1000)) return true;
+    QThread::msleep(50);
+  }
+  return false;
+}
+
+void SiteProcess::stop() {
+  if (m_process.state() == QProcess::NotRunning) return;
+  m_process.terminate();
+  if (!m_process.waitForFinished(30000)) {
+    m_process.kill();
+    m_process.waitForFinished(30000);
+  }
+}
+
+QString SiteProcess::errors() { return QString::fromUtf8(m_process.readAllStandardError()); }
+
+bool pointProgramAtSite(const QString& programFolder, const QString& siteUrl) {
+  QFile settings(programFolder + QStringLiteral("/settings.ini"));
+  if (!settings.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+  return settings.write(QStringLiteral("[main]\r\nsite=%1\r\n").arg(siteUrl).toUtf8()) > 0;
+}
