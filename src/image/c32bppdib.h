@@ -92,6 +92,40 @@ class c32bppDIB {
   // The kept source bytes; false when none are kept.
   bool GetOrginalFormat(std::vector<uint8_t>& bytes) const;
 
+  // --- Rendering (c32bppdib_render.cpp). Draws the source rectangle onto
+  // destSurface (a top-down QImage) or, when targetImage is given, into that
+  // image. Sizes of 0 mean the source's; a negative destination or source size
+  // mirrors along that axis. opacity is in percent (0 or less draws nothing;
+  // above 100 it wraps, 150 acting as 50); grayscale -1 = none, 0..7 a
+  // weighting; lightness in percent, -100..100 (other values act as 0); angle in
+  // degrees clockwise. True when drawn; false without an image, for an empty
+  // source rectangle or when drawing failed.
+  bool Render(QImage* destSurface, int32_t destX = 0, int32_t destY = 0, int32_t destWidth = 0,
+              int32_t destHeight = 0, int32_t srcX = 0, int32_t srcY = 0, int32_t srcWidth = 0,
+              int32_t srcHeight = 0, int32_t opacity = 100, bool smoothStretch = false,
+              c32bppDIB* targetImage = nullptr, int32_t grayscale = -1, float lightness = 0,
+              float angle = 0, bool centerOnDest = false);
+  // Fills the image with an opaque two-colour chequer pattern of squares of the
+  // given size, starting with firstColor at the top-left. Colours are
+  // red + green * 256 + blue * 65536.
+  bool CreateCheckerBoard(int32_t checkerSize, uint32_t firstColor, uint32_t secondColor);
+
+  // --- Effects (c32bppdib_effects.cpp), in place unless said otherwise; false
+  // (or none) without an image. Colours as in CreateCheckerBoard.
+  bool MakeImageInverse();
+  // revert false: pixels of the opaque colour become transparent; revert true:
+  // transparent pixels become that colour again and the alpha is reclassified.
+  bool MakeTransparent(uint32_t transparentColor, bool revert);
+  bool MirrorImage(bool mirrorX, bool mirrorY);
+  // A new image (Width + 2 depth) x (Height + 2 depth) whose alpha is the mean of
+  // the picture's alpha over a (2 depth + 1) square ending at each pixel, in the
+  // shadow colour. depth is clamped to 0..10.
+  std::shared_ptr<c32bppDIB> CreateDropShadow(int32_t blurDepth, uint32_t shadowColor) const;
+  // Creates the shadow and draws it at once with Render at (x, y), full size.
+  bool RenderDropShadow_JIT(QImage* destSurface, int32_t x, int32_t y, int32_t blurDepth,
+                            uint32_t shadowColor, int32_t opacity,
+                            c32bppDIB* targetImage = nullptr) const;
+
   // --- Fields.
   bool Alpha() const { return m_alpha; }
   int32_t ImageType() const { return m_imageType; }

@@ -1,0 +1,230 @@
+#include "image/render_pixels.h"
+
+#include "image/c32bppdib.h"
+#include "image/codecs/modparsers.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace renderpix {
+
+namespace {
+
+// The destination rectangle clipped to a width x height area, with the offset
+// into the source block that the clipping implies.
+struct Clip {
+  int32_t destX = 0, destY = 0, srcX = 0, srcY = 0, width = 0, height = 0;
+};
+
+bool clipTo(const PixelBlock& source, int32_t destX, int32_t destY, int32_t areaWidth,
+            int32_t areaHeight, Clip& clip) {
+  const int64_t left = std::max<int64_t>(destX, 0);
+  const int64_t top = std::max<int64_t>(destY, 0);
+  const int64_t right = std::min<int64_t>(int64_t{destX} + source.width, areaWidth);
+  const int64_t bottom = std::min<int64_t>(int64_t{destY} + source.height, areaHeight);
+  if (right <= left || bottom <= top) return false;
+  clip.destX = static_cast<int32_t>(left);
+  clip.destY = static_cast<int32_t>(top);
+  clip.srcX = static_cast<int32_t>(left - destX);
+  clip.srcY = static_cast<int32_t>(top - destY);
+  clip.width = static_cast<int32_t>(right - left);
+  clip.height = static_cast<int32_t>(bottom - top);
+  return true;
+}
+
+uint32_t withGray(uint32_t pixel, int32_t grayscaleCode) {
+  if (grayscaleCode == -1) return pixel;
+  const uint32_t g = GrayValue(pixel, grayscaleCode);
+  return (pixel & 0xFF000000u) | g | (g << 8) | (g << 16);
+}
+
+// dst x (255 - A x O / 255) + src x O, over 255: the blending rule for one channel.
+inline uint32_t blendChannel(uint32_t dst, uint32_t src, uint32_t keep, uint32_t opacity) {
+  return (dst * keep + src * opacity) / 255u;
+}
+
+}  // namespace
+
+bool PixelBlock::allocate(int32_t w, int32_t h) {
+  if (w <= 0 || h <= 0) return false;
+  if (static_cast<int64_t>(w) * h > std::numeric_limits<int32_t>::max() / 4) return false;
+  width = w;
+  height = h;
+  pixels.assign(static_cast<size_t>(w) * static_cast<size_t>(h), 0);
+  return true;
+}
+
+PixelBlock MirrorCopy(const c32bppDIB& image, int32_t srcX, int32_t srcY, int32_t srcWidth,
+                      int32_t srcHeight, bool reverseColumns, bool reverseRows) {
+  PixelBlock block;
+  if (!image.BitsPointer() || srcX < 0 || srcY < 0 || int64_t{srcX} + srcWidth > image.Width() ||
+      int64_t{srcY} + srcHeight > image.Height() || !block.allocate(srcWidth, srcHeight)) {
+    return {};
+  }
+  const uint8_t* bits = image.BitsPointer();
+  for (int32_t y = 0; y < srcHeight; ++y) {
+    const int32_t outY = reverseRows ? srcHeight - 1 - y : y;
+    const uint8_t* row = bits + image.pixelOffset(srcX, srcY + y);
+    uint32_t* out = &block.at(0, outY);
+    if (!reverseColumns) {
+      std::memcpy(out, row, static_cast<size_t>(srcWidth) * 4);
+    } else {
+      for (int32_t x = 0; x < srcWidth; ++x) {
+        std::memcpy(&out[srcWidth - 1 - x], row + static_cast<size_t>(x) * 4, 4);
+      }
+    }
+  }
+  return block;
+}
+
+bool Resample(const PixelBlock& source, int32_t width, int32_t height, bool bilinear,
+              PixelBlock& out) {
+  if (source.empty() || !out.allocate(width, height)) return false;
+  const double xRatio = static_cast<double>(source.width) / width;
+  const double yRatio = static_cast<double>(source.height) / height;
+
+  // Per destination column: the left source column, its right neighbour and the
+  // fractional weight, computed once for all rows.
+  std::vector<int32_t> col0(static_cast<size_t>(width)), col1(static_cast<size_t>(width));
+  std::vector<double> fxs(static_cast<size_t>(width));
+  for (int32_t x = 0; x < width; ++x) {
+    const double sx = x * xRatio;
+    const auto ix = std::min(static_cast<int32_t>(sx), source.width - 1);
+    col0[x] = ix;
+    col1[x] = std::min(ix + 1, source.width - 1);
+    fxs[x] = sx - ix;
+  }
+  for (int32_t y = 0; y < height; ++y) {
+    const double sy = y * yRatio;
+    const auto iy = std::min(static_cast<int32_t>(sy), source.height - 1);
+    uint32_t* dst = &out.at(0, y);
+    const uint32_t* row0 = &source.pixels[static_cast<size_t>(iy) * source.width];
+    if (!bilinear) {
+      for (int32_t x = 0; x < width; ++x) dst[x] = row0[col0[x]];
+      continue;
+    }
+    const int32_t iy1 = std::min(iy + 1, source.height - 1);
+    const uint32_t* row1 = &source.pixels[static_cast<size_t>(iy1) * source.width];
+    const double fy = sy - iy;
+    for (int32_t x = 0; x < width; ++x) {
+      const double fx = fxs[x];
+      const double w00 = (1 - fx) * (1 - fy), w10 = fx * (1 - fy);
+      const double w01 = (1 - fx) * fy, w11 = fx * fy;
+      const uint32_t p00 = row0[col0[x]], p10 = row0[col1[x]];
+      const uint32_t p01 = row1[col0[x]], p11 = row1[col1[x]];
+      uint32_t result = 0;
+      for (int shift = 0; shift < 32; shift += 8) {
+        const double v = w00 * ((p00 >> shift) & 0xFF) + w10 * ((p10 >> shift) & 0xFF) +
+                         w01 * ((p01 >> shift) & 0xFF) + w11 * ((p11 >> shift) & 0xFF);
+        const auto byte = static_cast<uint32_t>(std::min(255.0, v + 0.5));
+        result |= byte << shift;
+      }
+      dst[x] = result;
+    }
+  }
+  return true;
+}
+
+void ApplyLightness(PixelBlock& block, float percent) {
+  if (percent == 0 || percent < -100 || percent > 100) return;
+  const double d = static_cast<double>(percent) / 100.0 * 255.0;
+  for (uint32_t& pixel : block.pixels) {
+    const int32_t alpha = static_cast<int32_t>(alphaOf(pixel));
+    if (alpha == 0) continue;
+    const auto delta = static_cast<int32_t>(std::lround(d * alpha)) / 255;
+    uint32_t result = pixel & 0xFF000000u;
+    for (int shift = 0; shift < 24; shift += 8) {
+      int32_t channel = static_cast<int32_t>((pixel >> shift) & 0xFF) + delta;
+      channel = percent > 0 ? std::min(channel, alpha) : std::max(channel, 0);
+      result |= static_cast<uint32_t>(channel) << shift;
+    }
+    pixel = result;
+  }
+}
+
+uint8_t GrayValue(uint32_t pixel, int32_t grayscaleCode) {
+  const modParsers::GrayWeights w = modParsers::GrayscaleWeights(grayscaleCode);
+  const double gray = ((pixel >> 16) & 0xFF) * static_cast<double>(w.red) +
+                      ((pixel >> 8) & 0xFF) * static_cast<double>(w.green) +
+                      (pixel & 0xFF) * static_cast<double>(w.blue);
+  return static_cast<uint8_t>(std::min<long>(std::lround(gray), 255));
+}
+
+void BlendIntoImage(const PixelBlock& source, c32bppDIB& target, int32_t destX, int32_t destY,
+                    uint32_t opacity, int32_t grayscaleCode) {
+  Clip clip;
+  if (!target.BitsPointer() || opacity == 0 ||
+      !clipTo(source, destX, destY, target.Width(), target.Height(), clip)) {
+    return;
+  }
+  uint8_t* bits = target.BitsPointer();
+  for (int32_t y = 0; y < clip.height; ++y) {
+    const uint32_t* src = source.pixels.data() + static_cast<size_t>(clip.srcY + y) * source.width + clip.srcX;
+    auto* dst = reinterpret_cast<uint32_t*>(bits + target.pixelOffset(clip.destX, clip.destY + y));
+    for (int32_t x = 0; x < clip.width; ++x) {
+      const uint32_t s = withGray(src[x], grayscaleCode);
+      const uint32_t a = alphaOf(s);
+      if (a == 0) continue;
+      if (a == 255 && opacity == 255) {
+        dst[x] = s;
+        continue;
+      }
+      const uint32_t keep = 255u - a * opacity / 255u;
+      const uint32_t d = dst[x];
+      dst[x] = blendChannel(d & 0xFF, s & 0xFF, keep, opacity) |
+               blendChannel((d >> 8) & 0xFF, (s >> 8) & 0xFF, keep, opacity) << 8 |
+               blendChannel((d >> 16) & 0xFF, (s >> 16) & 0xFF, keep, opacity) << 16 |
+               blendChannel(d >> 24, a, keep, opacity) << 24;
+    }
+  }
+}
+
+void BlendOntoSurface(const PixelBlock& source, QImage& surface, int32_t destX, int32_t destY,
+                      uint32_t opacity, int32_t grayscaleCode) {
+  Clip clip;
+  if (surface.isNull() || opacity == 0 ||
+      !clipTo(source, destX, destY, surface.width(), surface.height(), clip)) {
+    return;
+  }
+  // The destination rectangle as 24-bit B,G,R rows padded to 4 bytes.
+  const size_t stride = static_cast<size_t>(modParsers::RowSize(clip.width, 24));
+  std::vector<uint8_t> buffer(stride * static_cast<size_t>(clip.height));
+  for (int32_t y = 0; y < clip.height; ++y) {
+    uint8_t* out = buffer.data() + stride * static_cast<size_t>(y);
+    for (int32_t x = 0; x < clip.width; ++x) {
+      const QRgb c = surface.pixel(clip.destX + x, clip.destY + y);
+      out[x * 3] = static_cast<uint8_t>(qBlue(c));
+      out[x * 3 + 1] = static_cast<uint8_t>(qGreen(c));
+      out[x * 3 + 2] = static_cast<uint8_t>(qRed(c));
+    }
+  }
+  for (int32_t y = 0; y < clip.height; ++y) {
+    const uint32_t* src = source.pixels.data() + static_cast<size_t>(clip.srcY + y) * source.width + clip.srcX;
+    uint8_t* dst = buffer.data() + stride * static_cast<size_t>(y);
+    for (int32_t x = 0; x < clip.width; ++x, dst += 3) {
+      const uint32_t s = withGray(src[x], grayscaleCode);
+      const uint32_t a = alphaOf(s);
+      if (a == 0) continue;
+      if (a == 255 && opacity == 255) {
+        dst[0] = static_cast<uint8_t>(s);
+        dst[1] = static_cast<uint8_t>(s >> 8);
+        dst[2] = static_cast<uint8_t>(s >> 16);
+        continue;
+      }
+      const uint32_t keep = 255u - a * opacity / 255u;
+      for (int c = 0; c < 3; ++c) {
+        dst[c] = static_cast<uint8_t>(blendChannel(dst[c], (s >> (8 * c)) & 0xFF, keep, opacity));
+      }
+    }
+  }
+  for (int32_t y = 0; y < clip.height; ++y) {
+    const uint8_t* in = buffer.data() + stride * static_cast<size_t>(y);
+    for (int32_t x = 0; x < clip.width; ++x) {
+      surface.setPixel(clip.destX + x, clip.destY + y, qRgb(in[x * 3 + 2], in[x * 3 + 1], in[x * 3]));
+    }
+  }
+}
+
+}  // namespace renderpix

@@ -1,0 +1,65 @@
+#pragma once
+// The pixel work behind c32bppDIB::Render and the effects: a plain top-down
+// block of premultiplied B,G,R,A pixels, and the steps that make and consume
+// one: the mirror copy, the resampler, the lightness adjustment, the grayscale
+// conversion and the blender (into an image, or onto a surface through a
+// 24-bit buffer of just the destination rectangle).
+
+#include <QImage>
+
+#include <cstdint>
+#include <vector>
+
+class c32bppDIB;
+
+namespace renderpix {
+
+// Top-down premultiplied pixels, each one packed as it lies in memory
+// (blue in the lowest byte, alpha in the highest).
+struct PixelBlock {
+  int32_t width = 0;
+  int32_t height = 0;
+  std::vector<uint32_t> pixels;
+
+  bool empty() const { return width <= 0 || height <= 0; }
+  uint32_t& at(int32_t x, int32_t y) { return pixels[static_cast<size_t>(y) * width + x]; }
+  uint32_t at(int32_t x, int32_t y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+  bool allocate(int32_t w, int32_t h);
+};
+
+constexpr uint32_t alphaOf(uint32_t p) { return p >> 24; }
+
+// Copies the source rectangle (picture coordinates, already inside the image),
+// reversing the columns and/or rows. Never scales.
+PixelBlock MirrorCopy(const c32bppDIB& image, int32_t srcX, int32_t srcY, int32_t srcWidth,
+                      int32_t srcHeight, bool reverseColumns, bool reverseRows);
+
+// Scales the whole block to width x height: destination column x samples the
+// source at x * (source width / width), likewise for rows. Nearest neighbour
+// takes the pixel at the integer part; bilinear weighs the 2 x 2 pixels around
+// the mapped point by the fractional parts. False when the size is unusable.
+bool Resample(const PixelBlock& source, int32_t width, int32_t height, bool bilinear,
+              PixelBlock& out);
+
+// Adds percent / 100 x 255 x alpha / 255 to each colour channel of every
+// visible pixel, limited to alpha above and 0 below. Percent outside
+// -100..100, or 0, changes nothing.
+void ApplyLightness(PixelBlock& block, float percent);
+
+// The gray value of a premultiplied pixel under a weighting code (R, G, B
+// weights of modParsers::GrayscaleWeights, rounded to the nearest integer).
+uint8_t GrayValue(uint32_t pixel, int32_t grayscaleCode);
+
+// Blends the block into the image's premultiplied pixels with its top-left at
+// (destX, destY) in picture coordinates, clipped to the image, at opacity 0..255.
+// Alpha bytes are blended by the same rule as the colours.
+void BlendIntoImage(const PixelBlock& source, c32bppDIB& target, int32_t destX, int32_t destY,
+                    uint32_t opacity, int32_t grayscaleCode);
+
+// Blends the block onto the surface at (destX, destY). Only the destination
+// rectangle is read, into a 24-bit buffer, blended there and written back; the
+// surface keeps no alpha (written pixels are opaque).
+void BlendOntoSurface(const PixelBlock& source, QImage& surface, int32_t destX, int32_t destY,
+                      uint32_t opacity, int32_t grayscaleCode);
+
+}  // namespace renderpix

@@ -1,0 +1,35 @@
+#pragma once
+// The normalised arguments of one c32bppDIB::Render call, shared by the path
+// that draws it (system alpha blend, image service, own blender, rotation).
+
+#include <QImage>
+
+#include <cstdint>
+
+class c32bppDIB;
+
+namespace renderpix {
+
+struct RenderRequest {
+  QImage* surface = nullptr;      // drawn on when no target image is given
+  c32bppDIB* target = nullptr;    // drawn into when given
+  int32_t destX = 0, destY = 0;
+  int32_t destWidth = 0, destHeight = 0;  // negative = mirrored along that axis
+  int32_t srcX = 0, srcY = 0, srcWidth = 0, srcHeight = 0;  // inside the image
+  int32_t opacity = 100;          // 1..100
+  bool smoothStretch = false;
+  int32_t grayscale = -1;
+  float lightness = 0;            // -100..100
+  float angle = 0;
+};
+
+// The image-service path: QPainter with the interpolation of the image, the
+// colour matrix applied to the premultiplied pixels, the opacity and, for an
+// angle other than 0, a rotation about the destination rectangle's centre.
+bool DrawWithImageService(const c32bppDIB& image, const RenderRequest& request);
+
+// The rotation renderer; destX/destY of the request are the destination
+// rectangle's corner.
+bool RenderRotated(const c32bppDIB& image, const RenderRequest& request);
+
+}  // namespace renderpix

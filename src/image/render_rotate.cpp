@@ -1,0 +1,169 @@
+// The image-service drawing path and the own rotation renderer.
+#include "image/c32bppdib.h"
+#include "image/cgdiplus.h"
+#include "image/codecs/modparsers.h"
+#include "image/render_pixels.h"
+#include "image/render_request.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <numbers>
+
+namespace renderpix {
+
+namespace {
+
+// The colour matrix of the image-service path on premultiplied pixels: each
+// colour output is R wR + G wG + B wB (identity without grayscale) plus the
+// lightness translation. In premultiplied form the translation is scaled by
+// alpha so that the result stays a valid premultiplied pixel.
+void applyColourMatrix(PixelBlock& block, int32_t grayscale, float lightness) {
+  const modParsers::GrayWeights w = modParsers::GrayscaleWeights(grayscale);
+  const double shift = lightness / 100.0;
+  for (uint32_t& pixel : block.pixels) {
+    const double a = pixel >> 24;
+    if (a == 0) continue;
+    const double red = (pixel >> 16) & 0xFF, green = (pixel >> 8) & 0xFF, blue = pixel & 0xFF;
+    const auto clampToAlpha = [a](double v) {
+      return static_cast<uint32_t>(std::clamp(std::round(v), 0.0, a));
+    };
+    uint32_t b, g, r;
+    if (grayscale == -1) {
+      r = clampToAlpha(red + shift * a);
+      g = clampToAlpha(green + shift * a);
+      b = clampToAlpha(blue + shift * a);
+    } else {
+      r = g = b = clampToAlpha(red * w.red + green * w.green + blue * w.blue + shift * a);
+    }
+    pixel = (pixel & 0xFF000000u) | (r << 16) | (g << 8) | b;
+  }
+}
+
+}  // namespace
+
+bool DrawWithImageService(const c32bppDIB& image, const RenderRequest& r) {
+  const ScopedGdiplusSession session(image.gdiToken());
+  if (session.token() == 0) return false;
+  PixelBlock block = MirrorCopy(image, r.srcX, r.srcY, r.srcWidth, r.srcHeight, false, false);
+  if (block.empty()) return false;
+  if (r.grayscale != -1 || r.lightness != 0) applyColourMatrix(block, r.grayscale, r.lightness);
+  const QImage picture(reinterpret_cast<const uchar*>(block.pixels.data()), block.width,
+                       block.height, static_cast<qsizetype>(block.width) * 4,
+                       QImage::Format_ARGB32_Premultiplied);
+  const double width = std::abs(r.destWidth), height = std::abs(r.destHeight);
+  const auto draw = [&](QPainter& painter) {
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, image.HighQualityInterpolation());
+    // Opacity scales all four premultiplied channels alike, as the matrix's alpha
+    // entry would on straight colours.
+    painter.setOpacity(r.opacity / 100.0);
+    painter.translate(r.destX + width / 2, r.destY + height / 2);
+    if (r.angle != 0) painter.rotate(r.angle);
+    painter.scale(r.destWidth < 0 ? -1 : 1, r.destHeight < 0 ? -1 : 1);
+    painter.drawImage(QRectF(-width / 2, -height / 2, width, height), picture);
+  };
+  if (r.target) {
+    QPainter* painter = r.target->LoadDIBinDC(true);
+    if (!painter) return false;
+    painter->save();
+    draw(*painter);
+    painter->restore();
+    r.target->LoadDIBinDC(false);
+    return true;
+  }
+  if (!r.surface || r.surface->isNull()) return false;
+  QPainter painter;
+  if (!painter.begin(r.surface)) return false;
+  draw(painter);
+  return painter.end();
+}
+
+namespace {
+
+// Bilinear sample at (sx, sy) in pixel units where pixel centres lie at .5;
+// neighbours past the edge repeat the edge pixel.
+uint32_t sampleBilinear(const PixelBlock& src, double sx, double sy) {
+  const double bx = sx - 0.5, by = sy - 0.5;
+  const double flx = std::floor(bx), fly = std::floor(by);
+  const double fx = bx - flx, fy = by - fly;
+  const auto x0 = std::clamp(static_cast<int32_t>(flx), 0, src.width - 1);
+  const auto x1 = std::clamp(static_cast<int32_t>(flx) + 1, 0, src.width - 1);
+  const auto y0 = std::clamp(static_cast<int32_t>(fly), 0, src.height - 1);
+  const auto y1 = std::clamp(static_cast<int32_t>(fly) + 1, 0, src.height - 1);
+  const uint32_t p00 = src.at(x0, y0), p10 = src.at(x1, y0), p01 = src.at(x0, y1),
+                 p11 = src.at(x1, y1);
+  uint32_t result = 0;
+  for (int shift = 0; shift < 32; shift += 8) {
+    const double v = (1 - fx) * (1 - fy) * ((p00 >> shift) & 0xFF) +
+                     fx * (1 - fy) * ((p10 >> shift) & 0xFF) +
+                     (1 - fx) * fy * ((p01 >> shift) & 0xFF) + fx * fy * ((p11 >> shift) & 0xFF);
+    result |= static_cast<uint32_t>(std::min(255.0, v + 0.5)) << shift;
+  }
+  return result;
+}
+
+}  // namespace
+
+bool RenderRotated(const c32bppDIB& image, const RenderRequest& request) {
+  RenderRequest r = request;
+  // A negative size extends the destination rectangle to the left (or upwards).
+  const int64_t cornerX = int64_t{r.destX} + std::min(r.destWidth, 0);
+  const int64_t cornerY = int64_t{r.destY} + std::min(r.destHeight, 0);
+  if (cornerX < INT32_MIN || cornerY < INT32_MIN) return false;
+  r.destX = static_cast<int32_t>(cornerX);
+  r.destY = static_cast<int32_t>(cornerY);
+
+  if (image.isGDIplusEnabled() && image.gdiToken() != 0 && DrawWithImageService(image, r)) {
+    return true;
+  }
+
+  PixelBlock source = MirrorCopy(image, r.srcX, r.srcY, r.srcWidth, r.srcHeight,
+                                 r.destWidth < 0, r.destHeight < 0);
+  if (source.empty()) return false;
+  ApplyLightness(source, r.lightness);
+
+  const double degrees = std::fmod(std::round(static_cast<double>(r.angle)), 360.0);
+  const double radians = std::numbers::pi * degrees / 180.0;
+  const double cosA = std::cos(radians), sinA = std::sin(radians);
+  const double width = std::abs(r.destWidth), height = std::abs(r.destHeight);
+  const double xScale = width / r.srcWidth, yScale = height / r.srcHeight;
+
+  const auto side = static_cast<int32_t>(std::lround(std::sqrt(width * width + height * height)));
+  c32bppDIB rotated;
+  rotated.setGdiToken(image.gdiToken());
+  rotated.setGDIplusEnabled(image.isGDIplusEnabled());
+  rotated.setHighQualityInterpolation(image.HighQualityInterpolation());
+  if (!rotated.InitializeDIB(side, side)) return false;
+
+  // The square's corner, so that its centre falls on the destination's centre;
+  // every pixel is mapped back about that exact centre.
+  const double centreX = r.destX + width / 2, centreY = r.destY + height / 2;
+  const int64_t squareX = r.destX + static_cast<int64_t>(std::floor((width - side) / 2));
+  const int64_t squareY = r.destY + static_cast<int64_t>(std::floor((height - side) / 2));
+  if (squareX < INT32_MIN || squareY < INT32_MIN) return false;
+  const bool bilinear = image.HighQualityInterpolation();
+  uint8_t* bits = rotated.BitsPointer();
+  for (int32_t ty = 0; ty < side; ++ty) {
+    auto* row = reinterpret_cast<uint32_t*>(bits + rotated.pixelOffset(0, ty));
+    const double v = static_cast<double>(squareY) + ty + 0.5 - centreY;
+    for (int32_t tx = 0; tx < side; ++tx) {
+      const double u = static_cast<double>(squareX) + tx + 0.5 - centreX;
+      // Undo a clockwise turn on a screen whose y axis points down.
+      const double sx = (u * cosA + v * sinA) / xScale + source.width / 2.0;
+      const double sy = (-u * sinA + v * cosA) / yScale + source.height / 2.0;
+      if (!(sx >= 0 && sy >= 0 && sx < source.width && sy < source.height)) continue;
+      row[tx] = bilinear ? sampleBilinear(source, sx, sy)
+                         : source.at(static_cast<int32_t>(sx), static_cast<int32_t>(sy));
+    }
+  }
+  rotated.SetAlphaFlag(true);
+  rotated.SetImageTypeCode(ImageTypeCode::kBlank);
+  return rotated.Render(r.surface, static_cast<int32_t>(squareX), static_cast<int32_t>(squareY), 0,
+                        0, 0, 0, 0, 0, r.opacity, r.target == nullptr, r.target, r.grayscale, 0, 0,
+                        false);
+}
+
+}  // namespace renderpix
