@@ -2,17 +2,20 @@
 //
 //   vantrel-image [--no-gdiplus] [--no-zlib] info FILE
 //   vantrel-image [--no-gdiplus] [--no-zlib] [--straight] decode FILE OUT
+//   vantrel-image [--no-gdiplus] render FILE OUT.png [options]  (render_command.cpp)
 //
 // Both print "WIDTH HEIGHT IMAGETYPE ALPHA". decode also writes the pixels to OUT
 // as raw top-down RGBA, premultiplied as stored unless --straight is given.
 // Exit status: 0 an image was loaded, 1 none was (or OUT could not be written),
 // 2 bad usage.
 #include "image/c32bppdib.h"
+#include "render_command.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -85,6 +88,10 @@ bool writePixels(const c32bppDIB& image, const QString& path, bool straight) {
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   Options options;
+  const QStringList args = app.arguments().mid(1);
+  const auto firstWord = std::find_if(args.begin(), args.end(),
+                                      [](const QString& a) { return !a.startsWith("--"); });
+  if (firstWord != args.end() && *firstWord == "render") return runRenderCommand(args);
   QString problem;
   if (!parse(app.arguments().mid(1), options, problem)) return usage(problem.toLocal8Bit().constData());
 
