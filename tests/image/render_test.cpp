@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 using pixeltest::at;
@@ -90,6 +91,40 @@ TEST(RenderBlender, FormulaIntoTargetBlendsAlphaToo) {
   ASSERT_TRUE(source.Render(nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 60, false, &target));
   EXPECT_EQ(at(target, 0, 0), blendPixel(kBackdrop, bgra(255, 128, 0, 255), 153));
   EXPECT_EQ(at(target, 1, 0), blendPixel(kBackdrop, kSource, 153));
+}
+
+TEST(RenderBlender, WideRowsFollowTheRuleAtEveryPixel) {
+  // 37 columns: whole groups of four and a remainder, with transparent, opaque
+  // and partly transparent pixels mixed, and runs of each kind.
+  c32bppDIB source, target;
+  ASSERT_TRUE(source.InitializeDIB(37, 3));
+  ASSERT_TRUE(target.InitializeDIB(37, 3));
+  uint32_t seed = 12345;
+  const auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 8; };
+  for (int y = 0; y < 3; ++y) {
+    for (int x = 0; x < 37; ++x) {
+      const uint32_t kind = x < 8 ? 0 : (x < 16 ? 255 : next() % 256);
+      const uint32_t a = y == 1 ? next() % 256 : kind;
+      put(source, x, y, bgra(next() % (a + 1), next() % (a + 1), next() % (a + 1), a));
+      const uint32_t da = next() % 256;
+      put(target, x, y, bgra(next() % (da + 1), next() % (da + 1), next() % (da + 1), da));
+    }
+  }
+  useOwnPath(source);
+  for (const int opacity : {100, 60, 1}) {
+    c32bppDIB fresh;
+    ASSERT_TRUE(fresh.InitializeDIB(37, 3));
+    std::memcpy(fresh.BitsPointer(), target.BitsPointer(), 37 * 3 * 4);
+    ASSERT_TRUE(source.Render(nullptr, 0, 0, 0, 0, 0, 0, 0, 0, opacity, false, &fresh));
+    const auto o = static_cast<uint32_t>(opacity * 255 / 100);
+    for (int y = 0; y < 3; ++y) {
+      for (int x = 0; x < 37; ++x) {
+        const uint32_t s = at(source, x, y);
+        const uint32_t expected = (s >> 24) == 0 ? at(target, x, y) : blendPixel(at(target, x, y), s, o);
+        ASSERT_EQ(at(fresh, x, y), expected) << x << "," << y << " at " << opacity << " %";
+      }
+    }
+  }
 }
 
 TEST(RenderBlender, OntoSurfaceBlendsColoursAndLeavesNoAlpha) {
