@@ -1,6 +1,7 @@
 // Render: argument rules, the own blender and resampler, rotation and the
 // chequer board, checked pixel by pixel against values worked out by hand.
 #include "image/c32bppdib.h"
+#include "image/cgdiplus.h"
 
 #include "pixel_helpers.h"
 
@@ -359,4 +360,55 @@ TEST(CheckerBoard, SizeEightOnTwentyByTen) {
   }
   c32bppDIB empty;
   EXPECT_FALSE(empty.CreateCheckerBoard(8, red, blue));
+}
+
+// With a session token the image-service path draws: QPainter with the colour
+// matrix applied to the premultiplied pixels and the mirroring in the transform.
+class RenderImageService : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    token = cGDIPlus::GdiplusStartup();
+    ASSERT_NE(token, 0u);
+    ASSERT_TRUE(source.InitializeDIB(6, 4));
+    pixeltest::paintDistinct(source);
+    source.setGdiToken(token);
+    source.setHighQualityInterpolation(false);
+    ASSERT_TRUE(source.isGDIplusEnabled());
+    makeImage(target, 6, 4, 0);
+  }
+  void TearDown() override { cGDIPlus::GdiplusShutdown(token); }
+  uint32_t token = 0;
+  c32bppDIB source, target;
+};
+
+TEST_F(RenderImageService, DrawsUnscaledAndMirroredExactly) {
+  ASSERT_TRUE(source.Render(nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 100, false, &target));
+  EXPECT_EQ(0, std::memcmp(target.BitsPointer(), source.BitsPointer(), 6 * 4 * 4));
+  makeImage(target, 6, 4, 0);
+  ASSERT_TRUE(source.Render(nullptr, 0, 0, -6, -4, 0, 0, 0, 0, 100, false, &target));
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 6; ++x) EXPECT_EQ(at(target, x, y), at(source, 5 - x, 3 - y));
+}
+
+TEST_F(RenderImageService, ColourMatrixGivesTheGrayOfTheTable) {
+  c32bppDIB opaque;
+  makeImage(opaque, 1, 1, bgra(60, 100, 200, 255));
+  opaque.setGdiToken(token);
+  c32bppDIB one;
+  makeImage(one, 1, 1, 0);
+  ASSERT_TRUE(opaque.Render(nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 100, false, &one, 3));
+  EXPECT_EQ(at(one, 0, 0), bgra(176, 176, 176, 255));
+  // Lightness 20 % of an opaque pixel adds 51 to each colour.
+  makeImage(one, 1, 1, 0);
+  ASSERT_TRUE(opaque.Render(nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 100, false, &one, -1, 20.0f));
+  EXPECT_EQ(at(one, 0, 0), bgra(111, 151, 251, 255));
+}
+
+TEST_F(RenderImageService, TurnsAboutTheDestinationCentre) {
+  c32bppDIB big;
+  makeImage(big, 20, 20, 0);
+  ASSERT_TRUE(source.Render(nullptr, 10, 10, 0, 0, 0, 0, 0, 0, 100, false, &big, -1, 0, 180,
+                            true));
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 6; ++x) EXPECT_EQ(at(big, 12 - x, 11 - y), at(source, x, y));
 }
