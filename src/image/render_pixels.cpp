@@ -166,6 +166,30 @@ void blendRow(uint32_t* dst, const uint32_t* src, int32_t count, uint32_t opacit
   for (; x < count; ++x) dst[x] = blendPixel(dst[x], src[x], opacity);
 }
 
+// Two channels of a pixel (bits 0-7 and 16-23) weighed horizontally by wx/256:
+// each result stays below 65536, so the two halves never meet.
+inline uint32_t mixPair(uint32_t left, uint32_t right, uint32_t wx) {
+  return (left & 0x00FF00FFu) * (256 - wx) + (right & 0x00FF00FFu) * wx;
+}
+
+// Two such horizontal mixes weighed vertically by wy/256 and rounded: the
+// products need 24 bits, so the pair is spread over the two halves of 64 bits.
+inline uint32_t mixRows(uint32_t top, uint32_t bottom, uint32_t wy) {
+  const auto spread = [](uint32_t v) { return (v & 0xFFFFu) | (uint64_t{v >> 16} << 32); };
+  const uint64_t v = (spread(top) * (256 - wy) + spread(bottom) * wy + 0x0000800000008000ull) >> 16;
+  return static_cast<uint32_t>(v & 0xFF) | static_cast<uint32_t>((v >> 16) & 0xFF0000u);
+}
+
+// The 2 x 2 neighbourhood weighed by (1 - fx)(1 - fy), fx(1 - fy), (1 - fx)fy
+// and fx fy, with fx = wx / 256 and fy = wy / 256, all four channels alike.
+inline uint32_t bilinearPixel(uint32_t p00, uint32_t p10, uint32_t p01, uint32_t p11, uint32_t wx,
+                              uint32_t wy) {
+  const uint32_t blueRed = mixRows(mixPair(p00, p10, wx), mixPair(p01, p11, wx), wy);
+  const uint32_t greenAlpha =
+      mixRows(mixPair(p00 >> 8, p10 >> 8, wx), mixPair(p01 >> 8, p11 >> 8, wx), wy);
+  return blueRed | (greenAlpha << 8);
+}
+
 }  // namespace
 
 bool PixelBlock::allocate(int32_t w, int32_t h) {
@@ -207,15 +231,15 @@ bool Resample(const PixelBlock& source, int32_t width, int32_t height, bool bili
   const double yRatio = static_cast<double>(source.height) / height;
 
   // Per destination column: the left source column, its right neighbour and the
-  // fractional weight, computed once for all rows.
+  // weight of the right one in 1/256 steps, computed once for all rows.
   std::vector<int32_t> col0(static_cast<size_t>(width)), col1(static_cast<size_t>(width));
-  std::vector<double> fxs(static_cast<size_t>(width));
+  std::vector<uint32_t> weightX(static_cast<size_t>(width));
   for (int32_t x = 0; x < width; ++x) {
     const double sx = x * xRatio;
     const auto ix = std::min(static_cast<int32_t>(sx), source.width - 1);
     col0[x] = ix;
     col1[x] = std::min(ix + 1, source.width - 1);
-    fxs[x] = sx - ix;
+    weightX[x] = static_cast<uint32_t>(std::lround((sx - ix) * 256));
   }
   for (int32_t y = 0; y < height; ++y) {
     const double sy = y * yRatio;
@@ -228,21 +252,10 @@ bool Resample(const PixelBlock& source, int32_t width, int32_t height, bool bili
     }
     const int32_t iy1 = std::min(iy + 1, source.height - 1);
     const uint32_t* row1 = &source.pixels[static_cast<size_t>(iy1) * source.width];
-    const double fy = sy - iy;
+    const auto wy = static_cast<uint32_t>(std::lround((sy - iy) * 256));
     for (int32_t x = 0; x < width; ++x) {
-      const double fx = fxs[x];
-      const double w00 = (1 - fx) * (1 - fy), w10 = fx * (1 - fy);
-      const double w01 = (1 - fx) * fy, w11 = fx * fy;
-      const uint32_t p00 = row0[col0[x]], p10 = row0[col1[x]];
-      const uint32_t p01 = row1[col0[x]], p11 = row1[col1[x]];
-      uint32_t result = 0;
-      for (int shift = 0; shift < 32; shift += 8) {
-        const double v = w00 * ((p00 >> shift) & 0xFF) + w10 * ((p10 >> shift) & 0xFF) +
-                         w01 * ((p01 >> shift) & 0xFF) + w11 * ((p11 >> shift) & 0xFF);
-        const auto byte = static_cast<uint32_t>(std::min(255.0, v + 0.5));
-        result |= byte << shift;
-      }
-      dst[x] = result;
+      dst[x] = bilinearPixel(row0[col0[x]], row0[col1[x]], row1[col0[x]], row1[col1[x]],
+                             weightX[x], wy);
     }
   }
   return true;
