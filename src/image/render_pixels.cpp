@@ -317,8 +317,17 @@ void BlendOntoSurface(const PixelBlock& source, QImage& surface, int32_t destX, 
   // The destination rectangle as 24-bit B,G,R rows padded to 4 bytes.
   const size_t stride = static_cast<size_t>(modParsers::RowSize(clip.width, 24));
   std::vector<uint8_t> buffer(stride * static_cast<size_t>(clip.height));
+  // 32-bit surfaces with straight (or no) alpha hold B, G, R, A in memory and
+  // are read and written directly; other formats go through QImage's accessors.
+  const bool direct = surface.format() == QImage::Format_RGB32 ||
+                      surface.format() == QImage::Format_ARGB32;
   for (int32_t y = 0; y < clip.height; ++y) {
     uint8_t* out = buffer.data() + stride * static_cast<size_t>(y);
+    if (direct) {
+      const uchar* in = surface.constScanLine(clip.destY + y) + static_cast<size_t>(clip.destX) * 4;
+      for (int32_t x = 0; x < clip.width; ++x) std::memcpy(out + x * 3, in + x * 4, 3);
+      continue;
+    }
     for (int32_t x = 0; x < clip.width; ++x) {
       const QRgb c = surface.pixel(clip.destX + x, clip.destY + y);
       out[x * 3] = static_cast<uint8_t>(qBlue(c));
@@ -347,6 +356,14 @@ void BlendOntoSurface(const PixelBlock& source, QImage& surface, int32_t destX, 
   }
   for (int32_t y = 0; y < clip.height; ++y) {
     const uint8_t* in = buffer.data() + stride * static_cast<size_t>(y);
+    if (direct) {
+      uchar* line = surface.scanLine(clip.destY + y) + static_cast<size_t>(clip.destX) * 4;
+      for (int32_t x = 0; x < clip.width; ++x) {
+        std::memcpy(line + x * 4, in + x * 3, 3);
+        line[x * 4 + 3] = 255;
+      }
+      continue;
+    }
     for (int32_t x = 0; x < clip.width; ++x) {
       surface.setPixel(clip.destX + x, clip.destY + y, qRgb(in[x * 3 + 2], in[x * 3 + 1], in[x * 3]));
     }

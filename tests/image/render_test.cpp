@@ -148,6 +148,31 @@ TEST(RenderBlender, OntoSurfaceBlendsColoursAndLeavesNoAlpha) {
   EXPECT_EQ(surface.pixel(1, 1), qRgba(30, 20, 10, 90));
 }
 
+TEST(RenderBlender, EverySurfaceFormatGetsTheSameColours) {
+  c32bppDIB source;
+  makeImage(source, 3, 2, kSource);
+  useOwnPath(source);
+  for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32,
+                                      QImage::Format_ARGB32_Premultiplied,
+                                      QImage::Format_RGB888, QImage::Format_RGB16}) {
+    QImage surface(5, 5, format);
+    surface.fill(qRgb(32, 20, 8));
+    const QRgb before = surface.pixel(0, 0);
+    ASSERT_TRUE(source.Render(&surface, 2, 2, 0, 0, 0, 0, 0, 0, 100, false));
+    const QRgb blended = surface.pixel(3, 3);
+    const QRgb expected = qRgb(static_cast<int>(rule(qRed(before), 120, 200, 255)),
+                               static_cast<int>(rule(qGreen(before), 80, 200, 255)),
+                               static_cast<int>(rule(qBlue(before), 40, 200, 255)));
+    // 16-bit surfaces keep 5 or 6 bits a channel.
+    const int slack = format == QImage::Format_RGB16 ? 8 : 0;
+    EXPECT_NEAR(qRed(blended), qRed(expected), slack) << format;
+    EXPECT_NEAR(qGreen(blended), qGreen(expected), slack) << format;
+    EXPECT_NEAR(qBlue(blended), qBlue(expected), slack) << format;
+    EXPECT_EQ(qAlpha(blended), 255);
+    EXPECT_EQ(surface.pixel(1, 1), before) << format;
+  }
+}
+
 TEST(RenderMirroring, NegativeDestinationSizeMirrorsWithoutScaling) {
   c32bppDIB source;
   ASSERT_TRUE(source.InitializeDIB(3, 2));
