@@ -2,7 +2,6 @@
 // paths (system alpha blend, image service, own blender), and the chequer board.
 #include "image/c32bppdib.h"
 
-#include "image/cgdiplus.h"
 #include "image/render_pixels.h"
 #include "image/render_request.h"
 
@@ -11,8 +10,6 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
-#include <optional>
 
 using renderpix::PixelBlock;
 using renderpix::RenderRequest;
