@@ -2,7 +2,7 @@
 //
 //   vantrel-image [--no-gdiplus] [--no-zlib] info FILE
 //   vantrel-image [--no-gdiplus] [--no-zlib] [--straight] decode FILE OUT
-//   vantrel-image [--no-gdiplus] render FILE OUT.png [options]  (render_command.cpp)
+//   vantrel-image [--no-gdiplus] render FILE OUT.png [options]  (see render_command.cpp)
 //
 // Both print "WIDTH HEIGHT IMAGETYPE ALPHA". decode also writes the pixels to OUT
 // as raw top-down RGBA, premultiplied as stored unless --straight is given.
@@ -36,7 +36,8 @@ int usage(const char* problem) {
   std::fprintf(stderr,
                "vantrel-image: %s\n"
                "usage: vantrel-image [--no-gdiplus] [--no-zlib] info FILE\n"
-               "       vantrel-image [--no-gdiplus] [--no-zlib] [--straight] decode FILE OUT\n",
+               "       vantrel-image [--no-gdiplus] [--no-zlib] [--straight] decode FILE OUT\n"
+               "       vantrel-image [--no-gdiplus] render FILE OUT.png [options]\n",
                problem);
   return kBadUsage;
 }
