@@ -6,18 +6,17 @@
 //  - CreateDropShadow at blur depths 1 and 10 on a 1024 x 1024 picture; the
 //    running sums keep depth 10 near depth 1.
 // The picture is a 1024 x 1024 pattern with soft, partly transparent regions.
-#include "image/c32bppdib.h"
-#include "image/render_pixels.h"
-
 #include <QImage>
 #include <QPainter>
-
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <vector>
+
+#include "image/c32bppdib.h"
+#include "image/render_pixels.h"
 
 namespace {
 
@@ -73,40 +72,49 @@ int main() {
   std::vector<uint8_t> backdrop(static_cast<size_t>(kSide) * kSide * 4, 0x60);
   QImage qtTarget(kSide, kSide, QImage::Format_ARGB32_Premultiplied);
   const double pixels = static_cast<double>(kSide) * kSide;
-  const auto resetOwn = [&] { std::memcpy(target.BitsPointer(), backdrop.data(), backdrop.size()); };
+  const auto resetOwn = [&] {
+    std::memcpy(target.BitsPointer(), backdrop.data(), backdrop.size());
+  };
   const auto resetQt = [&] { std::memcpy(qtTarget.bits(), backdrop.data(), backdrop.size()); };
-  const double ownBlend = bestSeconds(runs, [&] {
-    resetOwn();
-    renderpix::BlendIntoImage(block, target, 0, 0, 255, -1);
-  }) - bestSeconds(runs, resetOwn);
-  const double qtBlend = bestSeconds(runs, [&] {
-    resetQt();
-    QPainter painter(&qtTarget);
-    painter.drawImage(0, 0, qtPicture);
-  }) - bestSeconds(runs, resetQt);
+  const double ownBlend = bestSeconds(runs,
+                                      [&] {
+                                        resetOwn();
+                                        renderpix::BlendIntoImage(block, target, 0, 0, 255, -1);
+                                      }) -
+                          bestSeconds(runs, resetOwn);
+  const double qtBlend = bestSeconds(runs,
+                                     [&] {
+                                       resetQt();
+                                       QPainter painter(&qtTarget);
+                                       painter.drawImage(0, 0, qtPicture);
+                                     }) -
+                         bestSeconds(runs, resetQt);
   const double ownBlendMp = megapixels(pixels, ownBlend);
   const double qtBlendMp = megapixels(pixels, qtBlend);
   std::printf("blend %dx%d:      own %8.1f MP/s   QPainter %8.1f MP/s   ratio %.2f (goal >= 0.5)\n",
               kSide, kSide, ownBlendMp, qtBlendMp, ownBlendMp / qtBlendMp);
   // The same blend at 60 % opacity, where every visible pixel is mixed.
-  const double ownHalf = bestSeconds(runs, [&] {
-    resetOwn();
-    renderpix::BlendIntoImage(block, target, 0, 0, 153, -1);
-  }) - bestSeconds(runs, resetOwn);
-  const double qtHalf = bestSeconds(runs, [&] {
-    resetQt();
-    QPainter painter(&qtTarget);
-    painter.setOpacity(0.6);
-    painter.drawImage(0, 0, qtPicture);
-  }) - bestSeconds(runs, resetQt);
+  const double ownHalf = bestSeconds(runs,
+                                     [&] {
+                                       resetOwn();
+                                       renderpix::BlendIntoImage(block, target, 0, 0, 153, -1);
+                                     }) -
+                         bestSeconds(runs, resetOwn);
+  const double qtHalf = bestSeconds(runs,
+                                    [&] {
+                                      resetQt();
+                                      QPainter painter(&qtTarget);
+                                      painter.setOpacity(0.6);
+                                      painter.drawImage(0, 0, qtPicture);
+                                    }) -
+                        bestSeconds(runs, resetQt);
   std::printf("blend at 60 %%:       own %8.1f MP/s   QPainter %8.1f MP/s   ratio %.2f\n",
               megapixels(pixels, ownHalf), megapixels(pixels, qtHalf), qtHalf / ownHalf);
 
   // Bilinear enlargement 1024 -> 1536.
   renderpix::PixelBlock scaled;
-  const double ownScale = bestSeconds(runs / 2, [&] {
-    renderpix::Resample(block, kScaledSide, kScaledSide, true, scaled);
-  });
+  const double ownScale = bestSeconds(
+      runs / 2, [&] { renderpix::Resample(block, kScaledSide, kScaledSide, true, scaled); });
   QImage qtScaled(kScaledSide, kScaledSide, QImage::Format_ARGB32_Premultiplied);
   const double qtScale = bestSeconds(runs / 2, [&] {
     qtScaled.fill(Qt::transparent);
@@ -116,9 +124,9 @@ int main() {
     painter.drawImage(QRect(0, 0, kScaledSide, kScaledSide), qtPicture);
   });
   const double scaledPixels = static_cast<double>(kScaledSide) * kScaledSide;
-  std::printf("bilinear to %dx%d: own %8.1f MP/s   QPainter %8.1f MP/s   ratio %.2f\n",
-              kScaledSide, kScaledSide, megapixels(scaledPixels, ownScale),
-              megapixels(scaledPixels, qtScale), qtScale / ownScale);
+  std::printf("bilinear to %dx%d: own %8.1f MP/s   QPainter %8.1f MP/s   ratio %.2f\n", kScaledSide,
+              kScaledSide, megapixels(scaledPixels, ownScale), megapixels(scaledPixels, qtScale),
+              qtScale / ownScale);
 
   // Drop shadows.
   const double depth1 = bestSeconds(runs / 2, [&] { (void)picture.CreateDropShadow(1, 0); });

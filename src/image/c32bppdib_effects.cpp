@@ -1,11 +1,10 @@
 // In-place effects on the premultiplied pixels (inverse, transparent colour,
 // mirroring) and the soft drop shadow made from the picture's alpha.
-#include "image/c32bppdib.h"
-
-#include "image/codecs/modparsers.h"
-
 #include <algorithm>
 #include <vector>
+
+#include "image/c32bppdib.h"
+#include "image/codecs/modparsers.h"
 
 namespace {
 
@@ -71,7 +70,8 @@ bool c32bppDIB::MirrorImage(bool mirrorX, bool mirrorY) {
     }
   }
   if (mirrorY) {
-    for (size_t top = 0, bottom = static_cast<size_t>(m_height) - 1; top < bottom; ++top, --bottom) {
+    for (size_t top = 0, bottom = static_cast<size_t>(m_height) - 1; top < bottom;
+         ++top, --bottom) {
       std::swap_ranges(pixels.begin() + top * width, pixels.begin() + (top + 1) * width,
                        pixels.begin() + bottom * width);
     }
@@ -98,9 +98,9 @@ std::shared_ptr<c32bppDIB> c32bppDIB::CreateDropShadow(int32_t blurDepth,
   // Premultiplied shadow pixel for every possible alpha.
   uint32_t byAlpha[256];
   for (uint32_t a = 0; a < 256; ++a) {
-    byAlpha[a] = a == 0 ? 0
-                        : (a << 24) | ((red * a / 255) << 16) | ((green * a / 255) << 8) |
-                              (blue * a / 255);
+    byAlpha[a] =
+        a == 0 ? 0
+               : (a << 24) | ((red * a / 255) << 16) | ((green * a / 255) << 8) | (blue * a / 255);
   }
   const auto alphaAt = [this](int32_t x, int32_t y) -> uint32_t {
     return m_bits.get()[pixelOffset(x, y) + 3];
@@ -127,8 +127,8 @@ std::shared_ptr<c32bppDIB> c32bppDIB::CreateDropShadow(int32_t blurDepth,
   return shadow;
 }
 
-bool c32bppDIB::RenderDropShadow_JIT(QImage* destSurface, int32_t x, int32_t y,
-                                     int32_t blurDepth, uint32_t shadowColor, int32_t opacity,
+bool c32bppDIB::RenderDropShadow_JIT(QImage* destSurface, int32_t x, int32_t y, int32_t blurDepth,
+                                     uint32_t shadowColor, int32_t opacity,
                                      c32bppDIB* targetImage) const {
   const std::shared_ptr<c32bppDIB> shadow = CreateDropShadow(blurDepth, shadowColor);
   if (!shadow) return false;

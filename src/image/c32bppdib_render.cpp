@@ -1,15 +1,13 @@
 // Render: argument normalisation and the choice between the three drawing
 // paths (system alpha blend, image service, own blender), and the chequer board.
-#include "image/c32bppdib.h"
-
-#include "image/render_pixels.h"
-#include "image/render_request.h"
-
 #include <QPainter>
-
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+
+#include "image/c32bppdib.h"
+#include "image/render_pixels.h"
+#include "image/render_request.h"
 
 using renderpix::PixelBlock;
 using renderpix::RenderRequest;
@@ -163,15 +161,14 @@ bool c32bppDIB::Render(QImage* destSurface, int32_t destX, int32_t destY, int32_
   const bool mirrored = destWidth < 0 || destHeight < 0;
   const bool scaled = std::abs(destWidth) != srcWidth || std::abs(destHeight) != srcHeight;
   const bool imageService = isGDIplusEnabled() && m_gdiToken != 0;
-  const bool alphaBlend = !imageService && isAlphaBlendFriendly() && !mirrored &&
-                          grayscale == -1 && r.lightness == 0 && (!scaled || !m_highQuality);
+  const bool alphaBlend = !imageService && isAlphaBlendFriendly() && !mirrored && grayscale == -1 &&
+                          r.lightness == 0 && (!scaled || !m_highQuality);
   if (alphaBlend) return drawWithAlphaBlend(*this, r);
   if (imageService) return renderpix::DrawWithImageService(*this, r);
   return drawWithOwnBlender(*this, r);
 }
 
-bool c32bppDIB::CreateCheckerBoard(int32_t checkerSize, uint32_t firstColor,
-                                   uint32_t secondColor) {
+bool c32bppDIB::CreateCheckerBoard(int32_t checkerSize, uint32_t firstColor, uint32_t secondColor) {
   if (!m_bits || checkerSize <= 0) return false;
   // Colours arrive with red in the low byte; pixels hold blue there.
   const auto opaque = [](uint32_t colour) {

@@ -1,17 +1,16 @@
 // The image-service drawing path of Render: QPainter with the image's
 // interpolation, a colour matrix on the premultiplied pixels and a world
 // transform for mirroring and rotation.
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
 #include "image/c32bppdib.h"
 #include "image/cgdiplus.h"
 #include "image/codecs/modparsers.h"
 #include "image/render_pixels.h"
 #include "image/render_request.h"
-
-#include <QPainter>
-
-#include <algorithm>
-#include <cmath>
-#include <cstdlib>
 
 namespace renderpix {
 

@@ -1,12 +1,12 @@
 #include "image/render_pixels.h"
 
-#include "image/c32bppdib.h"
-#include "image/codecs/modparsers.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
+
+#include "image/c32bppdib.h"
+#include "image/codecs/modparsers.h"
 
 #if defined(__x86_64__) || defined(__SSE2__)
 #include <immintrin.h>
@@ -77,11 +77,12 @@ inline uint32_t blendPixel(uint32_t d, uint32_t s, uint32_t opacity) {
 // div255 in 16-bit lanes.
 __attribute__((target("avx2"))) inline __m256i divide255Wide(__m256i v) {
   const __m256i one16 = _mm256_set1_epi16(1);
-  return _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(v, one16), _mm256_srli_epi16(v, 8)), 8);
+  return _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(v, one16), _mm256_srli_epi16(v, 8)),
+                           8);
 }
 
 __attribute__((target("avx2"))) int32_t blendRowWide(uint32_t* dst, const uint32_t* src,
-                                                      int32_t count, uint32_t opacity) {
+                                                     int32_t count, uint32_t opacity) {
   const __m256i zero = _mm256_setzero_si256();
   const __m256i opacity16 = _mm256_set1_epi16(static_cast<int16_t>(opacity));
   const __m256i opacity32 = _mm256_set1_epi32(static_cast<int32_t>(opacity));
@@ -102,16 +103,29 @@ __attribute__((target("avx2"))) int32_t blendRowWide(uint32_t* dst, const uint32
         _mm256_or_si256(_mm256_or_si256(a32, _mm256_slli_epi32(a32, 8)),
                         _mm256_or_si256(_mm256_slli_epi32(a32, 16), _mm256_slli_epi32(a32, 24)));
     s = _mm256_min_epu8(s, aBytes);
-    const __m256i keep32 = _mm256_sub_epi32(all255, divide255Wide(_mm256_mullo_epi16(a32, opacity32)));
+    if (opacity == 255) {
+      // At full opacity the rule is src + dst (255 - A) / 255: one product a channel.
+      const __m256i keep16 = _mm256_sub_epi16(_mm256_set1_epi16(255),
+                                              _mm256_or_si256(a32, _mm256_slli_epi32(a32, 16)));
+      const __m256i keepLo = _mm256_unpacklo_epi32(keep16, keep16);
+      const __m256i keepHi = _mm256_unpackhi_epi32(keep16, keep16);
+      const __m256i lo = divide255Wide(_mm256_mullo_epi16(_mm256_unpacklo_epi8(d, zero), keepLo));
+      const __m256i hi = divide255Wide(_mm256_mullo_epi16(_mm256_unpackhi_epi8(d, zero), keepHi));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x),
+                          _mm256_add_epi8(s, _mm256_packus_epi16(lo, hi)));
+      continue;
+    }
+    const __m256i keep32 =
+        _mm256_sub_epi32(all255, divide255Wide(_mm256_mullo_epi16(a32, opacity32)));
     const __m256i keep16 = _mm256_or_si256(keep32, _mm256_slli_epi32(keep32, 16));
     const __m256i keepLo = _mm256_unpacklo_epi32(keep16, keep16);
     const __m256i keepHi = _mm256_unpackhi_epi32(keep16, keep16);
-    const __m256i lo =
-        divide255Wide(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(d, zero), keepLo),
-                                _mm256_mullo_epi16(_mm256_unpacklo_epi8(s, zero), opacity16)));
-    const __m256i hi =
-        divide255Wide(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(d, zero), keepHi),
-                                _mm256_mullo_epi16(_mm256_unpackhi_epi8(s, zero), opacity16)));
+    const __m256i lo = divide255Wide(
+        _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(d, zero), keepLo),
+                         _mm256_mullo_epi16(_mm256_unpacklo_epi8(s, zero), opacity16)));
+    const __m256i hi = divide255Wide(
+        _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(d, zero), keepHi),
+                         _mm256_mullo_epi16(_mm256_unpackhi_epi8(s, zero), opacity16)));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), _mm256_packus_epi16(lo, hi));
   }
   return x;
@@ -148,18 +162,21 @@ void blendRow(uint32_t* dst, const uint32_t* src, int32_t count, uint32_t opacit
       continue;
     }
     const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + x));
-    const __m128i aBytes = _mm_or_si128(_mm_or_si128(a32, _mm_slli_epi32(a32, 8)),
-                                        _mm_or_si128(_mm_slli_epi32(a32, 16), _mm_slli_epi32(a32, 24)));
+    const __m128i aBytes =
+        _mm_or_si128(_mm_or_si128(a32, _mm_slli_epi32(a32, 8)),
+                     _mm_or_si128(_mm_slli_epi32(a32, 16), _mm_slli_epi32(a32, 24)));
     s = _mm_min_epu8(s, aBytes);
     // keep = 255 - a O / 255, one per pixel, spread over the pixel's four lanes.
     const __m128i keep32 = _mm_sub_epi32(all255, divide(_mm_mullo_epi16(a32, opacity32)));
     const __m128i keep16 = _mm_or_si128(keep32, _mm_slli_epi32(keep32, 16));
     const __m128i keepLo = _mm_unpacklo_epi32(keep16, keep16);
     const __m128i keepHi = _mm_unpackhi_epi32(keep16, keep16);
-    const __m128i lo = divide(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(d, zero), keepLo),
-                                            _mm_mullo_epi16(_mm_unpacklo_epi8(s, zero), opacity16)));
-    const __m128i hi = divide(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(d, zero), keepHi),
-                                            _mm_mullo_epi16(_mm_unpackhi_epi8(s, zero), opacity16)));
+    const __m128i lo =
+        divide(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(d, zero), keepLo),
+                             _mm_mullo_epi16(_mm_unpacklo_epi8(s, zero), opacity16)));
+    const __m128i hi =
+        divide(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(d, zero), keepHi),
+                             _mm_mullo_epi16(_mm_unpackhi_epi8(s, zero), opacity16)));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), _mm_packus_epi16(lo, hi));
   }
 #endif
@@ -254,8 +271,8 @@ bool Resample(const PixelBlock& source, int32_t width, int32_t height, bool bili
     const uint32_t* row1 = &source.pixels[static_cast<size_t>(iy1) * source.width];
     const auto wy = static_cast<uint32_t>(std::lround((sy - iy) * 256));
     for (int32_t x = 0; x < width; ++x) {
-      dst[x] = bilinearPixel(row0[col0[x]], row0[col1[x]], row1[col0[x]], row1[col1[x]],
-                             weightX[x], wy);
+      dst[x] =
+          bilinearPixel(row0[col0[x]], row0[col1[x]], row1[col0[x]], row1[col1[x]], weightX[x], wy);
     }
   }
   return true;
@@ -297,7 +314,8 @@ void BlendIntoImage(const PixelBlock& source, c32bppDIB& target, int32_t destX, 
   std::vector<uint32_t> grayRow;
   if (grayscaleCode != -1) grayRow.resize(static_cast<size_t>(clip.width));
   for (int32_t y = 0; y < clip.height; ++y) {
-    const uint32_t* src = source.pixels.data() + static_cast<size_t>(clip.srcY + y) * source.width + clip.srcX;
+    const uint32_t* src =
+        source.pixels.data() + static_cast<size_t>(clip.srcY + y) * source.width + clip.srcX;
     if (grayscaleCode != -1) {
       for (int32_t x = 0; x < clip.width; ++x) grayRow[x] = withGray(src[x], grayscaleCode);
       src = grayRow.data();
@@ -319,8 +337,8 @@ void BlendOntoSurface(const PixelBlock& source, QImage& surface, int32_t destX, 
   std::vector<uint8_t> buffer(stride * static_cast<size_t>(clip.height));
   // 32-bit surfaces with straight (or no) alpha hold B, G, R, A in memory and
   // are read and written directly; other formats go through QImage's accessors.
-  const bool direct = surface.format() == QImage::Format_RGB32 ||
-                      surface.format() == QImage::Format_ARGB32;
+  const bool direct =
+      surface.format() == QImage::Format_RGB32 || surface.format() == QImage::Format_ARGB32;
   for (int32_t y = 0; y < clip.height; ++y) {
     uint8_t* out = buffer.data() + stride * static_cast<size_t>(y);
     if (direct) {
@@ -336,7 +354,8 @@ void BlendOntoSurface(const PixelBlock& source, QImage& surface, int32_t destX, 
     }
   }
   for (int32_t y = 0; y < clip.height; ++y) {
-    const uint32_t* src = source.pixels.data() + static_cast<size_t>(clip.srcY + y) * source.width + clip.srcX;
+    const uint32_t* src =
+        source.pixels.data() + static_cast<size_t>(clip.srcY + y) * source.width + clip.srcX;
     uint8_t* dst = buffer.data() + stride * static_cast<size_t>(y);
     for (int32_t x = 0; x < clip.width; ++x, dst += 3) {
       const uint32_t s = withGray(src[x], grayscaleCode);
@@ -365,7 +384,8 @@ void BlendOntoSurface(const PixelBlock& source, QImage& surface, int32_t destX, 
       continue;
     }
     for (int32_t x = 0; x < clip.width; ++x) {
-      surface.setPixel(clip.destX + x, clip.destY + y, qRgb(in[x * 3 + 2], in[x * 3 + 1], in[x * 3]));
+      surface.setPixel(clip.destX + x, clip.destY + y,
+                       qRgb(in[x * 3 + 2], in[x * 3 + 1], in[x * 3]));
     }
   }
 }

@@ -6,7 +6,6 @@
 // 24-bit buffer of just the destination rectangle).
 
 #include <QImage>
-
 #include <cstdint>
 #include <vector>
 

@@ -3,7 +3,6 @@
 // that draws it (system alpha blend, image service, own blender, rotation).
 
 #include <QImage>
-
 #include <cstdint>
 
 class c32bppDIB;
@@ -11,15 +10,15 @@ class c32bppDIB;
 namespace renderpix {
 
 struct RenderRequest {
-  QImage* surface = nullptr;      // drawn on when no target image is given
-  c32bppDIB* target = nullptr;    // drawn into when given
+  QImage* surface = nullptr;    // drawn on when no target image is given
+  c32bppDIB* target = nullptr;  // drawn into when given
   int32_t destX = 0, destY = 0;
-  int32_t destWidth = 0, destHeight = 0;  // negative = mirrored along that axis
+  int32_t destWidth = 0, destHeight = 0;                    // negative = mirrored along that axis
   int32_t srcX = 0, srcY = 0, srcWidth = 0, srcHeight = 0;  // inside the image
-  int32_t opacity = 100;          // 1..100
+  int32_t opacity = 100;                                    // 1..100
   bool smoothStretch = false;
   int32_t grayscale = -1;
-  float lightness = 0;            // -100..100
+  float lightness = 0;  // -100..100
   float angle = 0;
 };
 

@@ -1,14 +1,14 @@
 // The own rotation renderer: the picture turned into a square temporary image,
 // which Render then draws unturned.
-#include "image/c32bppdib.h"
-#include "image/render_pixels.h"
-#include "image/render_request.h"
-
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
+
+#include "image/c32bppdib.h"
+#include "image/render_pixels.h"
+#include "image/render_request.h"
 
 namespace renderpix {
 
@@ -51,8 +51,8 @@ bool RenderRotated(const c32bppDIB& image, const RenderRequest& request) {
     return true;
   }
 
-  PixelBlock source = MirrorCopy(image, r.srcX, r.srcY, r.srcWidth, r.srcHeight,
-                                 r.destWidth < 0, r.destHeight < 0);
+  PixelBlock source =
+      MirrorCopy(image, r.srcX, r.srcY, r.srcWidth, r.srcHeight, r.destWidth < 0, r.destHeight < 0);
   if (source.empty()) return false;
   ApplyLightness(source, r.lightness);
 

@@ -1,12 +1,11 @@
 // The image effects on real pictures and on pixels worked out by hand.
-#include "image/c32bppdib.h"
-
-#include "pixel_helpers.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <vector>
+
+#include "image/c32bppdib.h"
+#include "pixel_helpers.h"
 
 using pixeltest::at;
 using pixeltest::bgra;
@@ -71,7 +70,8 @@ TEST(ImageTransparentColour, RemovesTheColourAndRevertRestoresAnOpaqueBitmap) {
   EXPECT_TRUE(image.Alpha());
   EXPECT_EQ(image.ImageType(), ImageTypeCode::kPremultipliedBitmap);
   for (int y = 0; y < image.Height(); ++y)
-    for (int x = 0; x < image.Width(); ++x) EXPECT_TRUE(at(image, x, y) == 0 || at(image, x, y) >> 24 == 255);
+    for (int x = 0; x < image.Width(); ++x)
+      EXPECT_TRUE(at(image, x, y) == 0 || at(image, x, y) >> 24 == 255);
 
   ASSERT_TRUE(image.MakeTransparent(colour, true));
   EXPECT_EQ(bytesOf(image), original);
@@ -136,7 +136,8 @@ TEST(DropShadow, DepthZeroCopiesThePicturesAlphaInTheShadowColour) {
   for (int y = 0; y < picture.Height(); ++y) {
     for (int x = 0; x < picture.Width(); ++x) {
       const uint32_t a = at(picture, x, y) >> 24;
-      const uint32_t expected = a == 0 ? 0 : bgra(0x20 * a / 255, 0x40 * a / 255, 0x80 * a / 255, a);
+      const uint32_t expected =
+          a == 0 ? 0 : bgra(0x20 * a / 255, 0x40 * a / 255, 0x80 * a / 255, a);
       ASSERT_EQ(at(*shadow, x, y), expected) << x << "," << y;
     }
   }

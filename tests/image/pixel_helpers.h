@@ -1,11 +1,10 @@
 #pragma once
 // Small helpers for tests that look at single pixels of a c32bppDIB.
-#include "image/c32bppdib.h"
-
-#include "test_support.h"
-
 #include <cstdint>
 #include <cstring>
+
+#include "image/c32bppdib.h"
+#include "test_support.h"
 
 namespace pixeltest {
 
@@ -36,8 +35,6 @@ inline void paintDistinct(c32bppDIB& image) {
       put(image, x, y, bgra(10 + x * 20, 10 + y * 30, 200 - x - y, 255));
 }
 
-inline QString suite(const char* name) {
-  return testsupport::dataDir() + "/pngsuite/" + name;
-}
+inline QString suite(const char* name) { return testsupport::dataDir() + "/pngsuite/" + name; }
 
 }  // namespace pixeltest

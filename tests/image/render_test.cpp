@@ -1,17 +1,15 @@
 // Render: argument rules, the own blender and resampler, rotation and the
 // chequer board, checked pixel by pixel against values worked out by hand.
-#include "image/c32bppdib.h"
-#include "image/cgdiplus.h"
-
-#include "pixel_helpers.h"
-
-#include <QImage>
-
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <cmath>
 #include <cstring>
 #include <numbers>
+
+#include "image/c32bppdib.h"
+#include "image/cgdiplus.h"
+#include "pixel_helpers.h"
 
 using pixeltest::at;
 using pixeltest::bgra;
@@ -54,15 +52,13 @@ TEST(RenderOpacity, HundredDrawsFullyZeroNothingAndHundredFiftyActsAsFifty) {
   c32bppDIB source;
   makeImage(source, 2, 2, kSource);
   useOwnPath(source);
-  for (const auto& [opacity, expected] :
-       {std::pair{100, blendPixel(kBackdrop, kSource, 255)},
-        std::pair{150, blendPixel(kBackdrop, kSource, 127)},
-        std::pair{50, blendPixel(kBackdrop, kSource, 127)}, std::pair{0, kBackdrop},
-        std::pair{-20, kBackdrop}}) {
+  for (const auto& [opacity, expected] : {std::pair{100, blendPixel(kBackdrop, kSource, 255)},
+                                          std::pair{150, blendPixel(kBackdrop, kSource, 127)},
+                                          std::pair{50, blendPixel(kBackdrop, kSource, 127)},
+                                          std::pair{0, kBackdrop}, std::pair{-20, kBackdrop}}) {
     c32bppDIB target;
     makeImage(target, 2, 2, kBackdrop);
-    EXPECT_TRUE(source.Render(nullptr, 0, 0, 0, 0, 0, 0, 0, 0, opacity, false, &target))
-        << opacity;
+    EXPECT_TRUE(source.Render(nullptr, 0, 0, 0, 0, 0, 0, 0, 0, opacity, false, &target)) << opacity;
     EXPECT_EQ(at(target, 1, 1), expected) << "opacity " << opacity;
   }
 }
@@ -121,7 +117,8 @@ TEST(RenderBlender, WideRowsFollowTheRuleAtEveryPixel) {
     for (int y = 0; y < 3; ++y) {
       for (int x = 0; x < 37; ++x) {
         const uint32_t s = at(source, x, y);
-        const uint32_t expected = (s >> 24) == 0 ? at(target, x, y) : blendPixel(at(target, x, y), s, o);
+        const uint32_t expected =
+            (s >> 24) == 0 ? at(target, x, y) : blendPixel(at(target, x, y), s, o);
         ASSERT_EQ(at(fresh, x, y), expected) << x << "," << y << " at " << opacity << " %";
       }
     }
@@ -152,9 +149,9 @@ TEST(RenderBlender, EverySurfaceFormatGetsTheSameColours) {
   c32bppDIB source;
   makeImage(source, 3, 2, kSource);
   useOwnPath(source);
-  for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32,
-                                      QImage::Format_ARGB32_Premultiplied,
-                                      QImage::Format_RGB888, QImage::Format_RGB16}) {
+  for (const QImage::Format format :
+       {QImage::Format_RGB32, QImage::Format_ARGB32, QImage::Format_ARGB32_Premultiplied,
+        QImage::Format_RGB888, QImage::Format_RGB16}) {
     QImage surface(5, 5, format);
     surface.fill(qRgb(32, 20, 8));
     const QRgb before = surface.pixel(0, 0);
@@ -343,8 +340,8 @@ TEST(RenderRotationOwnPath, FractionalAngleTurnsByWholeDegrees) {
   source.setHighQualityInterpolation(false);
   c32bppDIB target;
   makeImage(target, 60, 60, 0);
-  ASSERT_TRUE(source.Render(nullptr, 30, 30, 0, 0, 0, 0, 0, 0, 100, false, &target, -1, 0, 45.4f,
-                            true));
+  ASSERT_TRUE(
+      source.Render(nullptr, 30, 30, 0, 0, 0, 0, 0, 0, 100, false, &target, -1, 0, 45.4f, true));
   // Independently: each target pixel centre turned back by exactly 45 degrees
   // about (30, 30) lands in the 32 x 32 source, which takes the pixel under it.
   // Tolerance: at most 1 % of the target's pixels may differ, those whose mapped
@@ -432,8 +429,7 @@ TEST_F(RenderImageService, ColourMatrixGivesTheGrayOfTheTable) {
 TEST_F(RenderImageService, TurnsAboutTheDestinationCentre) {
   c32bppDIB big;
   makeImage(big, 20, 20, 0);
-  ASSERT_TRUE(source.Render(nullptr, 10, 10, 0, 0, 0, 0, 0, 0, 100, false, &big, -1, 0, 180,
-                            true));
+  ASSERT_TRUE(source.Render(nullptr, 10, 10, 0, 0, 0, 0, 0, 0, 100, false, &big, -1, 0, 180, true));
   for (int y = 0; y < 4; ++y)
     for (int x = 0; x < 6; ++x) EXPECT_EQ(at(big, 12 - x, 11 - y), at(source, x, y));
 }

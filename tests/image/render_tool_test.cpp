@@ -1,11 +1,11 @@
 // vantrel-image render, run as a user would run it; the saved PNG is read back.
-#include "test_support.h"
+#include <gtest/gtest.h>
 
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
+#include "test_support.h"
 
 namespace {
 

@@ -8,16 +8,15 @@
 // "WIDTH HEIGHT" of the saved picture.
 #include "render_command.h"
 
-#include "image/c32bppdib.h"
-
 #include <QImage>
 #include <QImageWriter>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+
+#include "image/c32bppdib.h"
 
 namespace {
 
@@ -52,9 +51,18 @@ bool parse(const QStringList& args, RenderOptions& o, QString& problem) {
   QStringList words;
   for (qsizetype i = 0; i < args.size(); ++i) {
     const QString& arg = args[i];
-    if (arg == "--mirror-x") { o.mirrorX = true; continue; }
-    if (arg == "--mirror-y") { o.mirrorY = true; continue; }
-    if (arg == "--no-gdiplus") { o.noGdiplus = true; continue; }
+    if (arg == "--mirror-x") {
+      o.mirrorX = true;
+      continue;
+    }
+    if (arg == "--mirror-y") {
+      o.mirrorY = true;
+      continue;
+    }
+    if (arg == "--no-gdiplus") {
+      o.noGdiplus = true;
+      continue;
+    }
     const auto integer = integers.find(arg);
     const auto real = reals.find(arg);
     if (integer != integers.end() || real != reals.end()) {
@@ -63,8 +71,10 @@ bool parse(const QStringList& args, RenderOptions& o, QString& problem) {
         return false;
       }
       bool ok = false;
-      if (integer != integers.end()) *integer->second = args[++i].toInt(&ok);
-      else *real->second = args[++i].toFloat(&ok);
+      if (integer != integers.end())
+        *integer->second = args[++i].toInt(&ok);
+      else
+        *real->second = args[++i].toFloat(&ok);
       if (!ok) {
         problem = "not a number for " + arg + ": " + args[i];
         return false;
@@ -122,10 +132,10 @@ int runRenderCommand(const QStringList& args) {
     std::fprintf(stderr, "vantrel-image: cannot make a %d x %d picture\n", width, height);
     return kFailed;
   }
-  const bool drawn = picture.Render(
-      nullptr, drawing.Width() / 2, drawing.Height() / 2, o.mirrorX ? -width : width,
-      o.mirrorY ? -height : height, 0, 0, 0, 0, o.opacity, true, &drawing, o.grayscale,
-      o.lightness, o.angle, true);
+  const bool drawn =
+      picture.Render(nullptr, drawing.Width() / 2, drawing.Height() / 2, o.mirrorX ? -width : width,
+                     o.mirrorY ? -height : height, 0, 0, 0, 0, o.opacity, true, &drawing,
+                     o.grayscale, o.lightness, o.angle, true);
   if (!drawn) {
     std::fprintf(stderr, "vantrel-image: nothing could be drawn\n");
     return kFailed;
