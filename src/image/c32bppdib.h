@@ -24,6 +24,7 @@
 #include <vector>
 
 class DibSurface;
+class cPNGwriter;
 
 // Capability bits of an image (see c32bppDIB::capabilities()).
 namespace DibCapability {
@@ -68,6 +69,16 @@ class c32bppDIB {
                           bool keepOriginal = false, int32_t iconBitDepth = 32);
   bool LoadPicture_FromOrignalFormat(int32_t iconCx = 0, int32_t iconCy = 0,
                                      int32_t iconBitDepth = 32);
+
+  // --- Saving (c32bppdib_save.cpp). False, and bytes emptied, without an image.
+  // A bitmap file: 32 bits (stored premultiplied BGRA) when Alpha, else 24 bits.
+  bool SaveToStream(std::vector<uint8_t>& bytes) const;
+  // A PNG file: through the attached encoder first when one is attached,
+  // otherwise through the system image service first, the other as fallback.
+  bool SaveToStream_PNG(std::vector<uint8_t>& bytes) const;
+  // The own PNG encoder (with its settings) this image saves with; may be null.
+  void setPNGwriter(std::shared_ptr<cPNGwriter> writer) { m_pngWriter = std::move(writer); }
+  const std::shared_ptr<cPNGwriter>& PNGwriter() const { return m_pngWriter; }
 
   // --- Pixel access. x, y are picture coordinates (y = 0 is the top row).
   // Colour as red + green * 256 + blue * 65536; -1 (alpha 0) outside the image.
@@ -209,4 +220,5 @@ class c32bppDIB {
   uint32_t m_gdiToken = 0;
   std::vector<uint8_t> m_originalBytes;
   bool m_zlibAllowed = true;
+  std::shared_ptr<cPNGwriter> m_pngWriter;
 };
