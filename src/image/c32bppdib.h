@@ -16,14 +16,20 @@
 
 #include <QPainter>
 #include <QRegion>
+#include <QImage>
 #include <QString>
+#include <QStringList>
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <span>
 #include <vector>
 
 class DibSurface;
+class QMimeData;
+struct IconHandle;
+struct StdPicture;
 class cPNGwriter;
 
 // Capability bits of an image (see c32bppDIB::capabilities()).
@@ -53,6 +59,11 @@ struct DibBits {
   int32_t rows = 0;
 };
 
+// Paths of a dropped file list (data object) or of the clipboard's file list;
+// true / the count of names, or false / 0 when there is no file list.
+bool GetDroppedFileNames(const QMimeData* data, QStringList& names);
+int32_t GetPastedFileNames(QStringList& names);
+
 class c32bppDIB {
  public:
   c32bppDIB();
@@ -69,6 +80,16 @@ class c32bppDIB {
                           bool keepOriginal = false, int32_t iconBitDepth = 32);
   bool LoadPicture_FromOrignalFormat(int32_t iconCx = 0, int32_t iconCy = 0,
                                      int32_t iconBitDepth = 32);
+  // Platform pictures and handles, the clipboard (c32bppdib_sources.cpp).
+  bool LoadPicture_StdPicture(const StdPicture& picture);
+  bool LoadPicture_BitmapHandle(const QImage& bitmap);
+  bool LoadPicture_IconHandle(const IconHandle& icon);
+  // The clipboard's picture; false when it holds none (needs a GUI application).
+  bool LoadPicture_ClipBoard();
+  // For icon sources: one row per entry (width, height, bit depth, colour count)
+  // of the kept icon file, or one row (Width, Height, 32, -1) without kept
+  // bytes. The count of rows; 0 (sizes untouched) for other images.
+  int32_t SourceIconSizes(std::vector<std::array<int32_t, 4>>& sizes) const;
 
   // --- Saving (c32bppdib_save.cpp). False, and bytes emptied, without an image.
   // A bitmap file: 32 bits (stored premultiplied BGRA) when Alpha, else 24 bits.
@@ -204,7 +225,8 @@ class c32bppDIB {
     return static_cast<size_t>(m_width) * static_cast<size_t>(m_height) * 4;
   }
   bool runDecoderChain(std::span<const uint8_t> bytes, const QString& fileName,
-                       int32_t streamStart, int32_t streamLength, bool keepOriginal);
+                       int32_t streamStart, int32_t streamLength, bool keepOriginal,
+                       int32_t iconCx, int32_t iconCy, int32_t iconBitDepth);
   void scaledCopyInto(c32bppDIB& target, int32_t width, int32_t height) const;
   void releaseSurface();
 

@@ -5,6 +5,9 @@
 #include "image/c32bppdib.h"
 
 #include "image/cgdiplus.h"
+#include "image/codecs/cbmpparser.h"
+#include "image/codecs/cgifparser.h"
+#include "image/codecs/cicoparser.h"
 #include "image/codecs/cpngparser.h"
 #include "image/codecs/modparsers.h"
 
@@ -29,7 +32,6 @@ bool c32bppDIB::LoadPicture_File(const QString& fileName, int32_t iconCx, int32_
                                  bool keepOriginal, int32_t iconBitDepth) {
   DestroyDIB();
   const IconRequest icon = clampIconRequest(iconCx, iconCy, iconBitDepth);
-  (void)icon;  // consumed by the icon decoder once it joins the chain
   std::unique_ptr<QFile> file = modParsers::OpenFileShared(fileName, false);
   if (!file || file->size() < kSmallestImageSource) return false;
 
@@ -47,7 +49,9 @@ bool c32bppDIB::LoadPicture_File(const QString& fileName, int32_t iconCx, int32_
   file.reset();
   const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(all.constData()),
                                        static_cast<size_t>(all.size()));
-  return runDecoderChain(bytes, fileName, 0, static_cast<int32_t>(bytes.size()), keepOriginal);
+  if (bytes.size() > static_cast<size_t>(INT32_MAX)) return false;
+  return runDecoderChain(bytes, fileName, 0, static_cast<int32_t>(bytes.size()), keepOriginal,
+                         icon.cx, icon.cy, icon.bitDepth);
 }
 
 bool c32bppDIB::LoadPicture_Stream(std::span<const uint8_t> bytes, int32_t iconCx, int32_t iconCy,
@@ -55,7 +59,6 @@ bool c32bppDIB::LoadPicture_Stream(std::span<const uint8_t> bytes, int32_t iconC
                                    int32_t iconBitDepth) {
   DestroyDIB();
   const IconRequest icon = clampIconRequest(iconCx, iconCy, iconBitDepth);
-  (void)icon;  // consumed by the icon decoder once it joins the chain
   if (bytes.empty() || bytes.size() > static_cast<size_t>(INT32_MAX)) return false;
   const int64_t size = static_cast<int64_t>(bytes.size());
   const int64_t start = std::max<int64_t>(streamStart, 0);
@@ -71,7 +74,8 @@ bool c32bppDIB::LoadPicture_Stream(std::span<const uint8_t> bytes, int32_t iconC
     return m_bits != nullptr;
   }
   return runDecoderChain(bytes, QString(), static_cast<int32_t>(start),
-                         static_cast<int32_t>(length), keepOriginal);
+                         static_cast<int32_t>(length), keepOriginal, icon.cx, icon.cy,
+                         icon.bitDepth);
 }
 
 bool c32bppDIB::LoadPicture_FromOrignalFormat(int32_t iconCx, int32_t iconCy,
@@ -81,17 +85,32 @@ bool c32bppDIB::LoadPicture_FromOrignalFormat(int32_t iconCx, int32_t iconCy,
   return LoadPicture_Stream(bytes, iconCx, iconCy, 0, 0, true, iconBitDepth);
 }
 
-// The part of the chain after the PNG decoder, on bytes. The GIF, icon and
-// bitmap decoders take their place here, before the system image service.
+// The part of the chain after the PNG decoder, on bytes: GIF, icon and cursor,
+// bitmap (with the system picture loader behind it), then the system image
+// service as the last resort.
 bool c32bppDIB::runDecoderChain(std::span<const uint8_t> bytes, const QString& fileName,
-                                int32_t streamStart, int32_t streamLength, bool keepOriginal) {
+                                int32_t streamStart, int32_t streamLength, bool keepOriginal,
+                                int32_t iconCx, int32_t iconCy, int32_t iconBitDepth) {
   const std::span<const uint8_t> range =
       bytes.subspan(static_cast<size_t>(streamStart), static_cast<size_t>(streamLength));
+  bool taken = cGIFparser().LoadStream(bytes, *this, streamStart, streamLength);
+  if (!taken) {
+    taken = cICOparser().LoadStream(bytes, iconCx, iconCy, *this, streamStart, streamLength,
+                                    iconBitDepth, m_gdiToken);
+  }
+  if (!taken) cBMPparser().LoadStream(bytes, *this, streamStart, streamLength);
   if (!m_bits && isGDIplusEnabled()) {
+    bool loaded = false;
     if (!fileName.isEmpty()) {
-      cGDIPlus::LoadPictureGDIplus(fileName, *this, m_gdiToken);
+      loaded = cGDIPlus::LoadPictureGDIplus(fileName, *this, m_gdiToken);
     } else {
-      cGDIPlus::LoadPictureGDIplus(range, *this, m_gdiToken);
+      loaded = cGDIPlus::LoadPictureGDIplus(range, *this, m_gdiToken);
+    }
+    // Keep such a source as PNG bytes, which our own decoders can read again.
+    std::vector<uint8_t> png;
+    if (loaded && keepOriginal && SaveToStream_PNG(png)) {
+      SetOriginalBytes(std::move(png));
+      return true;
     }
   }
   if (m_bits && keepOriginal) SetOriginalBytes(std::vector<uint8_t>(bytes.begin(), bytes.end()));
