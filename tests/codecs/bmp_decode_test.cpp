@@ -117,6 +117,13 @@ TEST(BitmapDecoder, RowsMustLieInsideTheGivenRange) {
   const std::vector<uint8_t> cut(file.begin(), file.end() - 4);
   cBMPparser().LoadStream(cut, image, 0, 0);
   EXPECT_NE(image.ImageType(), ImageTypeCode::kStraightAlphaBitmap);
+  // Sizes whose byte count overflows are not enough data either.
+  std::vector<uint8_t> huge = bitmap32(1, 1, {0x80FF0000});
+  for (size_t at : {18u, 22u}) {
+    huge[at] = huge[at + 1] = huge[at + 2] = 0xFF;
+    huge[at + 3] = 0x7F;
+  }
+  EXPECT_FALSE(cBMPparser().LoadStream(huge, image, 0, 0));
   // No width or no height: refused.
   EXPECT_FALSE(cBMPparser().LoadStream(bitmap32(0, 4, {}), image, 0, 0));
 }

@@ -104,8 +104,11 @@ bool cBMPparser::LoadStream(std::span<const uint8_t> stream, c32bppDIB& cHost,
     // The pixel rows must lie inside the given range, not merely inside the array.
     const int64_t rows = fields.height < 0 ? -static_cast<int64_t>(fields.height) : fields.height;
     const int64_t rowSize = modParsers::RowSize(fields.width, fields.bitCount & 0xFF);
-    const int64_t needed = rowSize * rows + fields.pixelOffset;
-    const bool enoughData = rowSize > 0 && needed > 0 && needed <= static_cast<int64_t>(length);
+    // Any overflow in the arithmetic counts as not enough data.
+    int64_t needed = 0;
+    const bool enoughData = rowSize > 0 && !__builtin_mul_overflow(rowSize, rows, &needed) &&
+                            !__builtin_add_overflow(needed, int64_t{fields.pixelOffset}, &needed) &&
+                            needed <= static_cast<int64_t>(length);
     if (enoughData && fields.bitCount == 32 && fields.compression == 0 &&
         rows <= INT32_MAX && cHost.InitializeDIB(fields.width, static_cast<int32_t>(rows))) {
       const uint8_t* pixels = bytes.data() + fields.pixelOffset;
