@@ -193,6 +193,7 @@ bool cGIFparser::LoadStream(std::span<const uint8_t> stream, c32bppDIB& cHost,
   int width = 0, height = 0;
   std::vector<uint8_t> indices;
   if (!decodeIndices(m_copy, width, height, indices) || !cHost.InitializeDIB(width, height)) {
+    cHost.DestroyDIB();
     return false;
   }
 
