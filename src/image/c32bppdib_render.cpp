@@ -16,27 +16,6 @@ namespace {
 
 bool fitsInt32(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
 
-// Runs draw with a painter over the request's destination: the target image's
-// own surface, or a painter opened on the surface for the call.
-template <typename Draw>
-bool withPainter(const RenderRequest& r, Draw draw) {
-  if (r.target) {
-    QPainter* painter = r.target->LoadDIBinDC(true);
-    if (!painter) return false;
-    painter->save();
-    draw(*painter);
-    painter->restore();
-    r.target->LoadDIBinDC(false);
-    return true;
-  }
-  if (!r.surface || r.surface->isNull()) return false;
-  QPainter painter;
-  if (!painter.begin(r.surface)) return false;
-  draw(painter);
-  painter.end();
-  return true;
-}
-
 // The system alpha blend: QPainter drawing the premultiplied pixels at a
 // constant opacity of opacity x 255 / 100, scaling from the source to the
 // destination rectangle. Without the alpha flag the pixels count as opaque.

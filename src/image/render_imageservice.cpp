@@ -64,20 +64,7 @@ bool DrawWithImageService(const c32bppDIB& image, const RenderRequest& r) {
     painter.scale(r.destWidth < 0 ? -1 : 1, r.destHeight < 0 ? -1 : 1);
     painter.drawImage(QRectF(-width / 2, -height / 2, width, height), picture);
   };
-  if (r.target) {
-    QPainter* painter = r.target->LoadDIBinDC(true);
-    if (!painter) return false;
-    painter->save();
-    draw(*painter);
-    painter->restore();
-    r.target->LoadDIBinDC(false);
-    return true;
-  }
-  if (!r.surface || r.surface->isNull()) return false;
-  QPainter painter;
-  if (!painter.begin(r.surface)) return false;
-  draw(painter);
-  return painter.end();
+  return withPainter(r, draw);
 }
 
 }  // namespace renderpix

@@ -3,9 +3,10 @@
 // that draws it (system alpha blend, image service, own blender, rotation).
 
 #include <QImage>
+#include <QPainter>
 #include <cstdint>
 
-class c32bppDIB;
+#include "image/c32bppdib.h"
 
 namespace renderpix {
 
@@ -21,6 +22,27 @@ struct RenderRequest {
   float lightness = 0;  // -100..100
   float angle = 0;
 };
+
+// Runs draw with a painter over the request's destination: the target image's
+// own surface, or a painter opened on the surface for the call.
+template <typename Draw>
+bool withPainter(const RenderRequest& r, Draw draw) {
+  if (r.target) {
+    QPainter* painter = r.target->LoadDIBinDC(true);
+    if (!painter) return false;
+    painter->save();
+    draw(*painter);
+    painter->restore();
+    r.target->LoadDIBinDC(false);
+    return true;
+  }
+  if (!r.surface || r.surface->isNull()) return false;
+  QPainter painter;
+  if (!painter.begin(r.surface)) return false;
+  draw(painter);
+  painter.end();
+  return true;
+}
 
 // The image-service path: QPainter with the interpolation of the image, the
 // colour matrix applied to the premultiplied pixels, the opacity and, for an

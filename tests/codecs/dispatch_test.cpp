@@ -24,12 +24,12 @@ std::vector<uint8_t> encoded(const QImage& image, const char* format) {
 }
 
 icobuild::Entry entry(int size, int bits) {
-  icobuild::BitmapEntry spec;
-  spec.width = spec.height = size;
-  spec.bits = bits;
-  spec.palette = {0x000000, 0xFFFFFF};
-  spec.pixel = [bits](int, int) { return bits <= 8 ? 1u : 0xFF405060u; };
-  return icobuild::bitmapEntry(spec);
+  icobuild::BitmapEntry entry;
+  entry.width = entry.height = size;
+  entry.bits = bits;
+  entry.palette = {0x000000, 0xFFFFFF};
+  entry.pixel = [bits](int, int) { return bits <= 8 ? 1u : 0xFF405060u; };
+  return icobuild::bitmapEntry(entry);
 }
 
 // A 1 x 1 white GIF (35 bytes), padded with zeros after its trailer.

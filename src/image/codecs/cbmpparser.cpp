@@ -3,6 +3,7 @@
 #include "image/codecs/cbmpparser.h"
 
 #include "image/c32bppdib.h"
+#include "image/codecs/modparsers.h"
 #include "image/imagetype.h"
 
 #include <QBuffer>
@@ -85,12 +86,9 @@ bool isPictureLoaderFormat(std::span<const uint8_t> bytes) {
 
 bool cBMPparser::LoadStream(std::span<const uint8_t> stream, c32bppDIB& cHost,
                             int32_t streamOffset, int32_t streamLength) {
-  if (streamOffset < 0 || static_cast<size_t>(streamOffset) >= stream.size()) return false;
-  const size_t available = stream.size() - static_cast<size_t>(streamOffset);
-  const size_t length = (streamLength <= 0 || static_cast<size_t>(streamLength) > available)
-                            ? available
-                            : static_cast<size_t>(streamLength);
-  const std::span<const uint8_t> bytes = stream.subspan(static_cast<size_t>(streamOffset), length);
+  const auto range = modParsers::StreamRange(stream, streamOffset, streamLength);
+  if (!range) return false;
+  const std::span<const uint8_t> bytes = *range;
 
   BitmapFields fields;
   if (bytes.size() >= 34 && readLE(bytes, 0, 2) == kBitmapSignature) {
@@ -108,7 +106,7 @@ bool cBMPparser::LoadStream(std::span<const uint8_t> stream, c32bppDIB& cHost,
     int64_t needed = 0;
     const bool enoughData = rowSize > 0 && !__builtin_mul_overflow(rowSize, rows, &needed) &&
                             !__builtin_add_overflow(needed, int64_t{fields.pixelOffset}, &needed) &&
-                            needed <= static_cast<int64_t>(length);
+                            needed <= static_cast<int64_t>(bytes.size());
     if (enoughData && fields.bitCount == 32 && fields.compression == 0 &&
         rows <= INT32_MAX && cHost.InitializeDIB(fields.width, static_cast<int32_t>(rows))) {
       const uint8_t* pixels = bytes.data() + fields.pixelOffset;
@@ -128,7 +126,7 @@ bool cBMPparser::LoadStream(std::span<const uint8_t> stream, c32bppDIB& cHost,
   // Everything else is for the system picture loader, which reads bitmaps and
   // JPEG; other formats are left to the system image service further on.
   if (!isPictureLoaderFormat(bytes)) return false;
-  const StdPicture picture = modParsers::PictureFromBytes(bytes, 0, static_cast<int64_t>(length));
+  const StdPicture picture = modParsers::PictureFromBytes(bytes, 0, static_cast<int64_t>(bytes.size()));
   if (picture.isEmpty()) return false;
   return ConvertstdPicTo32bpp(&picture, nullptr, cHost, fields.bitCount);
 }

@@ -3,6 +3,7 @@
 #include "image/codecs/cgifparser.h"
 
 #include "image/c32bppdib.h"
+#include "image/codecs/modparsers.h"
 #include "image/imagetype.h"
 
 #include <gif_lib.h>
@@ -164,12 +165,9 @@ bool decodeIndices(const std::vector<uint8_t>& single, int& width, int& height,
 bool cGIFparser::LoadStream(std::span<const uint8_t> stream, c32bppDIB& cHost,
                             int32_t streamOffset, int32_t streamLength) {
   m_copy.clear();
-  if (streamOffset < 0 || static_cast<size_t>(streamOffset) >= stream.size()) return false;
-  const size_t available = stream.size() - static_cast<size_t>(streamOffset);
-  const size_t length = (streamLength <= 0 || static_cast<size_t>(streamLength) > available)
-                            ? available
-                            : static_cast<size_t>(streamLength);
-  const std::span<const uint8_t> gif = stream.subspan(static_cast<size_t>(streamOffset), length);
+  const auto range = modParsers::StreamRange(stream, streamOffset, streamLength);
+  if (!range) return false;
+  const std::span<const uint8_t> gif = *range;
   if (gif.size() < 6) return false;
   char signature[7] = {};
   for (int i = 0; i < 6; ++i) {

@@ -126,18 +126,15 @@ bool cICOparser::ParseDirectory(std::span<const uint8_t> stream, int32_t streamO
   m_entries.clear();
   m_bytes.clear();
   m_resourceType = 0;
-  if (streamOffset < 0 || static_cast<size_t>(streamOffset) >= stream.size()) return false;
-  const size_t available = stream.size() - static_cast<size_t>(streamOffset);
-  const size_t length = (streamLength <= 0 || static_cast<size_t>(streamLength) > available)
-                            ? available
-                            : static_cast<size_t>(streamLength);
-  const std::span<const uint8_t> bytes = stream.subspan(static_cast<size_t>(streamOffset), length);
+  const auto range = modParsers::StreamRange(stream, streamOffset, streamLength);
+  if (!range) return false;
+  const std::span<const uint8_t> bytes = *range;
   if (bytes.size() <= 5) return false;
   const uint32_t reserved = readLE(bytes, 0, 2), type = readLE(bytes, 2, 2),
                  count = readLE(bytes, 4, 2);
   if (reserved != 0 || (type != 1 && type != 2) || count < 1) return false;
   const uint64_t directoryEnd = 6 + 16ull * count;
-  if (directoryEnd > length) return false;
+  if (directoryEnd > bytes.size()) return false;
   uint64_t total = directoryEnd;
   std::vector<Entry> entries(count);
   for (uint32_t k = 0; k < count; ++k) {
@@ -150,9 +147,9 @@ bool cICOparser::ParseDirectory(std::span<const uint8_t> stream, int32_t streamO
     e.imageOffset = readLE(bytes, at + 12, 4);
     total += e.bytesInRes;
     // Each entry's data must lie inside the stream, its header included.
-    if (uint64_t{e.imageOffset} + e.bytesInRes > length || e.bytesInRes < 16) return false;
+    if (uint64_t{e.imageOffset} + e.bytesInRes > bytes.size() || e.bytesInRes < 16) return false;
   }
-  if (total > length) return false;
+  if (total > bytes.size()) return false;
 
   m_bytes.assign(bytes.begin(), bytes.end());
   m_resourceType = static_cast<uint16_t>(type);

@@ -3,6 +3,7 @@
 #include "image/codecs/cpngparser.h"
 
 #include "image/c32bppdib.h"
+#include "image/codecs/modparsers.h"
 #include "image/cgdiplus.h"
 #include "image/codecs/inflate.h"
 #include "image/codecs/pngreconstruct.h"
@@ -64,10 +65,8 @@ struct cPNGparser::ChunkView {
 
 bool cPNGparser::LoadStream(std::span<const uint8_t> stream, c32bppDIB& cHost,
                             int32_t streamOffset, int32_t streamLength, uint32_t gdiToken) {
-  if (streamOffset < 0 || static_cast<size_t>(streamOffset) >= stream.size()) return false;
-  size_t length = stream.size() - static_cast<size_t>(streamOffset);
-  if (streamLength > 0 && static_cast<size_t>(streamLength) < length) length = static_cast<size_t>(streamLength);
-  return loadBytes(stream.subspan(static_cast<size_t>(streamOffset), length), QString(), cHost, gdiToken);
+  const auto range = modParsers::StreamRange(stream, streamOffset, streamLength);
+  return range && loadBytes(*range, QString(), cHost, gdiToken);
 }
 
 bool cPNGparser::LoadFile(QFile& fileHandle, const QString& fileName, c32bppDIB& cHost,

@@ -43,6 +43,16 @@ AlphaState analyseAlpha(std::span<const uint8_t> pixels, size_t rowBytes, size_t
 
 }  // namespace
 
+std::optional<std::span<const uint8_t>> StreamRange(std::span<const uint8_t> stream,
+                                                    int32_t streamOffset, int32_t streamLength) {
+  if (streamOffset < 0 || static_cast<size_t>(streamOffset) >= stream.size()) return std::nullopt;
+  const size_t available = stream.size() - static_cast<size_t>(streamOffset);
+  const size_t length = (streamLength <= 0 || static_cast<size_t>(streamLength) > available)
+                            ? available
+                            : static_cast<size_t>(streamLength);
+  return stream.subspan(static_cast<size_t>(streamOffset), length);
+}
+
 bool ClassifyAlpha(std::span<uint8_t> pixels, int32_t width, bool modify, int32_t& typeCode) {
   const size_t rowBytes = width > 0 ? static_cast<size_t>(width) * 4 : 0;
   const size_t usable = rowBytes ? pixels.size() / rowBytes * rowBytes : 0;

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 
 // A platform picture object: a picture type code (0 none, 1 bitmap, 2 metafile,
@@ -44,6 +45,12 @@ struct GrayWeights {
 // without looking; anything else analyses. On return typeCode is 1 (no usable
 // alpha), 6 (straight alpha) or 7 (already premultiplied); the result is the
 // alpha flag. With modify: type 1 makes every alpha 255, type 6 premultiplies.
+// The bytes a decoder may read: from streamOffset on, streamLength of them
+// (0 or less, or more than there is, meaning "to the end"). Nothing when the
+// offset lies outside the stream.
+std::optional<std::span<const uint8_t>> StreamRange(std::span<const uint8_t> stream,
+                                                    int32_t streamOffset, int32_t streamLength);
+
 bool ClassifyAlpha(std::span<uint8_t> pixels, int32_t width, bool modify, int32_t& typeCode);
 
 // Red, green, blue weights of a grayscale formula code.
