@@ -32,47 +32,47 @@ inline void putLE(std::vector<uint8_t>& out, uint32_t value, int bytes) {
 
 inline size_t rowBytes(int width, int bits) { return static_cast<size_t>((width * bits + 31) / 32 * 4); }
 
-inline Entry bitmapEntry(const BitmapEntry& spec) {
+inline Entry bitmapEntry(const BitmapEntry& wanted) {
   Entry e;
-  e.width = static_cast<uint8_t>(spec.width);
-  e.height = static_cast<uint8_t>(spec.height);
-  e.directoryBits = static_cast<uint16_t>(spec.directoryBits < 0 ? spec.bits : spec.directoryBits);
+  e.width = static_cast<uint8_t>(wanted.width);
+  e.height = static_cast<uint8_t>(wanted.height);
+  e.directoryBits = static_cast<uint16_t>(wanted.directoryBits < 0 ? wanted.bits : wanted.directoryBits);
   std::vector<uint8_t>& d = e.data;
   putLE(d, 40, 4);
-  putLE(d, static_cast<uint32_t>(spec.width), 4);
-  putLE(d, static_cast<uint32_t>(spec.height * 2), 4);
+  putLE(d, static_cast<uint32_t>(wanted.width), 4);
+  putLE(d, static_cast<uint32_t>(wanted.height * 2), 4);
   putLE(d, 1, 2);
-  putLE(d, static_cast<uint32_t>(spec.bits), 2);
+  putLE(d, static_cast<uint32_t>(wanted.bits), 2);
   for (int i = 0; i < 6; ++i) putLE(d, 0, 4);
-  if (spec.bits <= 8) {
-    for (int i = 0; i < (1 << spec.bits); ++i) {
-      putLE(d, static_cast<size_t>(i) < spec.palette.size() ? spec.palette[static_cast<size_t>(i)] : 0, 4);
+  if (wanted.bits <= 8) {
+    for (int i = 0; i < (1 << wanted.bits); ++i) {
+      putLE(d, static_cast<size_t>(i) < wanted.palette.size() ? wanted.palette[static_cast<size_t>(i)] : 0, 4);
     }
   }
-  const size_t xorRow = rowBytes(spec.width, spec.bits);
-  for (int row = 0; row < spec.height; ++row) {
-    const int y = spec.height - 1 - row;  // bottom-up
+  const size_t xorRow = rowBytes(wanted.width, wanted.bits);
+  for (int row = 0; row < wanted.height; ++row) {
+    const int y = wanted.height - 1 - row;  // bottom-up
     std::vector<uint8_t> line(xorRow, 0);
-    for (int x = 0; x < spec.width; ++x) {
-      const uint32_t v = spec.pixel(x, y);
-      if (spec.bits == 32) {
+    for (int x = 0; x < wanted.width; ++x) {
+      const uint32_t v = wanted.pixel(x, y);
+      if (wanted.bits == 32) {
         for (int c = 0; c < 4; ++c) line[static_cast<size_t>(x * 4 + c)] = static_cast<uint8_t>(v >> (8 * c));
-      } else if (spec.bits == 24) {
+      } else if (wanted.bits == 24) {
         for (int c = 0; c < 3; ++c) line[static_cast<size_t>(x * 3 + c)] = static_cast<uint8_t>(v >> (8 * c));
       } else {
-        const int perByte = 8 / spec.bits;
-        const int shift = 8 - spec.bits * (1 + x % perByte);
+        const int perByte = 8 / wanted.bits;
+        const int shift = 8 - wanted.bits * (1 + x % perByte);
         line[static_cast<size_t>(x / perByte)] |= static_cast<uint8_t>(v << shift);
       }
     }
     d.insert(d.end(), line.begin(), line.end());
   }
-  const size_t andRow = rowBytes(spec.width, 1);
-  for (int row = 0; row < spec.height; ++row) {
-    const int y = spec.height - 1 - row;
+  const size_t andRow = rowBytes(wanted.width, 1);
+  for (int row = 0; row < wanted.height; ++row) {
+    const int y = wanted.height - 1 - row;
     std::vector<uint8_t> line(andRow, 0);
-    for (int x = 0; x < spec.width; ++x) {
-      if (spec.masked(x, y)) line[static_cast<size_t>(x / 8)] |= static_cast<uint8_t>(0x80 >> (x % 8));
+    for (int x = 0; x < wanted.width; ++x) {
+      if (wanted.masked(x, y)) line[static_cast<size_t>(x / 8)] |= static_cast<uint8_t>(0x80 >> (x % 8));
     }
     d.insert(d.end(), line.begin(), line.end());
   }

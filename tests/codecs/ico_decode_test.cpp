@@ -13,12 +13,12 @@ using icobuild::BitmapEntry;
 namespace {
 
 icobuild::Entry sized(int size, int bits = 32) {
-  BitmapEntry spec;
-  spec.width = spec.height = size;
-  spec.bits = bits;
-  if (bits <= 8) spec.palette = {0x000000, 0xFFFFFF};
-  spec.pixel = [bits](int, int) { return bits <= 8 ? 1u : 0xFF102030u; };
-  return icobuild::bitmapEntry(spec);
+  BitmapEntry wanted;
+  wanted.width = wanted.height = size;
+  wanted.bits = bits;
+  if (bits <= 8) wanted.palette = {0x000000, 0xFFFFFF};
+  wanted.pixel = [bits](int, int) { return bits <= 8 ? 1u : 0xFF102030u; };
+  return icobuild::bitmapEntry(wanted);
 }
 
 std::vector<uint8_t> threeSizes() { return icobuild::iconFile({sized(16), sized(32), sized(48)}); }
@@ -75,14 +75,14 @@ TEST(IconDecoder, PaletteEntriesUseTheirMaskBits) {
   for (int bits : {1, 4, 8}) {
     for (bool withMask : {false, true}) {
       SCOPED_TRACE(testing::Message() << bits << " bits, mask " << withMask);
-      BitmapEntry spec;
-      spec.width = 10;  // rows not a multiple of 32 bits
-      spec.height = 3;
-      spec.bits = bits;
-      spec.palette = {0x112233, 0x445566};
-      spec.pixel = [](int x, int) { return static_cast<uint32_t>(x % 2); };
-      spec.masked = [withMask](int x, int y) { return withMask && x == 9 && y == 0; };
-      const auto file = icobuild::iconFile({icobuild::bitmapEntry(spec)});
+      BitmapEntry wanted;
+      wanted.width = 10;  // rows not a multiple of 32 bits
+      wanted.height = 3;
+      wanted.bits = bits;
+      wanted.palette = {0x112233, 0x445566};
+      wanted.pixel = [](int x, int) { return static_cast<uint32_t>(x % 2); };
+      wanted.masked = [withMask](int x, int y) { return withMask && x == 9 && y == 0; };
+      const auto file = icobuild::iconFile({icobuild::bitmapEntry(wanted)});
       c32bppDIB image;
       cICOparser parser;
       ASSERT_TRUE(parser.LoadStream(file, 0, 0, image));
@@ -101,26 +101,26 @@ TEST(IconDecoder, PaletteEntriesUseTheirMaskBits) {
 }
 
 TEST(IconDecoder, ThirtyTwoBitEntriesUseTheirOwnAlphaNotTheMask) {
-  BitmapEntry spec;
-  spec.pixel = [](int, int) { return 0x00FF8040u; };  // alpha 0 everywhere
-  const auto clear = icobuild::iconFile({icobuild::bitmapEntry(spec)});
+  BitmapEntry wanted;
+  wanted.pixel = [](int, int) { return 0x00FF8040u; };  // alpha 0 everywhere
+  const auto clear = icobuild::iconFile({icobuild::bitmapEntry(wanted)});
   c32bppDIB image;
   ASSERT_TRUE(cICOparser().LoadStream(clear, 0, 0, image));
   EXPECT_EQ(image.ImageType(), ImageTypeCode::kAlphaIcon);
   EXPECT_TRUE(image.Alpha());
   for (uint8_t b : image.Bits()) ASSERT_EQ(b, 0);
 
-  spec.pixel = [](int, int) { return 0x80FF8040u; };
-  spec.masked = [](int, int) { return true; };
-  ASSERT_TRUE(cICOparser().LoadStream(icobuild::iconFile({icobuild::bitmapEntry(spec)}), 0, 0, image));
+  wanted.pixel = [](int, int) { return 0x80FF8040u; };
+  wanted.masked = [](int, int) { return true; };
+  ASSERT_TRUE(cICOparser().LoadStream(icobuild::iconFile({icobuild::bitmapEntry(wanted)}), 0, 0, image));
   int32_t alpha = 0;
   EXPECT_EQ(image.GetPixel(3, 3, &alpha), 0xFF * 128 / 255 + (0x80 * 128 / 255) * 256 + (0x40 * 128 / 255) * 65536);
   EXPECT_EQ(alpha, 128);
 
-  spec.bits = 24;
-  spec.pixel = [](int, int) { return 0x00ABCDEFu; };
-  spec.masked = [](int, int) { return false; };
-  ASSERT_TRUE(cICOparser().LoadStream(icobuild::iconFile({icobuild::bitmapEntry(spec)}), 0, 0, image));
+  wanted.bits = 24;
+  wanted.pixel = [](int, int) { return 0x00ABCDEFu; };
+  wanted.masked = [](int, int) { return false; };
+  ASSERT_TRUE(cICOparser().LoadStream(icobuild::iconFile({icobuild::bitmapEntry(wanted)}), 0, 0, image));
   EXPECT_FALSE(image.Alpha());
   EXPECT_EQ(image.GetPixel(0, 0), 0xAB + 0xCD * 256 + 0xEF * 65536);
 }

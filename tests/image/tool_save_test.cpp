@@ -34,9 +34,9 @@ QString suite(const char* name) { return testsupport::dataDir() + "/pngsuite/" +
 QString writeIcon(const QTemporaryDir& dir) {
   std::vector<icobuild::Entry> entries;
   for (int size : {16, 32, 48}) {
-    icobuild::BitmapEntry spec;
-    spec.width = spec.height = size;
-    entries.push_back(icobuild::bitmapEntry(spec));
+    icobuild::BitmapEntry wanted;
+    wanted.width = wanted.height = size;
+    entries.push_back(icobuild::bitmapEntry(wanted));
   }
   const std::vector<uint8_t> bytes = icobuild::iconFile(entries);
   const QString path = dir.filePath("sizes.ico");
