@@ -1,0 +1,1 @@
+#include "image/control/aicalphaimage.h"
