@@ -1,1 +1,10 @@
-#include "image/control/aicalphaimage.h"
+#include "image/control/ccrosscomm.h"
+
+// Placeholder bodies; the real ones replace them.
+cCrossComm* cCrossComm::ForWindow(QWidget*) { return nullptr; }
+void cCrossComm::AddRef() {}
+void cCrossComm::RemoveRef() {}
+void cCrossComm::SetCapture(aicAlphaImage*) {}
+void cCrossComm::ReleaseCapture(aicAlphaImage*) {}
+cCrossComm::cCrossComm(QWidget* window) : m_window(window) {}
+cCrossComm::~cCrossComm() = default;

@@ -1,1 +1,1 @@
-#include "image/control/aicalphaimage.h"
+// The source image page of the designer; built with the designer tool.
