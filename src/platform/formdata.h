@@ -55,7 +55,10 @@ struct FormDataError {
 // not one. Inputs above kMaxFormDataBytes are refused without being parsed.
 inline constexpr int64_t kMaxFormDataBytes = 64 * 1024 * 1024;
 std::optional<FormData> parseFormData(std::span<const uint8_t> bytes, FormDataError* error = nullptr);
-QByteArray serializeFormData(const FormData& form);
+// The file's bytes; nullopt when a control or property name cannot be written
+// (empty, or holding spaces or characters outside printable ASCII).
+std::optional<QByteArray> serializeFormData(const FormData& form);
+bool isValidFormDataName(const QString& name);
 
 // Reads a file (or a Qt resource path such as ":/forms/frmmain.vfd").
 std::optional<FormData> loadFormDataFile(const QString& path, FormDataError* error = nullptr);
