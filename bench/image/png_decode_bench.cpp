@@ -5,6 +5,7 @@
 //  - the built-in inflate against zlib's uncompress on the same data.
 // Images: the benchmark folder (argument 1, default the shared test data) and
 // the PngSuite in tests/data. Each figure is the best of several runs.
+#include "best_time.h"
 #include "image/c32bppdib.h"
 #include "image/codecs/cpngparser.h"
 #include "image/codecs/inflate.h"
@@ -27,17 +28,6 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double bestSeconds(int runs, const std::function<void()>& work) {
-  double best = 1e30;
-  for (int i = 0; i < runs; ++i) {
-    const auto start = Clock::now();
-    work();
-    best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
-  }
-  return best;
-}
 
 uint32_t bigEndian32(const uint8_t* p) {
   return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];

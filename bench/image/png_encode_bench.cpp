@@ -4,6 +4,7 @@
 // time, best of several runs, with the ratios own / libpng.
 // Images: the benchmark folder (argument 1, default the shared test data) and
 // the PngSuite in tests/data, decoded by the own decoder first.
+#include "best_time.h"
 #include "image/c32bppdib.h"
 #include "image/codecs/cpngwriter.h"
 
@@ -19,17 +20,6 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double bestSeconds(int runs, const std::function<void()>& work) {
-  double best = 1e30;
-  for (int i = 0; i < runs; ++i) {
-    const auto start = Clock::now();
-    work();
-    best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
-  }
-  return best;
-}
 
 struct Picture {
   QString name;

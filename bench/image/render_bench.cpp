@@ -6,6 +6,7 @@
 //  - CreateDropShadow at blur depths 1 and 10 on a 1024 x 1024 picture; the
 //    running sums keep depth 10 near depth 1.
 // The picture is a 1024 x 1024 pattern with soft, partly transparent regions.
+#include "best_time.h"
 #include <QImage>
 #include <QPainter>
 #include <chrono>
@@ -20,19 +21,8 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 constexpr int kSide = 1024;
 constexpr int kScaledSide = 1536;
-
-double bestSeconds(int runs, const std::function<void()>& work) {
-  double best = 1e30;
-  for (int i = 0; i < runs; ++i) {
-    const auto start = Clock::now();
-    work();
-    best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
-  }
-  return best;
-}
 
 // Round soft-edged discs on a transparent ground, with opaque bands: a mix of
 // skipped, copied and blended pixels like a real picture with alpha.

@@ -1,35 +1,13 @@
 // vantrel-image's png and bmp commands and its --icon choice, run as a user would.
 #include "../codecs/ico_builder.h"
-#include "test_support.h"
+#include "tool_runner.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-struct ToolRun {
-  int exitCode = -1;
-  QString output;
-};
-
-ToolRun runTool(const QStringList& args) {
-  QProcess process;
-  process.start(testsupport::binDir() + "/vantrel-image", args);
-  ToolRun run;
-  if (!process.waitForFinished(60000)) {
-    process.kill();
-    process.waitForFinished(5000);
-    return run;
-  }
-  run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-  run.output = QString::fromUtf8(process.readAllStandardOutput());
-  return run;
-}
-
-QString suite(const char* name) { return testsupport::dataDir() + "/pngsuite/" + name; }
 
 QString writeIcon(const QTemporaryDir& dir) {
   std::vector<icobuild::Entry> entries;

@@ -1,36 +1,10 @@
 // The vantrel-image command-line tool, run as a user would run it.
-#include "test_support.h"
+#include "tool_runner.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-
-namespace {
-
-struct ToolRun {
-  int exitCode = -1;
-  QString output;
-};
-
-ToolRun runTool(const QStringList& args) {
-  QProcess process;
-  process.start(testsupport::binDir() + "/vantrel-image", args);
-  ToolRun run;
-  if (!process.waitForFinished(60000)) {
-    process.kill();
-    process.waitForFinished(5000);
-    return run;
-  }
-  run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-  run.output = QString::fromUtf8(process.readAllStandardOutput());
-  return run;
-}
-
-QString suite(const char* name) { return testsupport::dataDir() + "/pngsuite/" + name; }
-
-}  // namespace
 
 TEST(VantrelImageTool, InfoPrintsSizeTypeAndAlpha) {
   const ToolRun run = runTool({"info", suite("basn6a08.png")});

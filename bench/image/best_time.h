@@ -1,0 +1,16 @@
+#pragma once
+// The best of several runs: the least disturbed measurement on a shared machine.
+#include <algorithm>
+#include <chrono>
+#include <functional>
+
+inline double bestSeconds(int runs, const std::function<void()>& work) {
+  using Clock = std::chrono::steady_clock;
+  double best = 1e30;
+  for (int i = 0; i < runs; ++i) {
+    const auto start = Clock::now();
+    work();
+    best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
+  }
+  return best;
+}
