@@ -9,7 +9,7 @@
 #include "render_command.h"
 
 #include <QImage>
-#include <QImageWriter>
+#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -96,16 +96,15 @@ bool parse(const QStringList& args, RenderOptions& o, QString& problem) {
   return true;
 }
 
-// Saves the premultiplied pixels as a straight-alpha PNG.
+// Saves the drawing as a PNG file with the image engine's own saving path.
 bool savePng(const c32bppDIB& image, const QString& path) {
-  DibBits bits;
-  DibBitsLayout layout;
-  layout.asBottomUp = false;
-  if (!image.GetDIBbits(bits, layout)) return false;
-  const QImage view(bits.bytes.data(), image.Width(), image.Height(), image.scanWidth(),
-                    QImage::Format_ARGB32_Premultiplied);
-  QImageWriter writer(path, "png");
-  return writer.write(view.convertToFormat(QImage::Format_ARGB32));
+  std::vector<uint8_t> bytes;
+  if (!image.SaveToStream_PNG(bytes)) return false;
+  QSaveFile file(path);
+  return file.open(QIODevice::WriteOnly) &&
+         file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size())) ==
+             static_cast<qint64>(bytes.size()) &&
+         file.commit();
 }
 
 }  // namespace
