@@ -8,7 +8,6 @@
 // "WIDTH HEIGHT" of the saved picture.
 #include "render_command.h"
 
-#include <QImage>
 #include <QSaveFile>
 #include <algorithm>
 #include <cmath>
