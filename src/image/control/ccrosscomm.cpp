@@ -1,5 +1,9 @@
 #include "image/control/ccrosscomm.h"
 
+#include "image/control/aicalphaimage.h"
+
+#include <QWidget>
+
 // Placeholder bodies; the real ones replace them.
 cCrossComm* cCrossComm::ForWindow(QWidget*) { return nullptr; }
 void cCrossComm::AddRef() {}
