@@ -25,6 +25,11 @@ bool isPlainBitmapType(int32_t type) {
          type == ImageTypeCode::kPremultipliedBitmap;
 }
 
+// The applied mask colour is kept as a colour of the picture before
+// inversion, so that undoing the changes for saving works whatever order they
+// were made in; on an inverted picture that colour shows inverted.
+uint32_t asShown(uint32_t color, bool inverted) { return inverted ? (color ^ 0xFFFFFFu) : color; }
+
 std::span<const uint8_t> bytesOf(const QByteArray& data) {
   return {reinterpret_cast<const uint8_t*>(data.constData()), static_cast<size_t>(data.size())};
 }
@@ -115,7 +120,7 @@ bool aicAlphaImage::GetImageBytes(std::vector<uint8_t>& bytes) const {
   if (!isPlainBitmapType(m_image.ImageType()) && m_image.GetOrginalFormat(bytes)) return true;
   // Bitmaps, and pictures whose source bytes were not kept (an icon loaded at
   // run time, say), are saved as PNG so that they are never lost. The changes
-  // made for showing are undone on a copy, in the reverse order of applying.
+  // made for showing are undone on a copy: inversion, mask, mirror.
   std::shared_ptr<c32bppDIB> unmodified;
   m_image.CopyImageTo(unmodified);
   if (!unmodified || unmodified->BitsPointer() == nullptr) return false;
@@ -138,8 +143,8 @@ void aicAlphaImage::applyAfterLoad() {
   // A new picture arrives unmirrored; show it the way Mirror says, so that
   // saving (which undoes the mirror) stores it as it was loaded.
   if (m_mirror != 0) m_image.MirrorImage((m_mirror & 1) != 0, (m_mirror & 2) != 0);
-  applyMask();
   if (InversedImage()) m_image.MakeImageInverse();
+  applyMask();
   if (AutoRedraw() && !designMode()) setPropsBit(AlphaImageProps::kRenderedImageInUse, true);
   rebuildShadow();
   rebuildCachedDrawing();
@@ -149,9 +154,9 @@ void aicAlphaImage::applyAfterLoad() {
 
 void aicAlphaImage::applyMask() {
   if (m_maskApplied || m_maskSource == 0 || m_image.BitsPointer() == nullptr) return;
-  int32_t color = 0;
+  uint32_t color = 0;
   if (m_maskSource == 1) {
-    color = static_cast<int32_t>(resolvedColor(m_maskColor));
+    color = resolvedColor(m_maskColor);
   } else {
     // Sources 2..5: the top-left, top-right, bottom-left or bottom-right pixel.
     const int32_t right = m_image.Width() - 1;
@@ -160,17 +165,18 @@ void aicAlphaImage::applyMask() {
     const int32_t x = (corner & 1) != 0 ? right : 0;
     const int32_t y = (corner & 2) != 0 ? bottom : 0;
     int32_t alpha = 0;
-    color = m_image.GetPixel(x, y, &alpha, false);
+    const int32_t shown = m_image.GetPixel(x, y, &alpha, false);
     // A transparent corner has no colour to take; masking "black" would
     // punch holes the picture never asked for.
     if (alpha == 0) return;
+    color = asShown(static_cast<uint32_t>(shown), InversedImage());
   }
-  m_appliedMaskColor = color;
-  m_maskApplied = m_image.MakeTransparent(static_cast<uint32_t>(color), false);
+  m_appliedMaskColor = static_cast<int32_t>(color);
+  m_maskApplied = m_image.MakeTransparent(asShown(color, InversedImage()), false);
 }
 
 void aicAlphaImage::undoMask() {
   if (!m_maskApplied) return;
-  m_image.MakeTransparent(resolvedColor(m_appliedMaskColor), true);
+  m_image.MakeTransparent(asShown(resolvedColor(m_appliedMaskColor), InversedImage()), true);
   m_maskApplied = false;
 }
