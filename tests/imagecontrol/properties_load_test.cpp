@@ -1,7 +1,6 @@
 // Loading pictures into the image control from every source it offers, and
 // what a failed load or ClearImage leaves behind.
 #include "../codecs/ico_builder.h"
-#include "image/codecs/modparsers.h"
 #include "image/control/aicalphaimage.h"
 #include "props_pictures.h"
 
@@ -49,18 +48,12 @@ TEST(ImageControlLoading, FileArrayAndResourceGiveThePicture) {
   }
 }
 
-TEST(ImageControlLoading, HandleStdPictureAndClipboard) {
+TEST(ImageControlLoading, HandleAndClipboard) {
   const QImage source = props::distinctPicture(7, 5);
-  Control handle, picture, clipboard;
+  Control handle, clipboard;
   EXPECT_TRUE(handle.image->LoadImage_FromHandle(source));
   EXPECT_EQ(handle.image->ImageType(), ImageTypeCode::kBitmap);
   EXPECT_TRUE(props::samePixels(handle.image->picture(), source));
-
-  StdPicture std;
-  std.Type = 1;
-  std.image = source;
-  EXPECT_TRUE(picture.image->LoadImage_FromStdPicture(std));
-  EXPECT_TRUE(props::samePixels(picture.image->picture(), source));
 
   QApplication::clipboard()->setImage(source);
   EXPECT_TRUE(clipboard.image->LoadImage_FromClipboard());
@@ -82,18 +75,16 @@ TEST(ImageControlLoading, IconSizeIsChosenAndKeptBytesReloadAnotherSize) {
   EXPECT_EQ(c.image->picture().Width(), 32);
 }
 
-TEST(ImageControlLoading, ReloadWithoutKeptBytesLeavesThePictureShown) {
-  Control c;
-  ASSERT_TRUE(c.image->LoadImage_FromArray(props::spanOf(twoSizeIcon()), 32, 32));
-  EXPECT_FALSE(c.image->LoadImage_FromOrignalBytes(16, 16));
-  EXPECT_EQ(c.image->picture().Width(), 32);
-}
+TEST(ImageControlLoading, SourceBytesAreKeptOnlyWhenAskedOrWhileDesigning) {
+  Control runTime, designing;
+  ASSERT_TRUE(runTime.image->LoadImage_FromArray(props::spanOf(twoSizeIcon()), 32, 32));
+  // Nothing to reload from: the shown picture stays.
+  EXPECT_FALSE(runTime.image->LoadImage_FromOrignalBytes(16, 16));
+  EXPECT_EQ(runTime.image->picture().Width(), 32);
 
-TEST(ImageControlLoading, DesignModeKeepsTheSourceBytes) {
-  Control c;
-  c.image->setDesignMode(true);
-  ASSERT_TRUE(c.image->LoadImage_FromArray(props::spanOf(twoSizeIcon()), 32, 32));
-  EXPECT_TRUE(c.image->LoadImage_FromOrignalBytes(16, 16));
+  designing.image->setDesignMode(true);
+  ASSERT_TRUE(designing.image->LoadImage_FromArray(props::spanOf(twoSizeIcon()), 32, 32));
+  EXPECT_TRUE(designing.image->LoadImage_FromOrignalBytes(16, 16));
 }
 
 TEST(ImageControlLoading, FailedLoadsAndClearImageLeaveNoPicture) {
