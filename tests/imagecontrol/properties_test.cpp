@@ -213,6 +213,32 @@ TEST(ImageControlPictureChanges, MaskColourAndCornersBecomeTransparent) {
   EXPECT_TRUE(props::samePixels(c.image->picture(), c.source));
 }
 
+TEST(ImageControlPictureChanges, TakingTheMaskOffKeepsThePicturesOwnTransparency) {
+  Control c;
+  QImage source = props::distinctPicture(5, 3);
+  source.setPixel(1, 1, qRgba(0, 0, 0, 0));  // transparent of its own
+  const QRgb maskColour = qRgb(0x10, 0x20, 0x30);
+  source.setPixel(4, 2, maskColour);
+  source.setPixel(3, 0, maskColour);
+  ASSERT_TRUE(c.image->LoadImage_FromHandle(source));
+  c.image->setMaskColor(0x10 | (0x20 << 8) | (0x30 << 16));
+  c.image->setMaskUsed(1);
+  c.image->setMirror(3);  // what the mask removed moves with the picture
+  EXPECT_EQ(props::pixelOf(c.image->picture(), 0, 0), 0u);
+  EXPECT_EQ(props::pixelOf(c.image->picture(), 1, 2), 0u);
+
+  // Saving stores the picture as it was loaded, its own hole included.
+  std::vector<uint8_t> saved;
+  ASSERT_TRUE(c.image->GetImageBytes(saved));
+  c32bppDIB reread;
+  ASSERT_TRUE(reread.LoadPicture_Stream(saved));
+  EXPECT_TRUE(props::samePixels(reread, source));
+
+  c.image->setMaskUsed(0);
+  c.image->setMirror(0);
+  EXPECT_TRUE(props::samePixels(c.image->picture(), source));
+}
+
 TEST(ImageControlPictureChanges, ANewPictureIsShownTheWayThePropertiesSay) {
   Control c;
   c.image->setMirror(1);

@@ -218,6 +218,7 @@ void aicAlphaImage::setMirror(int32_t value) {
   // Flip only the axes whose state changes.
   const int32_t change = value ^ m_mirror;
   m_image.MirrorImage((change & 1) != 0, (change & 2) != 0);
+  m_maskRecord.mirror(m_image.Width(), m_image.Height(), (change & 1) != 0, (change & 2) != 0);
   m_mirror = value;
   rebuildCachedDrawing();
   rebuildShadow();

@@ -20,6 +20,7 @@
 // (mouse, keys, drag and drop, enter and exit) and aicalphaimage_fade.cpp
 // (fading and offsets).
 #include "image/c32bppdib.h"
+#include "image/control/maskrecord.h"
 
 #include <QBasicTimer>
 #include <QCursor>
@@ -284,6 +285,7 @@ class aicAlphaImage : public QWidget {
   int32_t m_maskColor = kButtonFaceColor;
   int32_t m_appliedMaskColor = kButtonFaceColor;
   bool m_maskApplied = false;
+  MaskRecord m_maskRecord;  // the pixels the applied mask removed
   int32_t m_maskSource = 0;
   int32_t m_customWidth = 0;
   int32_t m_customHeight = 0;

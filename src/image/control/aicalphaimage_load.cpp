@@ -39,6 +39,7 @@ std::span<const uint8_t> bytesOf(const QByteArray& data) {
 void aicAlphaImage::ClearImage() {
   m_image.DestroyDIB();
   m_maskApplied = false;
+  m_maskRecord.clear();
   m_shadowImage.reset();
   m_renderedImage.reset();
   relayout();
@@ -126,7 +127,7 @@ bool aicAlphaImage::GetImageBytes(std::vector<uint8_t>& bytes) const {
   if (!unmodified || unmodified->BitsPointer() == nullptr) return false;
   unmodified->setPNGwriter(m_image.PNGwriter());
   if (InversedImage()) unmodified->MakeImageInverse();
-  if (m_maskApplied) unmodified->MakeTransparent(resolvedColor(m_appliedMaskColor), true);
+  if (m_maskApplied) m_maskRecord.restoreOnto(*unmodified, resolvedColor(m_appliedMaskColor));
   if (m_mirror != 0) unmodified->MirrorImage((m_mirror & 1) != 0, (m_mirror & 2) != 0);
   return unmodified->SaveToStream_PNG(bytes);
 }
@@ -139,6 +140,7 @@ bool aicAlphaImage::SetImageBytes(std::span<const uint8_t> bytes) {
 
 void aicAlphaImage::applyAfterLoad() {
   m_maskApplied = false;
+  m_maskRecord.clear();
   m_image.setHighQualityInterpolation(StretchQuality());
   // A new picture arrives unmirrored; show it the way Mirror says, so that
   // saving (which undoes the mirror) stores it as it was loaded.
@@ -172,11 +174,11 @@ void aicAlphaImage::applyMask() {
     color = asShown(static_cast<uint32_t>(shown), InversedImage());
   }
   m_appliedMaskColor = static_cast<int32_t>(color);
-  m_maskApplied = m_image.MakeTransparent(asShown(color, InversedImage()), false);
+  m_maskApplied = m_maskRecord.apply(m_image, asShown(color, InversedImage()));
 }
 
 void aicAlphaImage::undoMask() {
   if (!m_maskApplied) return;
-  m_image.MakeTransparent(asShown(resolvedColor(m_appliedMaskColor), InversedImage()), true);
+  m_maskRecord.restore(m_image, asShown(resolvedColor(m_appliedMaskColor), InversedImage()));
   m_maskApplied = false;
 }

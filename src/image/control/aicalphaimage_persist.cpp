@@ -162,7 +162,7 @@ void aicAlphaImage::ReadProperties(const PropertyBag& bag) {
   if (loaded) {
     if (m_mirror != 0) m_image.MirrorImage((m_mirror & 1) != 0, (m_mirror & 2) != 0);
     if (maskUsed) {
-      m_maskApplied = m_image.MakeTransparent(resolvedColor(m_appliedMaskColor), false);
+      m_maskApplied = m_maskRecord.apply(m_image, resolvedColor(m_appliedMaskColor));
     }
     if (InversedImage()) m_image.MakeImageInverse();
   }
