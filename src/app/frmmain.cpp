@@ -8,6 +8,7 @@
 
 #include "app/autosizecolumns.h"
 #include "controls/animationbar.h"
+#include "image/control/aicalphaimage.h"
 #include "i18n/modlanguage.h"
 #include "net/unisock.h"
 #include "persist/modini.h"
@@ -28,6 +29,7 @@ const QString kHelpPage = QStringLiteral("/common-problems-fixes-port-forwarding
 FrmMain::FrmMain(const QString& programFolder, QWidget* parent)
     : QWidget(parent), m_programFolder(programFolder) {
   createControls();
+  readFormData();
   connectHandlers();
 }
 

@@ -15,6 +15,7 @@
 
 class Anchor;
 class AnimationBar;
+class aicAlphaImage;
 class UniSock;
 class QCloseEvent;
 
@@ -79,8 +80,8 @@ class FrmMain : public QWidget, public TranslatableWindow {
   // Keeps the controls anchored on resize and remembers the window's place;
   // made at start-up, once the anchor codes are in the Tags. Owned by the window.
   Anchor* Anchor1 = nullptr;
-  // Stands where the product picture goes until the image control replaces it.
-  QWidget* aicAlphaImage1 = nullptr;
+  // The product picture, from the window's stored form data.
+  aicAlphaImage* aicAlphaImage1 = nullptr;
 
   // Hidden message texts, read by the handlers at the moment of use.
   UniText Text4{this};
@@ -141,6 +142,8 @@ class FrmMain : public QWidget, public TranslatableWindow {
   void createMessageTexts();
   void createColumns();
   void connectHandlers();
+  // Gives the controls their stored design-time state (frmmain_formdata.cpp).
+  void readFormData();
 
   // Work handed to the other parts of the program (frmmain_startup.cpp).
   // A step that fails is skipped and start-up carries on.

@@ -6,6 +6,7 @@
 
 #include "app/frmmain.h"
 #include "controls/animationbar.h"
+#include "image/control/aicalphaimage.h"
 #include "platform/twips.h"
 
 namespace {
@@ -47,7 +48,7 @@ void FrmMain::createControls() {
 
   dBar1 = new AnimationBar(this);
   dBar1->setObjectName(QStringLiteral("dBar1"));
-  aicAlphaImage1 = new QWidget(this);
+  aicAlphaImage1 = new aicAlphaImage(this);
   aicAlphaImage1->setObjectName(QStringLiteral("aicAlphaImage1"));
 
   const std::pair<UniControl*, const char*> names[] = {
