@@ -3,6 +3,7 @@
 // controls of a form.
 #include <QFile>
 #include <QProcess>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -79,8 +80,9 @@ class DesignerToolTest : public QObject {
     // #RRGGBB lands as a colour number, blue in the high byte.
     QCOMPARE(bag.ReadProperty<int32_t>(QStringLiteral("ShadowColor"), 0), 0x302010);
 
-    // Read into a control, the form gives the same control back.
+    // Read into a control being designed, the form gives the same control back.
     aicAlphaImage control;
+    control.setDesignMode(true);
     control.resize(241, 140);
     control.ReadProperties(bag);
     QVERIFY(control.ShadowEnabled());
@@ -90,6 +92,7 @@ class DesignerToolTest : public QObject {
     QCOMPARE(control.picture().Width(), 32);
     PropertyBag written;
     control.WriteProperties(written);
+    QCOMPARE(keysOf(written), keysOf(bag));
     QVERIFY(written == bag);
   }
 
