@@ -123,6 +123,8 @@ class SourceImagePageTest : public QObject {
     const QStringList shown = dialog.nameFilters();
     QCOMPARE(shown.size(), static_cast<qsizetype>(filters.size()));
     QCOMPARE(shown[3], QStringLiteral("Icons and Cursors (*.ico *.cur)"));
+    // All files, including those without a dot in their names.
+    QCOMPARE(shown.last(), QStringLiteral("All Files (*)"));
   }
 
   void browseLoadsAnIconAndListsItsEntries() {

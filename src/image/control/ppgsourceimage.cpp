@@ -61,6 +61,9 @@ QString fileDialogFilterString(const std::vector<SourceImageFilter>& filters) {
     // The dialog separates patterns by spaces inside the parentheses.
     QString patterns = filter.patterns;
     patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+    // Here "*.*" would hide every file without a dot in its name, so
+    // "All Files" asks for what it says.
+    if (patterns == QLatin1String("*.*")) patterns = QStringLiteral("*");
     parts.append(QStringLiteral("%1 (%2)").arg(filter.label, patterns));
   }
   return parts.join(QStringLiteral(";;"));
