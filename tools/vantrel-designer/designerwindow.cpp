@@ -66,7 +66,7 @@ QWidget* DesignerWindow::createControlList() {
   connect(m_controlList, &QListWidget::currentTextChanged, this, &DesignerWindow::controlListChanged);
   m_newName = new QLineEdit(panel);
   m_newName->setObjectName(QStringLiteral("newControlName"));
-  m_newName->setPlaceholderText(QStringLiteral("aicAlphaImage1"));
+  m_newName->setPlaceholderText(QStringLiteral("Control name"));
   m_newButton = new QPushButton(QStringLiteral("New control"), panel);
   m_newButton->setObjectName(QStringLiteral("newControlButton"));
   connect(m_newButton, &QPushButton::clicked, this, &DesignerWindow::addNamedControl);
@@ -74,6 +74,7 @@ QWidget* DesignerWindow::createControlList() {
   column->addWidget(m_controlList, 1);
   column->addWidget(m_newName);
   column->addWidget(m_newButton);
+  panel->setMinimumWidth(160);
   panel->setMaximumWidth(220);
   return panel;
 }
