@@ -1,5 +1,5 @@
-// Fading the control's opacity step by step, moving its shadow, and the link
-// its window keeps for all its image controls.
+// Fading the control's opacity step by step, and the link its window keeps
+// for all its image controls.
 #include "painting_support.h"
 
 #include "image/cgdiplus.h"
@@ -83,16 +83,6 @@ TEST(ImageControlFade, StepSignFollowsTheTargetAndANewFadeReplacesTheOld) {
   letTimePass(50);
   ASSERT_EQ(terminated.count(), 1);
   EXPECT_EQ(terminated.at(0).at(0).toInt(), 40);
-}
-
-TEST(ImageControlFade, OffsetShadowSetsBothOffsets) {
-  Stage stage;
-  aicAlphaImage& control = stage.control();
-  QSignalSpy changed(&control, &aicAlphaImage::PropertyChanged);
-  control.OffsetShadow(-3, 7);
-  EXPECT_EQ(control.ShadowOffsetX(), -3);
-  EXPECT_EQ(control.ShadowOffsetY(), 7);
-  EXPECT_EQ(changed.count(), 2);
 }
 
 TEST(ImageControlLink, ControlsOfOneWindowShareOneLink) {
