@@ -268,8 +268,8 @@ class aicAlphaImage : public QWidget {
   void fadeTick();
   // The window's shared link, found or created on first use.
   cCrossComm* crossComm();
-  // Lets go of the window's link (capture and reference); the destructor calls
-  // it, and so does a move to another window (aicalphaimage_input.cpp).
+  // Lets go of the window's link (capture and reference): on a move to another
+  // window, and what the destructor does (aicalphaimage_input.cpp).
   void detachCrossComm();
   void setPropsBit(uint32_t bit, bool on);
   bool propsBit(uint32_t bit) const { return (m_props & bit) != 0; }
