@@ -269,6 +269,9 @@ class aicAlphaImage : public QWidget {
   void fadeTick();
   // The window's shared link, found or created on first use.
   cCrossComm* crossComm();
+  // Lets go of the window's link (capture and reference): on a move to another
+  // window, and what the destructor does (aicalphaimage_input.cpp).
+  void detachCrossComm();
   void setPropsBit(uint32_t bit, bool on);
   bool propsBit(uint32_t bit) const { return (m_props & bit) != 0; }
 

@@ -1,9 +1,275 @@
+// Layout, the prepared shadow, the AutoRedraw cache and painting.
+//
+// The picture and its soft shadow are laid out together: the room the shadow
+// needs beside the picture (its offset plus the blur) is kept free inside the
+// control, and AutoSize makes the control the picture plus that room. A
+// control exactly as large as its picture would otherwise cut the blurred edge
+// off straight at its border.
 #include "image/control/aicalphaimage.h"
 
-// Placeholder bodies; the real ones replace them.
-void aicAlphaImage::paintEvent(QPaintEvent*) {}
-void aicAlphaImage::resizeEvent(QResizeEvent*) {}
-void aicAlphaImage::rebuildCachedDrawing() {}
-void aicAlphaImage::rebuildShadow() {}
-void aicAlphaImage::relayout() {}
-uint32_t aicAlphaImage::resolvedColor(int32_t colorNumber) const { return static_cast<uint32_t>(colorNumber) & 0xFFFFFFu; }
+#include "controls/colornumber.h"
+#include "image/control/aicalphaimage_drawing.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <QResizeEvent>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+// The most room kept for a shadow on one side; offsets beyond it would leave
+// the picture no space at all.
+constexpr int64_t kMaxShadowRoom = 4096;
+constexpr uint32_t kSystemColorFlag = 0x80000000u;
+
+// Controls whose layout is running now: a resize made by the layout itself,
+// and a shadow rebuilt by it, must not start it again.
+std::vector<const aicAlphaImage*>& layoutsRunning() {
+  static std::vector<const aicAlphaImage*> running;
+  return running;
+}
+
+bool layoutRunning(const aicAlphaImage* control) {
+  const auto& running = layoutsRunning();
+  return std::find(running.begin(), running.end(), control) != running.end();
+}
+
+class LayoutGuard {
+ public:
+  explicit LayoutGuard(const aicAlphaImage* control) : m_control(control) {
+    layoutsRunning().push_back(control);
+  }
+  ~LayoutGuard() {
+    auto& running = layoutsRunning();
+    running.erase(std::find(running.begin(), running.end(), m_control));
+  }
+  LayoutGuard(const LayoutGuard&) = delete;
+  LayoutGuard& operator=(const LayoutGuard&) = delete;
+
+ private:
+  const aicAlphaImage* m_control;
+};
+
+bool isTurned(const aicAlphaImage& control) {
+  return control.RotateEnabled() && control.Rotation() % 360 != 0;
+}
+
+int clampRoom(int64_t room) {
+  return static_cast<int>(std::clamp<int64_t>(room, 0, kMaxShadowRoom));
+}
+
+// Where the shadow reaches beyond the picture rectangle on each side. The
+// shadow image is the picture grown by twice the depth to the right and down,
+// drawn at the picture's place moved by the offset. Turned, it spins about the
+// picture's centre moved by offset + depth, and its half-diagonal exceeds the
+// square's half side by at most depth x sqrt(2).
+QMargins shadowRoom(const aicAlphaImage& control) {
+  if (!control.ShadowEnabled()) return {};
+  const int64_t depth = control.ShadowDepth();
+  const int64_t x = control.ShadowOffsetX(), y = control.ShadowOffsetY();
+  if (!control.RotateEnabled()) {
+    return {clampRoom(-x), clampRoom(-y), clampRoom(x + 2 * depth), clampRoom(y + 2 * depth)};
+  }
+  const auto spread = static_cast<int64_t>(std::ceil(std::sqrt(2.0) * static_cast<double>(depth)));
+  return {clampRoom(spread - x - depth), clampRoom(spread - y - depth),
+          clampRoom(x + depth + spread), clampRoom(y + depth + spread)};
+}
+
+// The shadow's own rectangle (before any turn) for a picture rectangle.
+QRect shadowImageRect(const aicAlphaImage& control, const QRect& pictureRect, QSize drawn) {
+  const int depth = control.ShadowDepth();
+  const QSize size = drawn + QSize(2 * depth, 2 * depth);
+  const QPoint offset(control.ShadowOffsetX(), control.ShadowOffsetY());
+  if (!control.RotateEnabled()) return {pictureRect.topLeft() + offset, size};
+  const QPoint centre = pictureRect.topLeft() +
+                        QPoint(pictureRect.width() / 2, pictureRect.height() / 2) + offset +
+                        QPoint(depth, depth);
+  return {centre - QPoint(size.width() / 2, size.height() / 2), size};
+}
+
+// Everything the shadow may cover, turned or not.
+QRect shadowReach(const aicAlphaImage& control, const QRect& pictureRect) {
+  return pictureRect.marginsAdded(shadowRoom(control));
+}
+
+// The picture's size inside an available area: GetImageScales, and with
+// rotation enabled the square that holds the turned picture.
+QSize laidOutPictureSize(const aicAlphaImage& control, QSize available) {
+  int32_t width = 0, height = 0;
+  if (!control.GetImageScales(width, height, -1, std::max(available.width(), 1),
+                              std::max(available.height(), 1), control.RotateEnabled())) {
+    return {};
+  }
+  width = std::max(width, 1);
+  height = std::max(height, 1);
+  if (!control.RotateEnabled()) return {width, height};
+  const auto side = static_cast<int>(std::lround(std::hypot(double(width), double(height))));
+  return {side, side};
+}
+
+// The picture with its shadow room, centred in the control.
+QRect centredPicture(QSize control, QSize picture, const QMargins& room) {
+  const int freeWidth = control.width() - room.left() - room.right() - picture.width();
+  const int freeHeight = control.height() - room.top() - room.bottom() - picture.height();
+  return {QPoint(room.left() + freeWidth / 2, room.top() + freeHeight / 2), picture};
+}
+
+}  // namespace
+
+namespace aicdrawing {
+
+QSize drawnPictureSize(const c32bppDIB& picture, const QRect& pictureRect, bool rotateEnabled) {
+  if (!rotateEnabled || picture.Width() <= 0 || picture.Height() <= 0) return pictureRect.size();
+  const double width = picture.Width(), height = picture.Height();
+  const double diagonal = std::max(1.0, std::round(std::hypot(width, height)));
+  const double side = pictureRect.width();
+  return {std::max(1, static_cast<int>(std::lround(side * width / diagonal))),
+          std::max(1, static_cast<int>(std::lround(side * height / diagonal)))};
+}
+
+std::shared_ptr<c32bppDIB> renderDrawnPicture(c32bppDIB& picture, const QRect& pictureRect,
+                                              bool rotateEnabled, int32_t rotation) {
+  if (!picture.Handle() || pictureRect.isEmpty()) return nullptr;
+  auto drawing = std::make_shared<c32bppDIB>();
+  drawing->setGdiToken(picture.gdiToken());
+  drawing->setGDIplusEnabled(picture.isGDIplusEnabled());
+  if (!drawing->InitializeDIB(pictureRect.width(), pictureRect.height())) return nullptr;
+  const QSize drawn = drawnPictureSize(picture, pictureRect, rotateEnabled);
+  bool drawnOk = false;
+  if (rotateEnabled) {
+    drawnOk = picture.Render(nullptr, pictureRect.width() / 2, pictureRect.height() / 2,
+                             drawn.width(), drawn.height(), 0, 0, 0, 0, 100, true, drawing.get(),
+                             -1, 0, static_cast<float>(rotation % 360), true);
+  } else {
+    drawnOk = picture.Render(nullptr, 0, 0, drawn.width(), drawn.height(), 0, 0, 0, 0, 100, true,
+                             drawing.get());
+  }
+  if (!drawnOk) return nullptr;
+  drawing->SetAlphaFlag(true);
+  drawing->SetImageTypeCode(ImageTypeCode::kPremultipliedBitmap);
+  return drawing;
+}
+
+}  // namespace aicdrawing
+
+uint32_t aicAlphaImage::resolvedColor(int32_t colorNumber) const {
+  const auto number = static_cast<uint32_t>(colorNumber);
+  if ((number & kSystemColorFlag) == 0) return number & 0xFFFFFFu;
+  const QColor colour = colorFromNumber(number, palette());
+  return static_cast<uint32_t>(colour.red()) + static_cast<uint32_t>(colour.green()) * 256u +
+         static_cast<uint32_t>(colour.blue()) * 65536u;
+}
+
+void aicAlphaImage::relayout() {
+  LayoutGuard guard(this);
+  if (!m_image.Handle()) {
+    m_pictureRect = QRect();
+  } else {
+    const QMargins room = shadowRoom(*this);
+    const QSize available = size().shrunkBy(room);
+    const QSize picture = laidOutPictureSize(*this, available);
+    if (AutoSize() && !picture.isEmpty()) resize(picture.grownBy(room));
+    m_pictureRect = picture.isEmpty() ? QRect() : centredPicture(size(), picture, room);
+  }
+  rebuildShadow();
+  rebuildCachedDrawing();
+}
+
+void aicAlphaImage::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  // Entering the picture is noticed from plain moves, without a button held.
+  // Every widget is sized before it first shows, so this is in place before
+  // the first mouse event.
+  if (!hasMouseTracking()) setMouseTracking(true);
+  if (!layoutRunning(this)) relayout();
+}
+
+// The shadow is prepared only when the picture is not drawn one to one (scaled
+// or turned); otherwise painting blurs it from the picture itself. A change of
+// the room the shadow needs re-lays the control out first.
+void aicAlphaImage::rebuildShadow() {
+  if (!layoutRunning(this) && m_image.Handle()) {
+    const QSize picture = laidOutPictureSize(*this, size().shrunkBy(shadowRoom(*this)));
+    const bool resized = AutoSize() && picture.grownBy(shadowRoom(*this)) != size();
+    if (picture != m_pictureRect.size() || resized) {
+      relayout();
+      return;
+    }
+  }
+  m_shadowImage.reset();
+  if (ShadowEnabled() && m_image.Handle() && !m_pictureRect.isEmpty()) {
+    const QSize drawn = aicdrawing::drawnPictureSize(m_image, m_pictureRect, RotateEnabled());
+    const bool oneToOne = !isTurned(*this) && drawn == QSize(m_image.Width(), m_image.Height());
+    if (!oneToOne) {
+      std::shared_ptr<c32bppDIB> scaled;
+      m_image.CopyImageTo(scaled, drawn.width(), drawn.height());
+      if (scaled) {
+        m_shadowImage = scaled->CreateDropShadow(m_shadowDepth, resolvedColor(m_shadowColor));
+      }
+    }
+  }
+  update();
+}
+
+void aicAlphaImage::rebuildCachedDrawing() {
+  m_renderedImage.reset();
+  if (AutoRedraw()) {
+    m_renderedImage =
+        aicdrawing::renderDrawnPicture(m_image, m_pictureRect, RotateEnabled(), m_rotation);
+  }
+  // The hit area is cut from the drawing, so it follows every change of it.
+  rebuildHitArea();
+  update();
+}
+
+void aicAlphaImage::paintEvent(QPaintEvent* event) {
+  if (!m_image.Handle() || m_pictureRect.isEmpty()) return;
+  QRect reach = m_pictureRect;
+  if (ShadowEnabled()) reach = reach.united(shadowReach(*this, m_pictureRect));
+  const QRect area = reach.intersected(event->rect()).intersected(rect());
+  if (area.isEmpty()) return;
+
+  QImage surface(area.size(), QImage::Format_ARGB32_Premultiplied);
+  if (surface.isNull()) return;
+  surface.fill(Qt::transparent);
+  const QPoint origin = area.topLeft();
+  const QRect picture = m_pictureRect.translated(-origin);
+  const QSize drawn = aicdrawing::drawnPictureSize(m_image, m_pictureRect, RotateEnabled());
+  const auto angle = static_cast<float>(RotateEnabled() ? m_rotation % 360 : 0);
+
+  // The shadow goes down first so that the picture covers it.
+  const int32_t shadowOpacity = m_shadowOpacity * m_opacity / 100;
+  if (ShadowEnabled() && shadowOpacity > 0) {
+    const QRect shadow = shadowImageRect(*this, m_pictureRect, drawn).translated(-origin);
+    if (m_shadowImage && RotateEnabled()) {
+      m_shadowImage->Render(&surface, shadow.x() + shadow.width() / 2,
+                            shadow.y() + shadow.height() / 2, 0, 0, 0, 0, 0, 0, shadowOpacity,
+                            true, nullptr, -1, 0, angle, true);
+    } else if (m_shadowImage) {
+      m_shadowImage->Render(&surface, shadow.x(), shadow.y(), 0, 0, 0, 0, 0, 0, shadowOpacity,
+                            true);
+    } else if (!isTurned(*this) && drawn == QSize(m_image.Width(), m_image.Height())) {
+      m_image.RenderDropShadow_JIT(&surface, shadow.x(), shadow.y(), m_shadowDepth,
+                                   resolvedColor(m_shadowColor), shadowOpacity);
+    }
+  }
+
+  if (AutoRedraw() && m_renderedImage) {
+    m_renderedImage->Render(&surface, picture.x(), picture.y(), 0, 0, 0, 0, 0, 0, m_opacity, false,
+                            nullptr, m_grayscale, m_lightness);
+  } else if (RotateEnabled()) {
+    m_image.Render(&surface, picture.x() + picture.width() / 2, picture.y() + picture.height() / 2,
+                   drawn.width(), drawn.height(), 0, 0, 0, 0, m_opacity, true, nullptr,
+                   m_grayscale, m_lightness, angle, true);
+  } else {
+    m_image.Render(&surface, picture.x(), picture.y(), drawn.width(), drawn.height(), 0, 0, 0, 0,
+                   m_opacity, true, nullptr, m_grayscale, m_lightness);
+  }
+
+  QPainter painter(this);
+  painter.drawImage(origin, surface);
+}

@@ -11,8 +11,10 @@
 
 #include <cstdint>
 
+// QPointer<aicAlphaImage> needs the complete class wherever this header is used.
+#include "image/control/aicalphaimage.h"
+
 class QWidget;
-class aicAlphaImage;
 
 class cCrossComm {
  public:
