@@ -202,3 +202,21 @@ TEST(ImageControlPainting, AutoRedrawCacheLooksLikeTheDirectDrawing) {
   EXPECT_EQ(grey.green(), grey.blue());
   EXPECT_GT(grey.red(), 100);  // half of a mid grey over white
 }
+
+// Stretched and turnable, the picture takes the control's proportions, not its
+// own: a square picture in a wide control is drawn wide.
+TEST(ImageControlPainting, TurnableStretchedPictureKeepsTheControlsProportions) {
+  Stage stage({140, 100});
+  aicAlphaImage& control = stage.control();
+  control.setGeometry(20, 25, 100, 50);
+  control.setScaleMethod(AlphaImageScale::kStretch);
+  control.setRotateEnabled(true);
+  ASSERT_TRUE(stage.load(painting::solidPicture({20, 20}, kGreen)));
+  ASSERT_TRUE(stage.show());
+  const QPoint centre = control.pictureRect().center() + control.pos();
+  const QImage shot = stage.grab();
+  EXPECT_TRUE(near(shot.pixelColor(centre + QPoint(30, 0)), kGreen, 0));
+  EXPECT_TRUE(near(shot.pixelColor(centre + QPoint(0, 15)), kGreen, 0));
+  EXPECT_TRUE(near(shot.pixelColor(centre + QPoint(0, 21)), Qt::white, 0));
+  EXPECT_TRUE(near(shot.pixelColor(centre + QPoint(38, 0)), Qt::white, 0));
+}

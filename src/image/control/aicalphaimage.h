@@ -308,6 +308,9 @@ class aicAlphaImage : public QWidget {
 
   // --- Painting and input state.
   QRect m_pictureRect;
+  // The picture's drawn size: m_pictureRect's own size, or with rotation
+  // enabled the picture inside that square (the square's side is its diagonal).
+  QSize m_drawnSize;
   QRegion m_hitRegion;
   bool m_hasHitRegion = false;
   QRect m_hitRect;

@@ -24,6 +24,12 @@ namespace {
 // The most room kept for a shadow on one side; offsets beyond it would leave
 // the picture no space at all.
 constexpr int64_t kMaxShadowRoom = 4096;
+// The largest picture drawn, in pixels. Only absurd custom sizes reach it;
+// such a picture is drawn smaller with its proportions kept, because every
+// drawing of it (on screen, cached, cut for hit testing) costs memory and time
+// in proportion to its area.
+constexpr double kMaxDrawnPixels = 2048.0 * 2048.0;
+constexpr double kMaxDrawnSide = 8192.0;
 constexpr uint32_t kSystemColorFlag = 0x80000000u;
 
 // Controls whose layout is running now: a resize made by the layout itself,
@@ -96,19 +102,33 @@ QRect shadowReach(const aicAlphaImage& control, const QRect& pictureRect) {
   return pictureRect.marginsAdded(shadowRoom(control));
 }
 
-// The picture's size inside an available area: GetImageScales, and with
-// rotation enabled the square that holds the turned picture.
-QSize laidOutPictureSize(const aicAlphaImage& control, QSize available) {
+// The picture's drawn size inside an available area (GetImageScales), and
+// the size of its rectangle: the same, or with rotation enabled the square
+// that holds the turned picture.
+struct PictureSizes {
+  QSize drawn;
+  QSize rect;
+};
+
+PictureSizes laidOutPictureSize(const aicAlphaImage& control, QSize available) {
   int32_t width = 0, height = 0;
   if (!control.GetImageScales(width, height, -1, std::max(available.width(), 1),
                               std::max(available.height(), 1), control.RotateEnabled())) {
     return {};
   }
-  width = std::max(width, 1);
-  height = std::max(height, 1);
-  if (!control.RotateEnabled()) return {width, height};
-  const auto side = static_cast<int>(std::lround(std::hypot(double(width), double(height))));
-  return {side, side};
+  const double w = std::max(width, 1), h = std::max(height, 1);
+  double shrink = std::min({1.0, kMaxDrawnSide / w, kMaxDrawnSide / h,
+                            std::sqrt(kMaxDrawnPixels / (w * h))});
+  // The square around a turned picture must keep within the same bounds.
+  if (control.RotateEnabled()) {
+    shrink = std::min(shrink, std::sqrt(kMaxDrawnPixels) / std::hypot(w, h));
+  }
+  const QSize drawn(std::max(1, static_cast<int>(w * shrink)),
+                    std::max(1, static_cast<int>(h * shrink)));
+  if (!control.RotateEnabled()) return {drawn, drawn};
+  const auto side =
+      static_cast<int>(std::lround(std::hypot(double(drawn.width()), double(drawn.height()))));
+  return {drawn, {side, side}};
 }
 
 // The picture with its shadow room, centred in the control.
@@ -122,23 +142,13 @@ QRect centredPicture(QSize control, QSize picture, const QMargins& room) {
 
 namespace aicdrawing {
 
-QSize drawnPictureSize(const c32bppDIB& picture, const QRect& pictureRect, bool rotateEnabled) {
-  if (!rotateEnabled || picture.Width() <= 0 || picture.Height() <= 0) return pictureRect.size();
-  const double width = picture.Width(), height = picture.Height();
-  const double diagonal = std::max(1.0, std::round(std::hypot(width, height)));
-  const double side = pictureRect.width();
-  return {std::max(1, static_cast<int>(std::lround(side * width / diagonal))),
-          std::max(1, static_cast<int>(std::lround(side * height / diagonal)))};
-}
-
 std::shared_ptr<c32bppDIB> renderDrawnPicture(c32bppDIB& picture, const QRect& pictureRect,
-                                              bool rotateEnabled, int32_t rotation) {
-  if (!picture.Handle() || pictureRect.isEmpty()) return nullptr;
+                                              QSize drawn, bool rotateEnabled, int32_t rotation) {
+  if (!picture.Handle() || pictureRect.isEmpty() || drawn.isEmpty()) return nullptr;
   auto drawing = std::make_shared<c32bppDIB>();
   drawing->setGdiToken(picture.gdiToken());
   drawing->setGDIplusEnabled(picture.isGDIplusEnabled());
   if (!drawing->InitializeDIB(pictureRect.width(), pictureRect.height())) return nullptr;
-  const QSize drawn = drawnPictureSize(picture, pictureRect, rotateEnabled);
   bool drawnOk = false;
   if (rotateEnabled) {
     drawnOk = picture.Render(nullptr, pictureRect.width() / 2, pictureRect.height() / 2,
@@ -164,17 +174,21 @@ uint32_t aicAlphaImage::resolvedColor(int32_t colorNumber) const {
          static_cast<uint32_t>(colour.blue()) * 65536u;
 }
 
+// The drawings made from the layout are rebuilt only when the picture's place
+// changed; a new picture, mirror or the like rebuild them on their own.
 void aicAlphaImage::relayout() {
   LayoutGuard guard(this);
-  if (!m_image.Handle()) {
-    m_pictureRect = QRect();
-  } else {
+  QRect placed;
+  PictureSizes sizes;
+  if (m_image.Handle()) {
     const QMargins room = shadowRoom(*this);
-    const QSize available = size().shrunkBy(room);
-    const QSize picture = laidOutPictureSize(*this, available);
-    if (AutoSize() && !picture.isEmpty()) resize(picture.grownBy(room));
-    m_pictureRect = picture.isEmpty() ? QRect() : centredPicture(size(), picture, room);
+    sizes = laidOutPictureSize(*this, size().shrunkBy(room));
+    if (AutoSize() && !sizes.rect.isEmpty()) resize(sizes.rect.grownBy(room));
+    if (!sizes.rect.isEmpty()) placed = centredPicture(size(), sizes.rect, room);
   }
+  if (placed == m_pictureRect && sizes.drawn == m_drawnSize && !placed.isEmpty()) return;
+  m_pictureRect = placed;
+  m_drawnSize = sizes.drawn;
   rebuildShadow();
   rebuildCachedDrawing();
 }
@@ -193,16 +207,16 @@ void aicAlphaImage::resizeEvent(QResizeEvent* event) {
 // the room the shadow needs re-lays the control out first.
 void aicAlphaImage::rebuildShadow() {
   if (!layoutRunning(this) && m_image.Handle()) {
-    const QSize picture = laidOutPictureSize(*this, size().shrunkBy(shadowRoom(*this)));
-    const bool resized = AutoSize() && picture.grownBy(shadowRoom(*this)) != size();
-    if (picture != m_pictureRect.size() || resized) {
+    const PictureSizes sizes = laidOutPictureSize(*this, size().shrunkBy(shadowRoom(*this)));
+    const bool resized = AutoSize() && sizes.rect.grownBy(shadowRoom(*this)) != size();
+    if (sizes.rect != m_pictureRect.size() || sizes.drawn != m_drawnSize || resized) {
       relayout();
       return;
     }
   }
   m_shadowImage.reset();
   if (ShadowEnabled() && m_image.Handle() && !m_pictureRect.isEmpty()) {
-    const QSize drawn = aicdrawing::drawnPictureSize(m_image, m_pictureRect, RotateEnabled());
+    const QSize drawn = m_drawnSize;
     const bool oneToOne = !isTurned(*this) && drawn == QSize(m_image.Width(), m_image.Height());
     if (!oneToOne) {
       std::shared_ptr<c32bppDIB> scaled;
@@ -219,7 +233,8 @@ void aicAlphaImage::rebuildCachedDrawing() {
   m_renderedImage.reset();
   if (AutoRedraw()) {
     m_renderedImage =
-        aicdrawing::renderDrawnPicture(m_image, m_pictureRect, RotateEnabled(), m_rotation);
+        aicdrawing::renderDrawnPicture(m_image, m_pictureRect, m_drawnSize, RotateEnabled(),
+                                       m_rotation);
   }
   // The hit area is cut from the drawing, so it follows every change of it.
   rebuildHitArea();
@@ -238,7 +253,7 @@ void aicAlphaImage::paintEvent(QPaintEvent* event) {
   surface.fill(Qt::transparent);
   const QPoint origin = area.topLeft();
   const QRect picture = m_pictureRect.translated(-origin);
-  const QSize drawn = aicdrawing::drawnPictureSize(m_image, m_pictureRect, RotateEnabled());
+  const QSize drawn = m_drawnSize;
   const auto angle = static_cast<float>(RotateEnabled() ? m_rotation % 360 : 0);
 
   // The shadow goes down first so that the picture covers it.
