@@ -33,8 +33,11 @@ bool c32bppDIB::InitializeDIB(int32_t width, int32_t height) {
     height = -height;
   }
   if (width == 0) return false;  // a buffer of zero bytes is no image
-  const int64_t bytes = static_cast<int64_t>(width) * height * 4;
-  if (bytes > INT32_MAX) return false;
+  // Both sides are below 2^31, so their product fits 64 bits; checking it
+  // before the factor 4 keeps that multiplication in range too.
+  const int64_t pixels = static_cast<int64_t>(width) * height;
+  if (pixels > INT32_MAX / 4) return false;
+  const int64_t bytes = pixels * 4;
   // calloc hands out zeroed pages lazily, so large blank images cost little.
   auto* buffer = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(bytes), 1));
   if (!buffer) return false;

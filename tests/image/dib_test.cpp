@@ -53,6 +53,9 @@ TEST(DibLifecycle, RefusedSizesLeaveTheObjectEmpty) {
   EXPECT_FALSE(image.InitializeDIB(10, 0));
   // 32768 x 16384 x 4 bytes is 2^31: one past the signed 32-bit range.
   EXPECT_FALSE(image.InitializeDIB(32768, 16384));
+  // Sides near the 32-bit limit must be refused, not overflow the byte count.
+  EXPECT_FALSE(image.InitializeDIB(INT32_MAX, INT32_MAX));
+  EXPECT_FALSE(image.InitializeDIB(INT32_MAX, -INT32_MAX));
   EXPECT_EQ(image.Width(), 0);
   EXPECT_FALSE(image.Alpha());
 }

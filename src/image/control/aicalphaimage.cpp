@@ -80,17 +80,14 @@ aicAlphaImage::aicAlphaImage(QWidget* parent) : QWidget(parent) {
   // The window shows through wherever the picture is transparent.
   setAttribute(Qt::WA_NoSystemBackground);
   setAutoFillBackground(false);
+  // Entering the picture is noticed from plain moves, without a button held.
+  setMouseTracking(true);
   m_image.setHighQualityInterpolation(StretchQuality());
 }
 
 aicAlphaImage::~aicAlphaImage() {
   m_fadeTimer.stop();
-  m_exitTimer.stop();
-  if (m_crossComm != nullptr) {
-    m_crossComm->ReleaseCapture(this);
-    m_crossComm->RemoveRef();
-    m_crossComm = nullptr;
-  }
+  detachCrossComm();
 }
 
 void aicAlphaImage::setPropsBit(uint32_t bit, bool on) {
@@ -302,7 +299,11 @@ void aicAlphaImage::setShadowOffsetX(int32_t value) {
   value = storableOffset(value);
   if (value == m_shadowOffsetX) return;
   m_shadowOffsetX = value;
-  if (ShadowEnabled()) update();
+  // The room kept for the shadow follows its offset.
+  if (ShadowEnabled()) {
+    relayout();
+    update();
+  }
   emit PropertyChanged(QStringLiteral("ShadowOffsetX"));
 }
 
@@ -310,7 +311,11 @@ void aicAlphaImage::setShadowOffsetY(int32_t value) {
   value = storableOffset(value);
   if (value == m_shadowOffsetY) return;
   m_shadowOffsetY = value;
-  if (ShadowEnabled()) update();
+  // The room kept for the shadow follows its offset.
+  if (ShadowEnabled()) {
+    relayout();
+    update();
+  }
   emit PropertyChanged(QStringLiteral("ShadowOffsetY"));
 }
 

@@ -195,10 +195,6 @@ void aicAlphaImage::relayout() {
 
 void aicAlphaImage::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  // Entering the picture is noticed from plain moves, without a button held.
-  // Every widget is sized before it first shows, so this is in place before
-  // the first mouse event.
-  if (!hasMouseTracking()) setMouseTracking(true);
   if (!layoutRunning(this)) relayout();
 }
 
