@@ -194,18 +194,7 @@ void aicAlphaImage::keyReleaseEvent(QKeyEvent* event) {
 // --- Drag and drop (drop mode 1, manual). The effect is the proposed drop
 // action, whose copy/move/link numbers are the platform's drop effects.
 
-void aicAlphaImage::dragEnterEvent(QDragEnterEvent* event) {
-  if (m_oleDropMode != 1) {
-    event->ignore();
-    return;
-  }
-  const QPoint pos = event->position().toPoint();
-  emit OLEDragOver(event->mimeData(), static_cast<int32_t>(event->proposedAction()),
-                   static_cast<int16_t>(buttonBits(event->buttons())),
-                   shiftState(event->modifiers()), toContainerUnits(pos.x()),
-                   toContainerUnits(pos.y()), kDragEnter);
-  event->acceptProposedAction();
-}
+void aicAlphaImage::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
 
 void aicAlphaImage::dragMoveEvent(QDragMoveEvent* event) {
   if (m_oleDropMode != 1) {
@@ -213,10 +202,12 @@ void aicAlphaImage::dragMoveEvent(QDragMoveEvent* event) {
     return;
   }
   const QPoint pos = event->position().toPoint();
+  // Entering and moving over the control report alike; only the state differs.
+  const int16_t state = event->type() == QEvent::DragEnter ? kDragEnter : kDragOver;
   emit OLEDragOver(event->mimeData(), static_cast<int32_t>(event->proposedAction()),
                    static_cast<int16_t>(buttonBits(event->buttons())),
                    shiftState(event->modifiers()), toContainerUnits(pos.x()),
-                   toContainerUnits(pos.y()), kDragOver);
+                   toContainerUnits(pos.y()), state);
   event->acceptProposedAction();
 }
 
