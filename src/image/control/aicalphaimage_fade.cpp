@@ -51,10 +51,9 @@ void aicAlphaImage::fadeTick() {
 }
 
 void aicAlphaImage::OffsetShadow(int32_t x, int32_t y) {
+  // Each offset's setter keeps room beside the picture for the moved shadow.
   setShadowOffsetX(x);
   setShadowOffsetY(y);
-  // The room kept beside the picture for its shadow follows the offsets.
-  if (ShadowEnabled()) relayout();
 }
 
 // setOffsets true places the picture's top-left corner at (x, y); the hit area
