@@ -311,6 +311,7 @@ class aicAlphaImage : public QWidget {
   // The picture's drawn size: m_pictureRect's own size, or with rotation
   // enabled the picture inside that square (the square's side is its diagonal).
   QSize m_drawnSize;
+  bool m_inLayout = false;  // relayout() is running
   QRegion m_hitRegion;
   bool m_hasHitRegion = false;
   QRect m_hitRect;

@@ -13,11 +13,11 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QScopedValueRollback>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <vector>
 
 namespace {
 
@@ -31,34 +31,6 @@ constexpr int64_t kMaxShadowRoom = 4096;
 constexpr double kMaxDrawnPixels = 2048.0 * 2048.0;
 constexpr double kMaxDrawnSide = 8192.0;
 constexpr uint32_t kSystemColorFlag = 0x80000000u;
-
-// Controls whose layout is running now: a resize made by the layout itself,
-// and a shadow rebuilt by it, must not start it again.
-std::vector<const aicAlphaImage*>& layoutsRunning() {
-  static std::vector<const aicAlphaImage*> running;
-  return running;
-}
-
-bool layoutRunning(const aicAlphaImage* control) {
-  const auto& running = layoutsRunning();
-  return std::find(running.begin(), running.end(), control) != running.end();
-}
-
-class LayoutGuard {
- public:
-  explicit LayoutGuard(const aicAlphaImage* control) : m_control(control) {
-    layoutsRunning().push_back(control);
-  }
-  ~LayoutGuard() {
-    auto& running = layoutsRunning();
-    running.erase(std::find(running.begin(), running.end(), m_control));
-  }
-  LayoutGuard(const LayoutGuard&) = delete;
-  LayoutGuard& operator=(const LayoutGuard&) = delete;
-
- private:
-  const aicAlphaImage* m_control;
-};
 
 bool isTurned(const aicAlphaImage& control) {
   return control.RotateEnabled() && control.Rotation() % 360 != 0;
@@ -177,7 +149,9 @@ uint32_t aicAlphaImage::resolvedColor(int32_t colorNumber) const {
 // The drawings made from the layout are rebuilt only when the picture's place
 // changed; a new picture, mirror or the like rebuild them on their own.
 void aicAlphaImage::relayout() {
-  LayoutGuard guard(this);
+  // A resize made by the layout itself, and a shadow rebuilt by it, must not
+  // start it again.
+  const QScopedValueRollback<bool> inLayout(m_inLayout, true);
   QRect placed;
   PictureSizes sizes;
   if (m_image.Handle()) {
@@ -195,14 +169,14 @@ void aicAlphaImage::relayout() {
 
 void aicAlphaImage::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  if (!layoutRunning(this)) relayout();
+  if (!m_inLayout) relayout();
 }
 
 // The shadow is prepared only when the picture is not drawn one to one (scaled
 // or turned); otherwise painting blurs it from the picture itself. A change of
 // the room the shadow needs re-lays the control out first.
 void aicAlphaImage::rebuildShadow() {
-  if (!layoutRunning(this) && m_image.Handle()) {
+  if (!m_inLayout && m_image.Handle()) {
     const PictureSizes sizes = laidOutPictureSize(*this, size().shrunkBy(shadowRoom(*this)));
     const bool resized = AutoSize() && sizes.rect.grownBy(shadowRoom(*this)) != size();
     if (sizes.rect != m_pictureRect.size() || sizes.drawn != m_drawnSize || resized) {
