@@ -1,6 +1,5 @@
 #include "designerbatch.h"
 
-#include <QFileInfo>
 #include <QPushButton>
 
 #include <memory>
@@ -19,16 +18,6 @@ bool fail(QString* error, const QString& reason) {
   return false;
 }
 
-std::optional<FormData> openForm(const QString& path, QString* error) {
-  if (!QFileInfo::exists(path)) return FormData();
-  FormDataError formError;
-  std::optional<FormData> form = loadFormDataFile(path, &formError);
-  if (!form) {
-    fail(error, QStringLiteral("%1: line %2: %3").arg(path).arg(formError.line).arg(formError.message));
-  }
-  return form;
-}
-
 // The picture goes in as the designer's user would put it in: through the
 // page's Browse, with the dialog answered by the given path.
 bool loadPicture(aicAlphaImage& control, const QString& imagePath, QString* error) {
@@ -45,7 +34,7 @@ bool loadPicture(aicAlphaImage& control, const QString& imagePath, QString* erro
 }  // namespace
 
 bool runDesignerBatch(const DesignerOptions& options, QString* error) {
-  std::optional<FormData> form = openForm(options.formPath, error);
+  std::optional<FormData> form = openDesignerForm(options.formPath, error);
   if (!form) return false;
   PropertyBag& bag = form->control(options.controlName);
   std::unique_ptr<aicAlphaImage> control(createDesignControl(nullptr, options.controlSize, bag));

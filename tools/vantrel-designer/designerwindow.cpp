@@ -104,17 +104,9 @@ QWidget* DesignerWindow::createPropertyPanel() {
 }
 
 bool DesignerWindow::openForm(const QString& path, QString* error) {
-  FormData form;
-  if (QFileInfo::exists(path)) {
-    FormDataError formError;
-    std::optional<FormData> loaded = loadFormDataFile(path, &formError);
-    if (!loaded) {
-      if (error) *error = QStringLiteral("line %1: %2").arg(formError.line).arg(formError.message);
-      return false;
-    }
-    form = std::move(*loaded);
-  }
-  m_form = std::move(form);
+  std::optional<FormData> form = openDesignerForm(path, error);
+  if (!form) return false;
+  m_form = std::move(*form);
   m_formPath = path;
   m_shownName.clear();
   fillControlList();
@@ -197,7 +189,7 @@ void DesignerWindow::openClicked() {
   const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open Form"), QString(), kFormFilter);
   if (path.isEmpty()) return;
   QString error;
-  if (!openForm(path, &error)) QMessageBox::warning(this, windowTitle(), path + QStringLiteral(": ") + error);
+  if (!openForm(path, &error)) QMessageBox::warning(this, windowTitle(), error);
 }
 
 void DesignerWindow::saveClicked() {

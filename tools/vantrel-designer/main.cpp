@@ -27,7 +27,7 @@ int main(int argc, char* argv[]) {
   }
   DesignerWindow window(options->controlSize);
   if (!options->formPath.isEmpty() && !window.openForm(options->formPath, &error)) {
-    err << "vantrel-designer: " << options->formPath << ": " << error << "\n";
+    err << "vantrel-designer: " << error << "\n";
     return 1;
   }
   if (!options->formPath.isEmpty()) window.selectControl(options->controlName);
