@@ -80,15 +80,22 @@ void drawName(QPainter& p) {
   p.drawText(QPointF(textArea.left() + 1, nameBaseline + 4 + tagMetrics.ascent()), tag);
 }
 
-void drawDisc(QPainter& p) {
+// A round face with a light rim, lit from the upper left.
+void drawRimmedDisc(QPainter& p, QPointF centre, qreal radius, qreal rim, QPointF light,
+                    qreal spread, const QColor& lit, const QColor& shaded) {
   p.setPen(Qt::NoPen);
   p.setBrush(kRim);
-  p.drawEllipse(kDiscCentrePoint, kDiscRadius, kDiscRadius);
-  QRadialGradient fill(kDiscCentrePoint - QPointF(14, 18), kDiscRadius * 1.25);
-  fill.setColorAt(0, kDiscCentre);
-  fill.setColorAt(1, kDiscEdge);
+  p.drawEllipse(centre, radius, radius);
+  QRadialGradient fill(centre - light, radius * spread);
+  fill.setColorAt(0, lit);
+  fill.setColorAt(1, shaded);
   p.setBrush(fill);
-  p.drawEllipse(kDiscCentrePoint, kDiscRadius - 5, kDiscRadius - 5);
+  p.drawEllipse(centre, radius - rim, radius - rim);
+}
+
+void drawDisc(QPainter& p) {
+  drawRimmedDisc(p, kDiscCentrePoint, kDiscRadius, 5, QPointF(14, 18), 1.25, kDiscCentre,
+                 kDiscEdge);
 }
 
 // A wall across the disc with an opening in the middle: the port.
@@ -130,14 +137,7 @@ void drawArrow(QPainter& p) {
 }
 
 void drawCheckBadge(QPainter& p) {
-  p.setPen(Qt::NoPen);
-  p.setBrush(kRim);
-  p.drawEllipse(kBadgeCentre, kBadgeRadius, kBadgeRadius);
-  QRadialGradient fill(kBadgeCentre - QPointF(4, 5), kBadgeRadius * 1.3);
-  fill.setColorAt(0, kCheckFill);
-  fill.setColorAt(1, kCheckDark);
-  p.setBrush(fill);
-  p.drawEllipse(kBadgeCentre, kBadgeRadius - 3, kBadgeRadius - 3);
+  drawRimmedDisc(p, kBadgeCentre, kBadgeRadius, 3, QPointF(4, 5), 1.3, kCheckFill, kCheckDark);
   QPainterPath check;
   check.moveTo(kBadgeCentre + QPointF(-6.5, 0.5));
   check.lineTo(kBadgeCentre + QPointF(-2, 5));
