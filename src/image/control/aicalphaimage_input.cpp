@@ -112,17 +112,30 @@ int16_t virtualKeyCode(const QKeyEvent& event) {
   return 0;
 }
 
+// The button of a press on the picture; 0, with the event passed on to the
+// parent, for a press outside the hit area or of a button without a number.
+uint16_t buttonPressedOnPicture(const aicAlphaImage& control, QMouseEvent* event) {
+  const uint16_t button = buttonBit(event->button());
+  if (button == 0 || !control.isHit(event->position().toPoint())) {
+    event->ignore();
+    return 0;
+  }
+  return button;
+}
+
+// The button of the last press-and-release, as Click and DblClick report it.
+int16_t releasedButton(uint16_t state) {
+  return static_cast<int16_t>((state >> kReleasedShift) & kPressedMask);
+}
+
 }  // namespace
 
 // --- Mouse.
 
 void aicAlphaImage::mousePressEvent(QMouseEvent* event) {
+  const uint16_t button = buttonPressedOnPicture(*this, event);
+  if (button == 0) return;
   const QPoint pos = event->position().toPoint();
-  const uint16_t button = buttonBit(event->button());
-  if (!isHit(pos) || button == 0) {
-    event->ignore();
-    return;
-  }
   takeMouseCapture();
   m_buttonState = static_cast<uint16_t>((m_buttonState & ~kDoubleClickPress) | button);
   emit MouseDown(static_cast<int16_t>(button), shiftState(event->modifiers()),
@@ -130,15 +143,11 @@ void aicAlphaImage::mousePressEvent(QMouseEvent* event) {
 }
 
 void aicAlphaImage::mouseDoubleClickEvent(QMouseEvent* event) {
-  const QPoint pos = event->position().toPoint();
-  const uint16_t button = buttonBit(event->button());
-  if (!isHit(pos) || button == 0) {
-    event->ignore();
-    return;
-  }
+  const uint16_t button = buttonPressedOnPicture(*this, event);
+  if (button == 0) return;
   takeMouseCapture();
   m_buttonState = static_cast<uint16_t>(m_buttonState | button | kDoubleClickPress);
-  emit DblClick(static_cast<int16_t>((m_buttonState >> kReleasedShift) & kPressedMask));
+  emit DblClick(releasedButton(m_buttonState));
 }
 
 void aicAlphaImage::mouseReleaseEvent(QMouseEvent* event) {
@@ -155,7 +164,7 @@ void aicAlphaImage::mouseReleaseEvent(QMouseEvent* event) {
   emit MouseUp(static_cast<int16_t>(button), shiftState(event->modifiers()),
                toContainerUnits(pos.x()), toContainerUnits(pos.y()));
   if (!secondOfDoubleClick && isHit(pos)) {
-    emit Click(static_cast<int16_t>((m_buttonState >> kReleasedShift) & kPressedMask));
+    emit Click(releasedButton(m_buttonState));
   }
 }
 
