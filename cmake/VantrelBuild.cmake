@@ -61,6 +61,8 @@ endfunction()
 # vantrel_test(name LABEL unit|gui|e2e SOURCES ... [LIBS ...] [QT_MAIN | QTEST]
 #              [TIMEOUT s] [RESOURCE_LOCK ...] [ENVIRONMENT ...] [ARGS ...])
 #   RESOURCE_LOCK browser: the test starts the embedded browser; such tests run one at a time
+#   RESOURCE_LOCK clipboard: the test owns the display's clipboard; two such tests at once
+#                            take the selection from each other
 #   default: GoogleTest with gtest_main (no Qt application object)
 #   QT_MAIN: GoogleTest with a main that creates a QApplication first
 #   QTEST:   a Qt Test program (QTEST_MAIN in the source)

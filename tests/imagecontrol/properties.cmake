@@ -6,7 +6,8 @@ vantrel_test(ImageControlPropertiesTests LABEL gui QT_MAIN
     ${CMAKE_CURRENT_LIST_DIR}/persistence_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scales_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/props_pictures.h
-  LIBS vantrel_image_control vantrel_platform Qt6::Test)
+  LIBS vantrel_image_control vantrel_platform Qt6::Test
+  RESOURCE_LOCK clipboard)
 # A picture compiled into the test program, for LoadImage_FromResource.
 qt_add_resources(ImageControlPropertiesTests imagecontrol_pictures
   PREFIX /imagecontrol
