@@ -1,8 +1,10 @@
 #include "app/frmmain.h"
 
+#include <QPushButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QLineEdit>
 #include <QUrl>
 #include <QVariant>
 
@@ -54,7 +56,10 @@ std::vector<Translatable*> FrmMain::translatableControls() const {
       Text14.translatable(),   Text15.translatable(),   Text16.translatable(),
       Text17.translatable(),   Text18.translatable(),   Text19.translatable(),
       Text20.translatable(),   Text21.translatable(),   Text22.translatable(),
-      Text23.translatable(),
+      Text23.translatable(),   Text24.translatable(),   Text25.translatable(),
+      Text26.translatable(),   Text27.translatable(),   Text28.translatable(),
+      Text29.translatable(),   Text30.translatable(),   Text31.translatable(),
+      Text32.translatable(),
   };
 }
 
@@ -68,7 +73,9 @@ std::vector<QWidget*> FrmMain::controlWidgets() const {
       Text7.widget(),    Text8.widget(),    Text9.widget(),    Text10.widget(),    Text11.widget(),
       Text12.widget(),   Text13.widget(),   Text14.widget(),   Text15.widget(),    Text16.widget(),
       Text17.widget(),   Text18.widget(),   Text19.widget(),   Text20.widget(),    Text21.widget(),
-      Text22.widget(),   Text23.widget(),
+      Text22.widget(),   Text23.widget(),   Text24.widget(),   Text25.widget(),    Text26.widget(),
+      Text27.widget(),   Text28.widget(),   Text29.widget(),   Text30.widget(),    Text31.widget(),
+      Text32.widget(),
   };
 }
 
@@ -81,6 +88,10 @@ void FrmMain::connectHandlers() {
   connect(&ListView1, &UniListView::KeyDown, this, &FrmMain::ListView1_KeyDown);
   connect(&Text1, &UniText::GotFocus, this, &FrmMain::Text1_GotFocus);
   connect(&Text1, &UniText::KeyPress, this, &FrmMain::Text1_KeyPress);
+  // Enter in the port entry adds the port, as a click on "Add" would.
+  if (auto* entry = qobject_cast<QLineEdit*>(Text1.widget())) {
+    connect(entry, &QLineEdit::returnPressed, Command1.button(), &QPushButton::click);
+  }
   connect(&WebBrowser1, &WebBrowser::StatusTextChange, this, &FrmMain::WebBrowser1_StatusTextChange);
   connect(&WebBrowser1, &WebBrowser::BeforeNavigate2, this, &FrmMain::WebBrowser1_BeforeNavigate2);
   connect(&WebBrowser1, &WebBrowser::NewWindow2, this, &FrmMain::WebBrowser1_NewWindow2);
@@ -178,6 +189,12 @@ void FrmMain::Combo3_Click() {
   if (const auto language = LanguageNameOfItem(Combo3.Text())) applyLanguage(*language);
   DoEvents();
   retitleColumns();
+  // A run keeps its "Stop" button in the new language, and gives back the
+  // new language's "Begin" when it ends.
+  if (running) {
+    m_beginCaption = Command3.Caption();
+    Command3.setCaption(Text31.Text());
+  }
 }
 
 void FrmMain::retitleColumns() {

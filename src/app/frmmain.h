@@ -18,6 +18,7 @@ class AnimationBar;
 class aicAlphaImage;
 class UniSock;
 class QCloseEvent;
+class QShortcut;
 
 class FrmMain : public QWidget, public TranslatableWindow {
   Q_OBJECT
@@ -104,6 +105,16 @@ class FrmMain : public QWidget, public TranslatableWindow {
   UniText Text21{this, UniText::Lines::Multi};
   UniText Text22{this};
   UniText Text23{this};
+  // Why a row failed, the Stop button and the stopped run.
+  UniText Text24{this};
+  UniText Text25{this};
+  UniText Text26{this};
+  UniText Text27{this};
+  UniText Text28{this};
+  UniText Text29{this};
+  UniText Text30{this};
+  UniText Text31{this};
+  UniText Text32{this};
 
   // State shared by the window's handlers.
   std::shared_ptr<UniSock> Winsock;         // listening socket of the port under test
@@ -113,6 +124,13 @@ class FrmMain : public QWidget, public TranslatableWindow {
   bool closing = false;
   QString lastStatusText;
   bool arrivalSeen = false;
+  // A run is going: "Begin" reads "Stop" and a click on it, or Escape, asks
+  // the run to stop at its next check.
+  bool running = false;
+  bool stopRequested = false;
+  // The code of the navigation failure (an HTTP status, or the code of a
+  // network failure) that ended the page a run is waiting for.
+  std::optional<int> navigationFailure;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -169,18 +187,35 @@ class FrmMain : public QWidget, public TranslatableWindow {
   void retitleColumns();
   void shutDown();
 
-  // The port test run (frmmain_testrun.cpp). Each returns false when the
-  // window is shutting down and the run must end at once.
-  bool testPortRow(int index);
-  bool checkListeningPort(UniListItem& row, const QString& portText, const QString& protocolText);
-  void openWinsock(bool tcp, const QString& portText);
-  bool waitForPage();
+  // The port test run (frmmain_testrun.cpp).
+  enum class PageWait { Loaded, NavigationFailed, TimedOut, Stopped, Ended };
+  // How a row's test ended: tested (with any result), stopped by the user, or
+  // ended because the window is shutting down and the run must end at once.
+  enum class RowEnd { Tested, Stopped, Ended };
+  RowEnd testPortRow(int index);
+  RowEnd checkListeningPort(UniListItem& row, const QString& portText, const QString& protocolText);
+  RowEnd endRowEarly(UniListItem& row, PageWait wait);
+  void failRow(UniListItem& row, const QString& cause);
+  void reportMissingPermission(UniListItem& row);
+  void openWinsock(bool tcp, int port);
+  PageWait waitForPage();
+  void requestStop();
+  void beginRunning();
+  void endRunning(const QString& caption);
   // Page automation; each returns "(Successful)" or "(Failed - Object Not Found)".
   QString ClickElement(const HtmlDocument& document, int formIndex, const QString& name);
   QString SetElementValue(const HtmlDocument& document, int formIndex, const QString& name, const QString& value);
 
   // Arrival detection (frmmain_arrival.cpp).
   void recordArrival();
+  // Appends a line to the error line and brings it into view.
+  void appendErrorLine(const QString& line);
+
+  QString m_beginCaption;
+  QShortcut* m_stopShortcut = nullptr;
+  int m_pageTimeoutSeconds = 20;
+  // The error the socket of the row under test reported while it was opened.
+  int m_openError = 0;
 
   QString m_programFolder;
 };

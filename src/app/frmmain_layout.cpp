@@ -131,6 +131,15 @@ void FrmMain::createMessageTexts() {
       {&Text21, ""},
       {&Text22, "Unable to check the port, close any programs using the port and try again."},
       {&Text23, "Port in use."},
+      {&Text24, "Test site unreachable"},
+      {&Text25, "Test site answered"},
+      {&Text26, "No answer from the test site"},
+      {&Text27, "Not a test page"},
+      {&Text28, "Not a port number"},
+      {&Text29, "Ports below 1024 need permission"},
+      {&Text30, "To test ports below 1024, run as administrator:"},
+      {&Text31, "Stop"},
+      {&Text32, "Checking Port: Stopped."},
   };
   int number = 4;
   for (const auto& [text, message] : messages) {

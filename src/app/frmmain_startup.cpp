@@ -52,6 +52,9 @@ void FrmMain::initAnchor() {
   Anchor1->setRegString(kPositionRegString);
   Anchor1->setDontRefresh(true);
   Anchor1->DoInit(pixelsToTwips(height()), pixelsToTwips(width()));
+  // The same minimum as a size hint, so that the window manager never offers
+  // a smaller size that the anchor control would then have to undo.
+  setMinimumSize(twipsToPixels(Anchor1->MinWidth()), twipsToPixels(Anchor1->MinHeight()));
 }
 
 void FrmMain::configureTranslator() {

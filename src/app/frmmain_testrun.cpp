@@ -8,7 +8,13 @@
 // The run is one long handler on the window's thread. It lets pending events
 // run at fixed points, so socket and browser events reach their handlers
 // inside it; it talks to them only through the window's flags.
+//
+// Every row comes to an end: a page that fails to load, does not complete in
+// time or is not a test page fails the row with the cause in its status, and
+// "Stop" (or Escape) ends the run and gives the window back.
+#include <QDeadlineTimer>
 #include <QEventLoop>
+#include <QShortcut>
 #include <QTimer>
 #include <QVariant>
 #include <array>
@@ -16,7 +22,9 @@
 
 #include "app/autosizecolumns.h"
 #include "app/frmmain.h"
+#include "app/runsettings.h"
 #include "controls/animationbar.h"
+#include "net/privilegedbind.h"
 #include "net/unisock.h"
 #include "platform/doevents.h"
 
@@ -27,6 +35,12 @@ const QString kSuccessful = QStringLiteral("(Successful)");
 const QString kNotFound = QStringLiteral("(Failed - Object Not Found)");
 constexpr int kAnimationStyle = 4;  // two bars crossing in the middle
 constexpr int kWaitRoundMs = 10;
+// The socket error of a bind this process is not allowed to make.
+constexpr int kPermissionDenied = 10013;
+// HTTP answers carry their status as the navigation failure's code; network
+// failures carry negative codes.
+constexpr int kFirstHttpStatus = 100;
+constexpr int kLastHttpStatus = 599;
 
 // Columns after the port number.
 constexpr int kProtocolColumn = 1;
@@ -81,6 +95,12 @@ std::optional<HtmlElement> findById(const HtmlDocument& document, const QString&
 
 void FrmMain::Command3_Click() {
   Command3.setValue(0);
+  // During a run the button reads "Stop"; the run sees the request at its
+  // next check.
+  if (running) {
+    requestStop();
+    return;
+  }
   DoEvents();
   if (ListView1.ListItems().Count() == 0) {
     UniMsgBox1.Reset();
@@ -94,7 +114,7 @@ void FrmMain::Command3_Click() {
   DoEvents();
   Command1.setEnabled(false);
   Command2.setEnabled(false);
-  Command3.setEnabled(false);
+  beginRunning();
   DoEvents();
   ListView1.setEnabled(false);
   Label6.setVisible(true);
@@ -105,71 +125,142 @@ void FrmMain::Command3_Click() {
   DoEvents();
 
   arrivalSeen = false;
+  m_pageTimeoutSeconds = PageTimeoutSeconds(settingsFile());
   AutoSizeColumns(ListView1);
   ListView1.Refresh();
 
   const int rowCount = ListView1.ListItems().Count();
-  for (int index = 1; index <= rowCount; ++index) {
+  bool stopped = false;
+  for (int index = 1; index <= rowCount && !stopped; ++index) {
+    const RowEnd end = stopRequested ? RowEnd::Stopped : testPortRow(index);
     // A shutdown ends the run where it stands; nothing is restored.
-    if (!testPortRow(index)) return;
+    if (end == RowEnd::Ended) {
+      running = false;
+      return;
+    }
+    stopped = end == RowEnd::Stopped;
   }
 
-  Label6.setCaption(Text17.Text());
+  Label6.setCaption(stopped ? Text32.Text() : Text17.Text());
   DoEvents();
   ListView1.setEnabled(true);
   dBar1->EndDisplay();
   DoEvents();
   Command1.setEnabled(true);
   Command2.setEnabled(true);
-  Command3.setEnabled(true);
+  endRunning(m_beginCaption);
   DoEvents();
 }
 
-bool FrmMain::testPortRow(int index) {
+void FrmMain::beginRunning() {
+  running = true;
+  stopRequested = false;
+  m_beginCaption = Command3.Caption();
+  Command3.setCaption(Text31.Text());
+  Command3.setEnabled(true);
+  if (m_stopShortcut == nullptr) {
+    m_stopShortcut = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(m_stopShortcut, &QShortcut::activated, this, &FrmMain::requestStop);
+  }
+  m_stopShortcut->setEnabled(true);
+}
+
+void FrmMain::endRunning(const QString& caption) {
+  running = false;
+  stopRequested = false;
+  if (m_stopShortcut != nullptr) m_stopShortcut->setEnabled(false);
+  Command3.setCaption(caption);
+  Command3.setEnabled(true);
+}
+
+void FrmMain::requestStop() {
+  if (!running) return;
+  stopRequested = true;
+  // The page under way has nothing more to tell this run.
+  WebBrowser1.Stop();
+}
+
+FrmMain::RowEnd FrmMain::testPortRow(int index) {
   UniListItem row = ListView1.ListItems().Item(index);
   const QString portText = row.Text();
   const QString protocolText = row.SubItems(kProtocolColumn);
+  // A stopped run leaves the row as it found it.
+  const QString statusBefore = row.SubItems(kStatusColumn);
+  const QString openBefore = row.SubItems(kOpenColumn);
+  arrivalSeen = false;
 
-  openWinsock(protocolText == kProtocolTcp, portText);
-  DoEvents();
-
-  const bool opened = Winsock && Winsock->State() != UniSock::sckClosed;
-  if (opened) {
-    row.setSubItems(kStatusColumn, Text11.Text());
-    row.setSubItems(kOpenColumn, QString());
-    DoEvents();
-    if (!checkListeningPort(row, portText, protocolText)) return false;
+  RowEnd end = RowEnd::Tested;
+  const std::optional<int> port = PortNumberOf(portText);
+  if (!port) {
+    // Nothing to listen on and nothing to ask the site about.
+    failRow(row, Text28.Text());
   } else {
-    // Someone else holds the port: say so and go on with the next row
-    // without loading a page for this one.
-    row.setSubItems(kStatusColumn, Text23.Text());
-    row.setSubItems(kOpenColumn, Text22.Text());
+    openWinsock(protocolText == kProtocolTcp, *port);
     DoEvents();
+    const bool opened = Winsock && Winsock->State() != UniSock::sckClosed;
+    if (opened) {
+      row.setSubItems(kStatusColumn, Text11.Text());
+      row.setSubItems(kOpenColumn, QString());
+      DoEvents();
+      end = checkListeningPort(row, portText, protocolText);
+      if (end == RowEnd::Ended) return end;
+    } else if (m_openError == kPermissionDenied) {
+      reportMissingPermission(row);
+    } else {
+      // Someone else holds the port: say so and go on with the next row
+      // without loading a page for this one.
+      row.setSubItems(kStatusColumn, Text23.Text());
+      row.setSubItems(kOpenColumn, Text22.Text());
+      DoEvents();
+    }
+  }
+  if (end == RowEnd::Stopped) {
+    row.setSubItems(kStatusColumn, statusBefore);
+    row.setSubItems(kOpenColumn, openBefore);
   }
 
   AutoSizeColumns(ListView1);
   ListView1.Refresh();
   closeWinsock();
-  return true;
+  return end;
 }
 
-void FrmMain::openWinsock(bool tcp, const QString& portText) {
+void FrmMain::openWinsock(bool tcp, int port) {
   auto socket = std::make_shared<UniSock>();
   connect(socket.get(), &UniSock::ConnectionRequest, this, &FrmMain::Winsock_ConnectionRequest, Qt::DirectConnection);
   connect(socket.get(), &UniSock::DataArrival, this, &FrmMain::Winsock_DataArrival, Qt::DirectConnection);
+  // The error of a failed bind tells a port held by another program from one
+  // this user may not open.
+  m_openError = 0;
+  connect(
+      socket.get(), &UniSock::Error, this,
+      [this](short number, QString&, int, const QString&, const QString&, int, bool&) { m_openError = number; },
+      Qt::DirectConnection);
   Winsock = socket;
   skipOnFailure([&] { socket->setProtocol(tcp ? UniSock::sckTCPProtocol : UniSock::sckUDPProtocol); });
-
-  // A port text that is not a whole number makes the bind step fail; a TCP
-  // socket still listens, on a port of its own choosing.
-  bool isNumber = false;
-  const int port = portText.trimmed().toInt(&isNumber);
-  if (isNumber) skipOnFailure([&] { socket->bind(port, Combo1.Text()); });
-  // A datagram socket receives once bound; only TCP listens.
-  if (tcp) skipOnFailure([&] { socket->listen(); });
+  skipOnFailure([&] { socket->bind(port, Combo1.Text()); });
+  // A datagram socket receives once bound; only TCP listens, and only on the
+  // port it was bound to.
+  if (tcp && socket->State() != UniSock::sckClosed) skipOnFailure([&] { socket->listen(); });
 }
 
-bool FrmMain::checkListeningPort(UniListItem& row, const QString& portText, const QString& protocolText) {
+void FrmMain::failRow(UniListItem& row, const QString& cause) {
+  row.setSubItems(kStatusColumn, cause);
+  row.setSubItems(kOpenColumn, Text16.Text());
+  // An arrival for a row without a verdict must not decide the next one.
+  arrivalSeen = false;
+  DoEvents();
+}
+
+void FrmMain::reportMissingPermission(UniListItem& row) {
+  failRow(row, Text29.Text());
+  appendErrorLine(Text30.Text() + QStringLiteral(" sudo setcap cap_net_bind_service=+ep ") +
+                  privilegedbind::helperPath());
+  DoEvents();
+}
+
+FrmMain::RowEnd FrmMain::checkListeningPort(UniListItem& row, const QString& portText,
+                                            const QString& protocolText) {
   row.setSubItems(kOpenColumn, Text12.Text());
   Label6.setCaption(Text13.Text() + QLatin1Char(' ') + portText + QLatin1Char(' ') + protocolText);
   DoEvents();
@@ -180,9 +271,10 @@ bool FrmMain::checkListeningPort(UniListItem& row, const QString& portText, cons
   WebBrowser1.Stop();
   pageLoaded = false;
   DoEvents();
+  navigationFailure.reset();
   WebBrowser1.Navigate2(protocolText == kProtocolTcp ? tcpTestPageUrl() : udpTestPageUrl());
   DoEvents();
-  if (!waitForPage()) return false;
+  if (const PageWait wait = waitForPage(); wait != PageWait::Loaded) return endRowEarly(row, wait);
 
   // Type the port and send the form; the result page loads once the site has
   // tried the port.
@@ -191,37 +283,69 @@ bool FrmMain::checkListeningPort(UniListItem& row, const QString& portText, cons
   SetElementValue(document, 0, QStringLiteral("port"), portText);
   DoEvents();
   pageLoaded = false;
-  ClickElement(document, 0, QStringLiteral("Check Port"));
+  navigationFailure.reset();
+  const bool submitted = ClickElement(document, 0, QStringLiteral("Check Port")) == kSuccessful;
   DoEvents();
+  // Without its button the page sends nothing, and no result would ever come.
+  if (!submitted) {
+    failRow(row, Text27.Text());
+    return RowEnd::Tested;
+  }
 
   const QString waiting = Text14.Text();
   Text2.setText(Text2.Text() + QStringLiteral("\r\n") + waiting);
   Text2.setSelStart(static_cast<int>(Text2.Text().size() - waiting.size()));
   DoEvents();
 
-  if (!waitForPage()) return false;
+  if (const PageWait wait = waitForPage(); wait != PageWait::Loaded) return endRowEarly(row, wait);
   document = WebBrowser1.Document();
   DoEvents();
   row.setSubItems(kOpenColumn, arrivalSeen ? Text15.Text() : Text16.Text());
   arrivalSeen = false;
   if (row.SubItems(kStatusColumn) == Text11.Text()) row.setSubItems(kStatusColumn, QString());
-  return true;
+  return RowEnd::Tested;
 }
 
-bool FrmMain::waitForPage() {
-  // No time limit: a page that never completes keeps the run waiting until
-  // the window is closed, and the error line tells the user why.
+FrmMain::RowEnd FrmMain::endRowEarly(UniListItem& row, PageWait wait) {
+  switch (wait) {
+    case PageWait::Ended:
+      return RowEnd::Ended;
+    case PageWait::Stopped:
+      return RowEnd::Stopped;
+    case PageWait::TimedOut:
+      failRow(row, Text26.Text());
+      return RowEnd::Tested;
+    case PageWait::NavigationFailed:
+    case PageWait::Loaded:
+      break;
+  }
+  const int code = navigationFailure.value_or(0);
+  if (code >= kFirstHttpStatus && code <= kLastHttpStatus) {
+    failRow(row, Text25.Text() + QLatin1Char(' ') + QString::number(code));
+  } else {
+    failRow(row, Text24.Text());
+  }
+  return RowEnd::Tested;
+}
+
+FrmMain::PageWait FrmMain::waitForPage() {
+  // Bounded: a page that fails, never completes, or that the user gives up
+  // on ends the wait; the error line tells the user why a load failed.
+  const QDeadlineTimer deadline(static_cast<qint64>(m_pageTimeoutSeconds) * 1000);
   for (;;) {
     if (abortRequested) {
       abortRequested = false;
       DoEvents();
-      return false;
+      return PageWait::Ended;
     }
     DoEvents();
-    if (closing) return false;
+    if (closing) return PageWait::Ended;
     DoEvents();
     idleRound();
-    if (pageLoaded) return true;
+    if (pageLoaded) return PageWait::Loaded;
+    if (stopRequested) return PageWait::Stopped;
+    if (navigationFailure) return PageWait::NavigationFailed;
+    if (deadline.hasExpired()) return PageWait::TimedOut;
   }
 }
 

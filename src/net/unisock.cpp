@@ -1,5 +1,7 @@
 #include "net/unisock.h"
 
+#include "net/privilegedbind.h"
+
 #include "net/errortexts.h"
 #include "net/localhost.h"
 #include "net/syserror.h"
@@ -245,8 +247,11 @@ bool UniSock::bind(int localPort, const QString& localIP) {
   if (!resolveLocal(localIP, &address) || !m_socket.valid()) return false;
 
   if (const int error = sys::bindTo(m_socket.get(), Endpoint{address, port}); error != 0) {
-    report(sckError, QStringLiteral("Private_Bind"), error);
-    return false;
+    if (!privilegedbind::wanted(port, error)) {
+      report(sckError, QStringLiteral("Private_Bind"), error);
+      return false;
+    }
+    if (!bindThroughHelper(Endpoint{address, port})) return false;
   }
   m_localAddressText = sys::dotted(address);
   m_phase = m_protocol == sckUDPProtocol ? Phase::Datagram : Phase::Bound;
@@ -263,6 +268,21 @@ bool UniSock::bind(int localPort, const QString& localIP) {
     }
   }
   return !alive.isNull();
+}
+
+bool UniSock::bindThroughHelper(const Endpoint& at) {
+  int error = 0;
+  const bool udp = m_protocol == sckUDPProtocol;
+  SocketFd socket = privilegedbind::bindThroughHelper(udp ? sys::Kind::Datagram : sys::Kind::Stream, at, &error);
+  if (!socket.valid()) {
+    report(sckError, QStringLiteral("Private_Bind"), error);
+    return false;
+  }
+  // From here on the helper's socket is this object's own, as if it had bound it.
+  if (udp) sys::enableBroadcast(socket.get());
+  adoptSocket(std::move(socket), Phase::None);
+  takeBlockSizes();
+  return true;
 }
 
 bool UniSock::listen() {

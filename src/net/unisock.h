@@ -119,6 +119,9 @@ class UniSock : public QObject, private SockMessageHandler {
   bool createSocket();
   void adoptSocket(SocketFd socket, Phase phase);
   bool bindInternal(int localPort, const QString& localIP, bool* sawSystemError);
+  // A port below 1024 that this process may not bind: the permission helper
+  // binds it and this object adopts the socket. Reports the error on failure.
+  bool bindThroughHelper(const Endpoint& at);
   bool resolveLocal(const QString& localIP, std::uint32_t* address);
   bool connectToAddress(std::uint32_t address);
   void takeBlockSizes();

@@ -169,9 +169,17 @@ class PortListEditingTest : public QObject {
     QTest::mouseClick(m_window->Command2.button(), Qt::LeftButton);
     QVERIFY(writeFile(portFile(), "21,TCP\r\n"));
     restart();
-    m_window->ListView1.treeWidget()->clearSelection();
-    m_window->ListView1.treeWidget()->setCurrentItem(nullptr);
+    QTreeWidget* tree = m_window->ListView1.treeWidget();
+    tree->clearSelection();
+    tree->setCurrentItem(nullptr);
     QTest::mouseClick(m_window->Command2.button(), Qt::LeftButton);
+    // A current row that is not selected (its focus frame only) is no selection either.
+    tree->setCurrentItem(tree->topLevelItem(0), 0, QItemSelectionModel::NoUpdate);
+    tree->clearSelection();
+    QTest::mouseClick(m_window->Command2.button(), Qt::LeftButton);
+    tree->setFocus();
+    QTRY_VERIFY_WITH_TIMEOUT(tree->hasFocus(), 5000);
+    QTest::keyClick(tree, Qt::Key_Delete);
     QCOMPARE(answerer.boxesAnswered(), 0);
     QCOMPARE(rowsOf(*m_window), QStringList{"21,TCP"});
     QCOMPARE(readFile(portFile()), QByteArray("21,TCP\r\n"));
@@ -199,6 +207,27 @@ class PortListEditingTest : public QObject {
     QTest::keyClick(line, Qt::Key_5);
     QTest::keyClick(line, Qt::Key_Backspace);
     QCOMPARE(m_window->Text1.Text(), QStringLiteral("1.2.3.4"));
+  }
+
+  // The key filter sees typed characters only: editing and focus keys work as
+  // in any entry, and Enter adds the port.
+  void theEntryKeepsEditingKeysAndEnterAdds() {
+    typePort(QStringLiteral("8080"));
+    QLineEdit* line = entry();
+    QTest::keyClick(line, Qt::Key_Home);
+    QTest::keyClick(line, Qt::Key_Delete);
+    QTest::keyClick(line, Qt::Key_End);
+    QTest::keyClick(line, Qt::Key_Left);
+    QTest::keyClick(line, Qt::Key_1);
+    QCOMPARE(m_window->Text1.Text(), QStringLiteral("0810"));
+    QTest::keyClick(line, Qt::Key_Tab);
+    QTRY_VERIFY_WITH_TIMEOUT(!line->hasFocus(), 5000);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QTRY_VERIFY_WITH_TIMEOUT(line->hasFocus(), 5000);
+    QTest::keyClick(line, Qt::Key_Return);
+    QCOMPARE(rowsOf(*m_window), QStringList{"0810,TCP"});
+    QCOMPARE(readFile(portFile()), QByteArray("0810,TCP\r\n"));
+    QCOMPARE(m_window->Text1.Text(), QString());
   }
 
   void theEntrySelectsItsWholeTextOnFocus() {

@@ -6,15 +6,22 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUdpSocket>
 #include <QUrl>
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cstdint>
 #include <memory>
 
 #include "app/frmmain.h"
 #include "controls/animationbar.h"
+#include "net/privilegedbind.h"
 #include "sitefixture.h"
 #include "test_support.h"
 
@@ -37,6 +44,79 @@ int freePortForBoth() {
 struct RowView {
   QString port, protocol, status, open;
 };
+
+// A web server on 127.0.0.1 that is no test site: it either accepts
+// connections and never answers, or answers every request with a page that
+// has no form.
+class CannedServer {
+ public:
+  enum class Answer { Nothing, PageWithoutForm };
+
+  explicit CannedServer(Answer answer) {
+    m_server.listen(QHostAddress::LocalHost, 0);
+    QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this, answer] {
+      while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+        ++m_connections;
+        if (answer == Answer::Nothing) continue;
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+          if (!socket->readAll().contains("\r\n\r\n")) return;
+          const QByteArray page = "<html><body><p>Nothing to test here.</p></body></html>";
+          socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\nContent-Length: " +
+                        QByteArray::number(page.size()) + "\r\n\r\n" + page);
+          socket->disconnectFromHost();
+        });
+      }
+    });
+  }
+  QString url() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
+  int connections() const { return m_connections; }
+
+ private:
+  QTcpServer m_server;
+  int m_connections = 0;
+};
+
+// Takes the permission to bind ports below 1024 from the calling thread's
+// effective set for the object's life (the permitted set keeps it, so it
+// comes back). Only that thread opens sockets in the window.
+class WithoutBindPermission {
+ public:
+  static bool possible() { return effective() & bindBit(); }
+  WithoutBindPermission() { m_dropped = set(effective() & ~bindBit()); }
+  ~WithoutBindPermission() {
+    if (m_dropped) set(effective() | bindBit());
+  }
+  bool dropped() const { return m_dropped; }
+
+ private:
+  static std::uint32_t bindBit() { return 1U << CAP_NET_BIND_SERVICE; }
+  static bool read(__user_cap_data_struct* data) {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    return syscall(SYS_capget, &header, data) == 0;
+  }
+  static std::uint32_t effective() {
+    __user_cap_data_struct data[2] = {};
+    return read(data) ? data[0].effective : 0;
+  }
+  static bool set(std::uint32_t effectiveLow) {
+    __user_cap_data_struct data[2] = {};
+    if (!read(data)) return false;
+    data[0].effective = effectiveLow;
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    return syscall(SYS_capset, &header, data) == 0;
+  }
+  bool m_dropped = false;
+};
+
+// A port below 1024 free for TCP and UDP on 127.0.0.1.
+int freeLowPortForBoth() {
+  for (quint16 port = 1023; port > 600; --port) {
+    QTcpServer tcp;
+    QUdpSocket udp;
+    if (tcp.listen(QHostAddress::LocalHost, port) && udp.bind(QHostAddress::LocalHost, port)) return port;
+  }
+  return 0;
+}
 
 }  // namespace
 
@@ -223,41 +303,176 @@ class PortRunTest : public QObject {
     QVERIFY(cancel);
   }
 
-  // Last: it closes the window.
-  void stoppedSiteShowsTheErrorAndClosingEndsTheWait() {
+  // Every row comes to an end, whatever the site does or the row says.
+  void siteDownAndTextsThatAreNoPortFailTheirRowsAndTheRunEnds() {
     auto stopped = std::make_unique<SiteProcess>();
     QVERIFY(stopped->waitUntilServing());
     const QString url = stopped->url();
     stopped.reset();
     QVERIFY(pointProgramAtSite(m_folder.path(), url));
-    setRows({{QString::number(testsupport::freeTcpPort()), QStringLiteral("TCP")}});
-
-    // The person reads the error line, gives up and closes the window.
-    QTimer closeWhenTold;
-    connect(&closeWhenTold, &QTimer::timeout, this, [&] {
-      if (m_window->Text3.Text().isEmpty()) return;
-      closeWhenTold.stop();
-      m_window->close();
-    });
-    closeWhenTold.start(20);
+    m_window->Text3.setText(QString());
+    const QString port = QString::number(testsupport::freeTcpPort());
+    setRows({{QStringLiteral("70000"), QStringLiteral("TCP")}, {port, QStringLiteral("TCP")}});
+    m_navigations.clear();
 
     clickBegin();
+    QVERIFY(pointProgramAtSite(m_folder.path(), m_site->url()));
 
+    QCOMPARE(m_window->Label6.Caption(), kDone);
+    const QList<RowView> rows = readRows();
+    QCOMPARE(rows.at(0).status, QStringLiteral("Not a port number"));
+    QCOMPARE(rows.at(0).open, kFailed);
+    QCOMPARE(rows.at(1).status, QStringLiteral("Test site unreachable"));
+    QCOMPARE(rows.at(1).open, kFailed);
+    // No page for the text that is no port; the error line says why the other failed.
+    QCOMPARE(m_navigations, QStringList{"/port_test.php"});
     const QString expected = QStringLiteral("\r\nLast Error Status Code:CANNOT_CONNECT(-2146697212) (%1/port_test.php)")
                                  .arg(url);
     QCOMPARE(m_window->Text3.Text(), expected);
     // The caret sits at the start of the newest line, so that line is in view.
     QCOMPARE(m_window->Text3.SelStart(), 2);
+    expectIdle();
+  }
+
+  void pagesThatAreNoTestPagesFailTheirRows() {
+    // A site without the pages answers 404; a page without the form is no test page.
+    QVERIFY(pointProgramAtSite(m_folder.path(), m_site->url() + QStringLiteral("/nowhere")));
+    setRows({{QString::number(testsupport::freeTcpPort()), QStringLiteral("UDP")}});
+    clickBegin();
+    QCOMPARE(readRows().at(0).status, QStringLiteral("Test site answered 404"));
+    QCOMPARE(readRows().at(0).open, kFailed);
+
+    CannedServer plainPage(CannedServer::Answer::PageWithoutForm);
+    QVERIFY(pointProgramAtSite(m_folder.path(), plainPage.url()));
+    setRows({{QString::number(testsupport::freeTcpPort()), QStringLiteral("TCP")}});
+    clickBegin();
+    QVERIFY(pointProgramAtSite(m_folder.path(), m_site->url()));
+    QCOMPARE(readRows().at(0).status, QStringLiteral("Not a test page"));
+    QCOMPARE(readRows().at(0).open, kFailed);
+    expectIdle();
+  }
+
+  void aSiteThatNeverAnswersFailsTheRowAfterThePageTimeLimit() {
+    CannedServer silent(CannedServer::Answer::Nothing);
+    QVERIFY(pointProgramAtSite(m_folder.path(), silent.url(), 5));
+    setRows({{QString::number(testsupport::freeTcpPort()), QStringLiteral("TCP")}});
+    clickBegin();
+    QVERIFY(pointProgramAtSite(m_folder.path(), m_site->url()));
+    QCOMPARE(readRows().at(0).status, QStringLiteral("No answer from the test site"));
+    QCOMPARE(readRows().at(0).open, kFailed);
+    QCOMPARE(m_window->Label6.Caption(), kDone);
+    expectIdle();
+  }
+
+  // "Begin" reads "Stop" while a run goes; it and Escape end the run at once
+  // and leave the rows not yet tested as they were.
+  void stopAndEscapeEndTheRunAndLeaveUntestedRowsAlone() {
+    CannedServer silent(CannedServer::Answer::Nothing);
+    QVERIFY(pointProgramAtSite(m_folder.path(), silent.url()));
+    const QString first = QString::number(testsupport::freeTcpPort());
+    const QString second = QString::number(testsupport::freeTcpPort());
+    for (const bool byEscape : {false, true}) {
+      setRows({{first, QStringLiteral("TCP")}, {second, QStringLiteral("UDP")}});
+      m_window->ListView1.ListItems().Item(2).setSubItems(3, kSuccess);  // from an earlier run
+      QTimer stopWhenWaiting;
+      QString captionWhileRunning;
+      const int connectionsBefore = silent.connections();
+      connect(&stopWhenWaiting, &QTimer::timeout, this, [&] {
+        // Once the browser waits for the first row's page.
+        if (!m_window->running || silent.connections() == connectionsBefore) return;
+        stopWhenWaiting.stop();
+        captionWhileRunning = m_window->Command3.Caption();
+        QVERIFY(m_window->Command3.Enabled());
+        if (byEscape) {
+          QTest::keyClick(m_window.get(), Qt::Key_Escape);
+        } else {
+          QTest::mouseClick(m_window->Command3.button(), Qt::LeftButton);
+        }
+      });
+      stopWhenWaiting.start(20);
+
+      clickBegin();
+
+      QCOMPARE(captionWhileRunning, QStringLiteral("Stop"));
+      QCOMPARE(m_window->Label6.Caption(), QStringLiteral("Checking Port: Stopped."));
+      const QList<RowView> rows = readRows();
+      QCOMPARE(rows.at(0).status, QString());
+      QCOMPARE(rows.at(0).open, QString());
+      QCOMPARE(rows.at(1).open, kSuccess);
+      QCOMPARE(m_window->Command3.Caption(), QStringLiteral("Begin"));
+      expectIdle();
+    }
+    QVERIFY(pointProgramAtSite(m_folder.path(), m_site->url()));
+  }
+
+  // An ordinary user may not open ports below 1024; the permission helper
+  // opens them for the program. The test process drops that permission from
+  // the thread that opens the sockets, as an ordinary user's program lacks it.
+  void portsBelow1024OpenThroughThePermissionHelper() {
+    if (!WithoutBindPermission::possible()) QSKIP("needs the permission to bind low ports in order to drop it");
+    const int port = freeLowPortForBoth();
+    QVERIFY(port != 0);
+    const QString text = QString::number(port);
+    WithoutBindPermission ordinary;
+    QVERIFY(ordinary.dropped());
+
+    privilegedbind::setHelperPath(QStringLiteral("/nonexistent/vantrel-bind"));
+    setRows({{text, QStringLiteral("TCP")}});
+    m_window->Text3.setText(QString());
+    clickBegin();
+    QCOMPARE(readRows().at(0).status, QStringLiteral("Ports below 1024 need permission"));
+    QCOMPARE(readRows().at(0).open, kFailed);
+    QVERIFY2(m_window->Text3.Text().contains(QStringLiteral("setcap cap_net_bind_service=+ep /nonexistent/vantrel-bind")),
+             qPrintable(m_window->Text3.Text()));
+
+    // The helper built beside this test.
+    privilegedbind::setHelperPath(QString());
+    setRows({{text, QStringLiteral("TCP")}, {text, QStringLiteral("UDP")}});
+    clickBegin();
+    privilegedbind::setHelperPath(QString());
+    const QList<RowView> rows = readRows();
+    QCOMPARE(rows.at(0).open, kSuccess);
+    QCOMPARE(rows.at(1).open, kSuccess);
+    QVERIFY(m_window->Text21.Text().contains(QStringLiteral(" on port %1 0 at ").arg(port)));
+  }
+
+  // Last: it closes the window.
+  void closingDuringAWaitEndsTheRunAtOnce() {
+    CannedServer silent(CannedServer::Answer::Nothing);
+    QVERIFY(pointProgramAtSite(m_folder.path(), silent.url()));
+    setRows({{QString::number(testsupport::freeTcpPort()), QStringLiteral("TCP")}});
+
+    // The person gives up waiting and closes the window.
+    QTimer closeWhenWaiting;
+    connect(&closeWhenWaiting, &QTimer::timeout, this, [&] {
+      if (silent.connections() == 0) return;
+      closeWhenWaiting.stop();
+      m_window->close();
+    });
+    closeWhenWaiting.start(20);
+
+    clickBegin();
+
     QVERIFY(m_window->closing);
     QVERIFY(!m_window->isVisible());
     QVERIFY(!m_window->Winsock);
     // The run ended where it stood: nothing was restored.
     QCOMPARE(m_window->Label6.Caption(), QStringLiteral("Checking Port: ") + readRows().at(0).port +
                                              QStringLiteral(" TCP"));
-    QVERIFY(!m_window->Command3.Enabled());
+    QVERIFY(!m_window->Command1.Enabled());
   }
 
  private:
+  // The window after step 6 of a run: everything given back.
+  void expectIdle() {
+    QVERIFY(!m_window->running);
+    QVERIFY(m_window->Command1.Enabled() && m_window->Command2.Enabled() && m_window->Command3.Enabled());
+    QCOMPARE(m_window->Command3.Caption(), QStringLiteral("Begin"));
+    QVERIFY(m_window->ListView1.Enabled());
+    QCOMPARE(m_window->dBar1->runningTimerCount(), 0);
+    QVERIFY(!m_window->Winsock);
+  }
+
   void setRows(const QList<QPair<QString, QString>>& rows) {
     UniListItems items = m_window->ListView1.ListItems();
     while (items.Count() > 0) items.Remove(1);
@@ -274,8 +489,8 @@ class PortRunTest : public QObject {
     return rows;
   }
 
-  // Clicks "Begin"; the run happens inside the click. A run that never ends
-  // is ended the way a person would: by closing the window.
+  // Clicks "Begin"; the run happens inside the click. Should a run not end,
+  // the window is closed, as a person would, and the test's checks fail.
   void clickBegin() {
     QTimer watchdog;
     watchdog.setSingleShot(true);

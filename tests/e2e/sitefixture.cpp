@@ -41,8 +41,10 @@ void SiteProcess::stop() {
 
 QString SiteProcess::errors() { return QString::fromUtf8(m_process.readAllStandardError()); }
 
-bool pointProgramAtSite(const QString& programFolder, const QString& siteUrl) {
+bool pointProgramAtSite(const QString& programFolder, const QString& siteUrl, int pageTimeoutSeconds) {
   QFile settings(programFolder + QStringLiteral("/settings.ini"));
   if (!settings.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-  return settings.write(QStringLiteral("[main]\r\nsite=%1\r\n").arg(siteUrl).toUtf8()) > 0;
+  QString text = QStringLiteral("[main]\r\nsite=%1\r\n").arg(siteUrl);
+  if (pageTimeoutSeconds > 0) text += QStringLiteral("page_timeout_s=%1\r\n").arg(pageTimeoutSeconds);
+  return settings.write(text.toUtf8()) > 0;
 }

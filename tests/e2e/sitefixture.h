@@ -26,5 +26,6 @@ class SiteProcess {
   QProcess m_process;
 };
 
-// Writes the program folder's settings.ini so that the window uses this site.
-bool pointProgramAtSite(const QString& programFolder, const QString& siteUrl);
+// Writes the program folder's settings.ini so that the window uses this site,
+// and waits at most pageTimeoutSeconds for a page when that is given.
+bool pointProgramAtSite(const QString& programFolder, const QString& siteUrl, int pageTimeoutSeconds = 0);

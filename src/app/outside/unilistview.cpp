@@ -81,10 +81,11 @@ UniListView::UniListView(QWidget* parent) : UniControl(new QTreeWidget(parent)) 
 }
 
 std::optional<UniListItem> UniListView::SelectedItem() const {
+  // Only a selected row: the current row (the one with the focus frame) may
+  // be unselected, and acting on it would surprise the user.
   const QList<QTreeWidgetItem*> selected = m_tree->selectedItems();
-  QTreeWidgetItem* item = !selected.isEmpty() ? selected.first() : m_tree->currentItem();
-  if (item == nullptr) return std::nullopt;
-  return UniListItem(m_tree, item);
+  if (selected.isEmpty()) return std::nullopt;
+  return UniListItem(m_tree, selected.first());
 }
 
 void UniListView::setSelectedIndex(int index) {

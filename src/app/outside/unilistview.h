@@ -76,7 +76,7 @@ class UniListView : public UniControl {
 
   UniListItems ListItems() const { return UniListItems(m_tree); }
   UniColumnHeaders ColumnHeaders() const { return UniColumnHeaders(m_tree); }
-  // The selected row, if any.
+  // The selected row, if any; a current row that is not selected is none.
   std::optional<UniListItem> SelectedItem() const;
   // Makes the row at a 1-based index the selected one.
   void setSelectedIndex(int index);

@@ -24,11 +24,24 @@ QWidget* makeEditor(QWidget* parent, UniText::Lines lines) {
   return editor;
 }
 
-// The character code a typed key carries, or 0 when it types nothing.
+// The character code a typed key carries, or 0 when it types nothing. Keys
+// that move the focus or the caret, delete, confirm or cancel type nothing
+// here even where the platform gives them a control character, so they reach
+// the editor's and the window's own handling whatever a key filter does.
 int keyAsciiOf(const QKeyEvent& key) {
-  if (key.key() == Qt::Key_Backspace) return 8;
-  if (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) return 13;
-  if (key.key() == Qt::Key_Escape) return 27;
+  switch (key.key()) {
+    case Qt::Key_Backspace:
+      return 8;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Delete:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+      return 0;
+    default:
+      break;
+  }
   const QString text = key.text();
   if (text.isEmpty()) return 0;
   return text.at(0).unicode();

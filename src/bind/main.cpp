@@ -1,0 +1,142 @@
+// vantrel-bind: binds one TCP or UDP socket to a port below 1024 on one of this
+// machine's IPv4 addresses and hands it to the program that started it.
+//
+// It holds cap_net_bind_service as a file capability, so it must do nothing
+// else: it refuses every other port, any address that is not assigned to a
+// local interface, and any socket kind but the two the port test needs. It
+// reads no files and no environment and exits as soon as it has answered.
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "bind/bindprotocol.h"
+
+namespace {
+
+using bindprotocol::BindReply;
+
+struct Request {
+  int type = 0;  // SOCK_STREAM or SOCK_DGRAM
+  in_addr address{};
+  int port = 0;
+};
+
+bool parsePort(std::string_view text, int* port) {
+  if (text.empty() || text.size() > 4) return false;
+  int value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  if (value < 1 || value >= bindprotocol::kFirstUnprivilegedPort) return false;
+  *port = value;
+  return true;
+}
+
+bool isLocalAddress(const in_addr& address) {
+  ifaddrs* list = nullptr;
+  if (getifaddrs(&list) != 0) return false;
+  bool found = false;
+  for (const ifaddrs* entry = list; entry != nullptr && !found; entry = entry->ifa_next) {
+    if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) continue;
+    const auto* inet = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
+    found = inet->sin_addr.s_addr == address.s_addr;
+  }
+  freeifaddrs(list);
+  return found;
+}
+
+// 0 when the request is one the helper may carry out, else the errno to answer.
+int parseRequest(int argc, char** argv, Request* request) {
+  if (argc != 4) return EINVAL;
+  const std::string_view kind = argv[1];
+  if (kind == "tcp") {
+    request->type = SOCK_STREAM;
+  } else if (kind == "udp") {
+    request->type = SOCK_DGRAM;
+  } else {
+    return EINVAL;
+  }
+  // inet_pton takes exactly four decimal parts, nothing short or trailing.
+  if (inet_pton(AF_INET, argv[2], &request->address) != 1) return EINVAL;
+  if (!parsePort(argv[3], &request->port)) return EINVAL;
+  if (!isLocalAddress(request->address)) return EADDRNOTAVAIL;
+  return 0;
+}
+
+// The descriptor the answer goes to must be the Unix socket the caller made.
+bool replyChannelIsUnixSocket() {
+  struct stat info {};
+  if (fstat(bindprotocol::kReplyDescriptor, &info) != 0 || !S_ISSOCK(info.st_mode)) return false;
+  sockaddr_storage name{};
+  socklen_t length = sizeof name;
+  if (getsockname(bindprotocol::kReplyDescriptor, reinterpret_cast<sockaddr*>(&name), &length) != 0) return false;
+  return name.ss_family == AF_UNIX;
+}
+
+// Binds the socket; returns its descriptor, or -1 with errno set.
+int bindSocket(const Request& request) {
+  const int fd = socket(AF_INET, request.type | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  sockaddr_in at{};
+  at.sin_family = AF_INET;
+  at.sin_addr = request.address;
+  at.sin_port = htons(static_cast<std::uint16_t>(request.port));
+  if (bind(fd, reinterpret_cast<const sockaddr*>(&at), sizeof at) != 0) {
+    const int error = errno;
+    close(fd);
+    errno = error;
+    return -1;
+  }
+  return fd;
+}
+
+bool sendReply(int error, int fd) {
+  BindReply reply;
+  reply.error = error;
+  iovec part{&reply, sizeof reply};
+  msghdr message{};
+  message.msg_iov = &part;
+  message.msg_iovlen = 1;
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+  if (error == 0) {
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    cmsghdr* header = CMSG_FIRSTHDR(&message);
+    header->cmsg_level = SOL_SOCKET;
+    header->cmsg_type = SCM_RIGHTS;
+    header->cmsg_len = CMSG_LEN(sizeof(int));
+    std::memcpy(CMSG_DATA(header), &fd, sizeof fd);
+  }
+  ssize_t sent = 0;
+  do {
+    sent = sendmsg(bindprotocol::kReplyDescriptor, &message, MSG_NOSIGNAL);
+  } while (sent < 0 && errno == EINTR);
+  return sent == static_cast<ssize_t>(sizeof reply);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!replyChannelIsUnixSocket()) {
+    std::fputs("vantrel-bind: opens a socket on a port below 1024 for Vantrel; not meant to be run by hand\n",
+               stderr);
+    return 2;
+  }
+  Request request;
+  if (const int refusal = parseRequest(argc, argv, &request); refusal != 0) {
+    sendReply(refusal, -1);
+    return 1;
+  }
+  const int fd = bindSocket(request);
+  if (fd < 0) return sendReply(errno, -1) ? 1 : 2;
+  return sendReply(0, fd) ? 0 : 2;
+}
