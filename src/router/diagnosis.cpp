@@ -1,0 +1,34 @@
+#include "router/diagnosis.h"
+
+namespace router {
+
+QString diagnosisName(Diagnosis diagnosis) {
+  switch (diagnosis) {
+    case Diagnosis::Ok: return QStringLiteral("ok");
+    case Diagnosis::NoMapping: return QStringLiteral("no-mapping");
+    case Diagnosis::MappedElsewhere: return QStringLiteral("mapped-elsewhere");
+    case Diagnosis::Cgnat: return QStringLiteral("cgnat");
+    case Diagnosis::DoubleNat: return QStringLiteral("double-nat");
+    case Diagnosis::Unknown: break;
+  }
+  return QStringLiteral("unknown");
+}
+
+Diagnosis diagnose(const RouterAnswers& answers, std::optional<Ipv4> siteSaw, Ipv4 localAddress, int port,
+                   bool open) {
+  if (open) return Diagnosis::Ok;
+  if (!answers.gateway.found()) return Diagnosis::Unknown;
+  if (const auto& external = answers.gateway.externalAddress) {
+    if (external->isShared()) return Diagnosis::Cgnat;
+    if (external->isPrivate() || (siteSaw && *siteSaw != *external)) return Diagnosis::DoubleNat;
+  }
+  const RuleAnswer& rule = answers.rule;
+  if (rule.state == RuleAnswer::State::NoRule || (rule.state == RuleAnswer::State::Rule && !rule.rule.enabled))
+    return Diagnosis::NoMapping;
+  if (rule.state == RuleAnswer::State::Rule &&
+      (rule.rule.internalClient != localAddress || rule.rule.internalPort != port))
+    return Diagnosis::MappedElsewhere;
+  return Diagnosis::Unknown;
+}
+
+}  // namespace router
