@@ -33,6 +33,11 @@ struct RouterLimits {
   // Each NAT-PMP request after the search. (UPnP requests are bounded by the
   // client library's socket limits, a few seconds.)
   std::chrono::milliseconds natPmpRequest{2000};
+  // How long RouterTask waits for any one answer, on top of the search's own
+  // limit, before it reports the router as not answering: a router that
+  // trickles its answer out could hold a UPnP call far beyond the library's
+  // per-read limits.
+  std::chrono::milliseconds answer{10000};
 };
 
 class RouterClient {

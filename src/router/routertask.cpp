@@ -1,6 +1,7 @@
 #include "router/routertask.h"
 
 #include <QMetaObject>
+#include <QTimer>
 
 #include <condition_variable>
 #include <deque>
@@ -12,19 +13,19 @@ namespace router {
 
 // Owned together by the task and its worker thread, so that either may go first.
 struct RouterTask::Shared {
-  explicit Shared(QObject* receiver, RouterLimits limits) : receiver(receiver), client(limits) {}
+  Shared(QObject* mailbox, RouterLimits limits) : mailbox(mailbox), client(limits) {}
 
   std::mutex mutex;
   std::condition_variable wake;
   std::deque<std::function<void(RouterClient&)>> jobs;
-  QObject* receiver;  // null once the task is gone: answers are dropped
+  QObject* mailbox;  // null once the task is gone: answers are dropped
   bool stopping = false;
   RouterClient client;  // used by the worker thread only
 
-  // Posting happens under the lock, so the receiver cannot be let go of in between.
+  // Posting happens under the lock, so the mailbox cannot go in between.
   void post(std::function<void()> answer) {
     std::lock_guard lock(mutex);
-    if (receiver) QMetaObject::invokeMethod(receiver, std::move(answer), Qt::QueuedConnection);
+    if (mailbox) QMetaObject::invokeMethod(mailbox, std::move(answer), Qt::QueuedConnection);
   }
 
   void work() {
@@ -43,13 +44,15 @@ struct RouterTask::Shared {
 };
 
 RouterTask::RouterTask(QObject* receiver, RouterLimits limits)
-    : m_shared(std::make_shared<Shared>(receiver, limits)) {
+    : m_limits(limits), m_mailbox(std::make_unique<QObject>()) {
+  m_mailbox->moveToThread(receiver->thread());
+  m_shared = std::make_shared<Shared>(m_mailbox.get(), limits);
   std::thread([shared = m_shared] { shared->work(); }).detach();
 }
 
 RouterTask::~RouterTask() {
   std::lock_guard lock(m_shared->mutex);
-  m_shared->receiver = nullptr;
+  m_shared->mailbox = nullptr;
   m_shared->stopping = true;
   m_shared->jobs.clear();
   m_shared->wake.notify_one();
@@ -62,55 +65,74 @@ void RouterTask::enqueue(std::function<void(RouterClient&)> job) {
 }
 
 template <typename Result>
-void RouterTask::run(std::function<Result(RouterClient&)> work, std::function<void(const Result&)> done) {
-  enqueue([shared = m_shared.get(), work = std::move(work), done = std::move(done)](RouterClient& client) {
-    shared->post([result = work(client), done] { done(result); });
+void RouterTask::run(std::chrono::milliseconds limit, std::function<Result(RouterClient&)> work,
+                     std::function<void(const Result&)> answered, std::function<void()> overdue) {
+  // Whichever comes first is delivered; both run on the mailbox's thread, so a
+  // plain flag decides.
+  auto delivered = std::make_shared<bool>(false);
+  QTimer::singleShot(limit, m_mailbox.get(), [delivered, overdue = std::move(overdue)] {
+    if (!std::exchange(*delivered, true)) overdue();
   });
-}
-
-void RouterTask::discover(std::function<void(const GatewayInfo&)> done) {
-  run<GatewayInfo>([](RouterClient& client) { return client.discover(); }, std::move(done));
-}
-
-void RouterTask::findRule(int port, Transport transport, std::function<void(const RuleAnswer&)> done) {
-  run<RuleAnswer>([=](RouterClient& client) { return client.findRule(port, transport); }, std::move(done));
+  enqueue([shared = m_shared.get(), work = std::move(work), answered = std::move(answered),
+           delivered](RouterClient& client) {
+    shared->post([result = work(client), answered, delivered] {
+      if (!std::exchange(*delivered, true)) answered(result);
+    });
+  });
 }
 
 namespace {
 
-using AddedRules = std::pair<Outcome, std::vector<PortRule>>;
-
-std::function<void(const AddedRules&)> unpack(RouterTask::AddedRulesDone done) {
-  return [done = std::move(done)](const AddedRules& result) { done(result.first, result.second); };
-}
+constexpr Outcome kOverdue{Failure::NoAnswer, 0};
 
 }  // namespace
 
-void RouterTask::forward(int port, Transport transport, Ipv4 localAddress, int leaseSeconds, AddedRulesDone done) {
+void RouterTask::discover(std::function<void(const GatewayInfo&)> done) {
+  run<GatewayInfo>(
+      m_limits.discovery + m_limits.answer, [](RouterClient& client) { return client.discover(); }, done,
+      [done] {
+        GatewayInfo none;
+        none.outcome = kOverdue;
+        done(none);
+      });
+}
+
+void RouterTask::findRule(int port, Transport transport, std::function<void(const RuleAnswer&)> done) {
+  run<RuleAnswer>(
+      m_limits.answer, [=](RouterClient& client) { return client.findRule(port, transport); }, done,
+      [done] {
+        RuleAnswer unknown;
+        unknown.outcome = kOverdue;
+        done(unknown);
+      });
+}
+
+void RouterTask::runAddedRules(std::function<Outcome(RouterClient&)> work, AddedRulesDone done) {
+  using AddedRules = std::pair<Outcome, std::vector<PortRule>>;
   run<AddedRules>(
-      [=](RouterClient& client) {
-        const Outcome outcome = client.forward(port, transport, localAddress, leaseSeconds);
+      m_limits.answer,
+      [work = std::move(work)](RouterClient& client) {
+        const Outcome outcome = work(client);
         return AddedRules{outcome, client.addedRules()};
       },
-      unpack(std::move(done)));
+      [this, done](const AddedRules& result) {
+        m_lastAdded = result.second;
+        done(result.first, result.second);
+      },
+      [this, done] { done(kOverdue, m_lastAdded); });
+}
+
+void RouterTask::forward(int port, Transport transport, Ipv4 localAddress, int leaseSeconds, AddedRulesDone done) {
+  runAddedRules([=](RouterClient& client) { return client.forward(port, transport, localAddress, leaseSeconds); },
+                std::move(done));
 }
 
 void RouterTask::remove(int port, Transport transport, AddedRulesDone done) {
-  run<AddedRules>(
-      [=](RouterClient& client) {
-        const Outcome outcome = client.remove(port, transport);
-        return AddedRules{outcome, client.addedRules()};
-      },
-      unpack(std::move(done)));
+  runAddedRules([=](RouterClient& client) { return client.remove(port, transport); }, std::move(done));
 }
 
 void RouterTask::removeAll(AddedRulesDone done) {
-  run<AddedRules>(
-      [](RouterClient& client) {
-        const Outcome outcome = client.removeAll();
-        return AddedRules{outcome, client.addedRules()};
-      },
-      unpack(std::move(done)));
+  runAddedRules([](RouterClient& client) { return client.removeAll(); }, std::move(done));
 }
 
 }  // namespace router

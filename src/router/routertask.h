@@ -11,9 +11,12 @@
 //   m_router->forward(port, transport, chosenAddress, router::kDefaultLeaseSeconds,
 //                     [this](const router::Outcome& outcome, const std::vector<router::PortRule>& added) {...});
 //
-// Destroy the task before the receiver (a member declared after the window's
-// widgets does that). Destroying it never blocks: a call still running ends on
-// its own, within its limit, and its answer is dropped.
+// Call it from the receiver's thread only, and destroy it before the receiver
+// (a member declared after the window's widgets does that). Every callback is
+// called exactly once: with the router's answer, or with Failure::NoAnswer
+// when that did not come within RouterLimits::answer (a late answer is then
+// dropped). Destroying the task never blocks: a call still running ends on
+// its own and its answer is dropped, as are the callbacks not called yet.
 
 #include "router/routerclient.h"
 
@@ -43,11 +46,20 @@ class RouterTask {
  private:
   struct Shared;
   // Runs `work` on the worker thread and hands its result to `done` on the receiver's thread.
+  // Runs `work` on the worker thread and hands its result to `answered` on the
+  // receiver's thread, or calls `overdue` there instead when `limit` passes first.
   template <typename Result>
-  void run(std::function<Result(RouterClient&)> work, std::function<void(const Result&)> done);
+  void run(std::chrono::milliseconds limit, std::function<Result(RouterClient&)> work,
+           std::function<void(const Result&)> answered, std::function<void()> overdue);
   void enqueue(std::function<void(RouterClient&)> job);
+  void runAddedRules(std::function<Outcome(RouterClient&)> work, AddedRulesDone done);
 
+  RouterLimits m_limits;
+  // Answers and overdue notices are delivered through this object, on the
+  // receiver's thread; it goes with the task, and so do they.
+  std::unique_ptr<QObject> m_mailbox;
   std::shared_ptr<Shared> m_shared;
+  std::vector<PortRule> m_lastAdded;  // the list as last reported, for overdue notices
 };
 
 }  // namespace router

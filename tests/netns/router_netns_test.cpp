@@ -103,6 +103,19 @@ TEST_F(RouterLab, ForwardingThroughNatPmpAloneReachesThePcToo) {
   EXPECT_FALSE(testPort(client, 40003).siteSaysOpen);
 }
 
+TEST_F(RouterLab, RefusedForwardingSaysWhyAndAsksNothingForAnotherAddress) {
+  ASSERT_TRUE(lab::ensure(lab::Wan::Public, lab::Daemon::UpnpAndNatPmp));
+  router::RouterClient client;
+  ASSERT_TRUE(client.discover().found());
+  // The lab's router takes rules for ports from 1024 up only.
+  const router::Outcome refused = client.forward(80, Transport::Tcp, kPc);
+  EXPECT_EQ(refused.failure, router::Failure::NotAuthorised) << router::describe(refused).toStdString();
+  const router::Ipv4 anotherComputer = *router::Ipv4::parse(std::string_view("10.77.0.3"));
+  EXPECT_EQ(client.forward(40008, Transport::Tcp, anotherComputer).failure, router::Failure::WrongLocalAddress);
+  EXPECT_EQ(client.findRule(40008, Transport::Tcp).state, router::RuleAnswer::State::NoRule);
+  EXPECT_TRUE(client.addedRules().empty());
+}
+
 // Another program's rule, made straight through the UPnP client library.
 bool addRuleToPort(int externalPort, int internalPort) {
   int error = 0;
@@ -155,14 +168,19 @@ TEST_F(RouterLab, RouterBehindProviderNatIsCgnat) {
   EXPECT_TRUE(client.removeAll().ok());
 }
 
-TEST_F(RouterLab, SilentNetworkIsUnknownWithinTheDiscoveryLimit) {
+// The window's way: calls run on the task's thread, answers come back
+// through the event loop of the receiver's thread.
+class RouterLabWindow : public RouterLab {
+ protected:
+  int m_argc = 1;
+  char m_name[17] = "RouterNetnsTests";
+  char* m_argv[2] = {m_name, nullptr};
+  QCoreApplication m_application{m_argc, m_argv};
+};
+
+TEST_F(RouterLabWindow, SilentNetworkIsUnknownWithinTheDiscoveryLimit) {
   ASSERT_TRUE(lab::ensure(lab::Wan::Public, lab::Daemon::Off));
-  // The window's way: the search runs on the task's thread, the answer comes
-  // back through the event loop of the receiver's thread.
-  int argc = 1;
-  char name[] = "RouterNetnsTests";
-  char* argv[] = {name, nullptr};
-  QCoreApplication application(argc, argv);
+  QCoreApplication& application = m_application;
   router::RouterTask task(&application);
   std::optional<router::GatewayInfo> gateway;
   QThread* answeredOn = nullptr;
@@ -192,6 +210,30 @@ TEST_F(RouterLab, SilentNetworkIsUnknownWithinTheDiscoveryLimit) {
   EXPECT_EQ(router::diagnose({*gateway, {}}, router::Ipv4::parse(std::string_view(site->sawAddress)), kPc, 40007,
                              site->open),
             Diagnosis::Unknown);
+}
+
+TEST_F(RouterLabWindow, OverdueAnswerComesOnceAsNoAnswerAndTheLateOneIsDropped) {
+  ASSERT_TRUE(lab::ensure(lab::Wan::Public, lab::Daemon::Off));
+  router::RouterLimits limits;
+  limits.answer = std::chrono::milliseconds(1000);
+  router::RouterTask task(&m_application, limits);
+  int searches = 0;
+  std::vector<router::Failure> ruleAnswers;
+  QEventLoop loop;
+  task.discover([&](const router::GatewayInfo&) {
+    ++searches;
+    // Asked after the search, so answered after the rule question's late
+    // answer: once this one is in, that one has been dropped.
+    task.removeAll([&](const router::Outcome&, const std::vector<router::PortRule>&) { loop.quit(); });
+  });
+  // Queued behind a search of a silent network (2 s): overdue before its turn.
+  task.findRule(40009, Transport::Tcp, [&](const router::RuleAnswer& answer) {
+    ruleAnswers.push_back(answer.outcome.failure);
+  });
+  QTimer::singleShot(60000, &loop, &QEventLoop::quit);  // a bound, not an expectation
+  loop.exec();
+  EXPECT_EQ(searches, 1);
+  EXPECT_EQ(ruleAnswers, std::vector<router::Failure>{router::Failure::NoAnswer});
 }
 
 }  // namespace
