@@ -14,6 +14,20 @@ QString diagnosisName(Diagnosis diagnosis) {
   return QStringLiteral("unknown");
 }
 
+QString diagnosisReason(Diagnosis diagnosis) {
+  switch (diagnosis) {
+    case Diagnosis::Ok: return QStringLiteral("open");
+    case Diagnosis::NoMapping: return QStringLiteral("the router has no forwarding rule for this port");
+    case Diagnosis::MappedElsewhere:
+      return QStringLiteral("the router forwards this port to another computer or port");
+    case Diagnosis::Cgnat:
+      return QStringLiteral("the router is behind the provider's NAT (100.64.0.0/10): no rule at home can open it");
+    case Diagnosis::DoubleNat: return QStringLiteral("another NAT sits between the router and the internet");
+    case Diagnosis::Unknown: break;
+  }
+  return QStringLiteral("the router gave no reason");
+}
+
 Diagnosis diagnose(const RouterAnswers& answers, std::optional<Ipv4> siteSaw, Ipv4 localAddress, int port,
                    bool open) {
   if (open) return Diagnosis::Ok;

@@ -22,6 +22,10 @@ enum class Diagnosis {
 // "cgnat", "double-nat", "unknown".
 QString diagnosisName(Diagnosis diagnosis);
 
+// A short English reason for logs and a command line's human-readable line;
+// the window shows its own translated words instead.
+QString diagnosisReason(Diagnosis diagnosis);
+
 struct RouterAnswers {
   GatewayInfo gateway;
   RuleAnswer rule;
