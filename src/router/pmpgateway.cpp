@@ -28,7 +28,8 @@ int pollMilliseconds(natpmp_t* session, Clock::time_point deadline) {
 }  // namespace
 
 struct PmpGateway::Session {
-  natpmp_t state{.s = -1};
+  natpmp_t state{};
+  Session() { state.s = -1; }
   ~Session() {
     if (state.s >= 0) closenatpmp(&state);
   }
