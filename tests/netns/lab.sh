@@ -24,8 +24,8 @@
 # Usage (LAB_DIR: an empty temporary folder that holds the lab's state):
 #   lab.sh LAB_DIR up STUN_RESPONDER   build the namespaces (WAN public)
 #   lab.sh LAB_DIR wan public|cgnat    re-address the WAN (stops the daemon)
-#   lab.sh LAB_DIR daemon start upnp|natpmp   the router daemon: UPnP IGD and
-#                                      NAT-PMP, or NAT-PMP alone
+#   lab.sh LAB_DIR daemon start upnp|upnp-v1|natpmp   the router daemon: UPnP
+#                                      IGD v2 (or v1) and NAT-PMP, or NAT-PMP alone
 #   lab.sh LAB_DIR daemon stop
 #   lab.sh LAB_DIR site SITE_BINARY    the test site on 198.51.100.2:8380
 #   lab.sh LAB_DIR ns pc|router|provider|server   prints a namespace's name
@@ -175,7 +175,9 @@ awaitListener() {
 startDaemon() {
   stopProcess daemon
   daemonConfig "$1" >"$lab/miniupnpd.conf"
-  startIn "$router" daemon miniupnpd -d -f "$lab/miniupnpd.conf" -P "$lab/miniupnpd.pidfile"
+  local version=()
+  [ "$1" = upnp-v1 ] && version=(-1)  # describe itself as an IGD v1
+  startIn "$router" daemon miniupnpd -d "${version[@]}" -f "$lab/miniupnpd.conf" -P "$lab/miniupnpd.pidfile"
   # The NAT-PMP port opens last, after the STUN check (about 3 s).
   if ! awaitListener "$router" -u 5351; then
     echo "lab: the router daemon did not start; its log:" >&2

@@ -46,9 +46,10 @@ bool ensure(Wan wan, Daemon daemon) {
     currentDaemon = Daemon::Off;  // re-addressing stops the daemon
   }
   if (daemon != currentDaemon) {
-    const char* command = daemon == Daemon::Off              ? "daemon stop"
-                          : daemon == Daemon::NatPmpOnly     ? "daemon start natpmp"
-                                                             : "daemon start upnp";
+    const char* command = daemon == Daemon::Off               ? "daemon stop"
+                          : daemon == Daemon::NatPmpOnly      ? "daemon start natpmp"
+                          : daemon == Daemon::UpnpV1AndNatPmp ? "daemon start upnp-v1"
+                                                              : "daemon start upnp";
     if (!control(command)) return false;
     currentDaemon = daemon;
   }

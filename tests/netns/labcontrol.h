@@ -23,7 +23,7 @@ bool present();
 bool control(const std::string& arguments);
 
 enum class Wan { Public, Carrier };
-enum class Daemon { Off, UpnpAndNatPmp, NatPmpOnly };
+enum class Daemon { Off, UpnpAndNatPmp, UpnpV1AndNatPmp, NatPmpOnly };
 // Brings the lab into the given state, changing only what differs.
 bool ensure(Wan wan, Daemon daemon);
 

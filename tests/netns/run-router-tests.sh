@@ -32,7 +32,9 @@ trap 'exit 130' INT TERM
 "$here/lab.sh" "$lab" up "$stunResponder"
 "$here/lab.sh" "$lab" site "$site"
 status=0
-VANTREL_LAB_DIR=$lab VANTREL_LAB_SCRIPT=$here/lab.sh \
+# A time limit of its own, so that this script, not the test runner's kill,
+# ends a stuck program and the lab is still removed.
+VANTREL_LAB_DIR=$lab VANTREL_LAB_SCRIPT=$here/lab.sh timeout --kill-after=10 240 \
   ip netns exec "$("$here/lab.sh" "$lab" ns pc)" "$program" "$@" || status=$?
 if [ $status -ne 0 ]; then
   for log in "$lab"/*.log; do echo "--- $(basename "$log")"; tail -n 40 "$log"; done
