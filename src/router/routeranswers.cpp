@@ -37,7 +37,7 @@ std::string_view fieldText(const char* buffer, std::size_t capacity) {
 }
 
 std::optional<int> readPort(std::string_view text) {
-  const auto port = readNumber(text, 1, 65535);
+  const auto port = readNumber(text, kLowestPort, kHighestPort);
   return port ? std::optional<int>(static_cast<int>(*port)) : std::nullopt;
 }
 

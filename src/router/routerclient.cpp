@@ -10,8 +10,6 @@ namespace {
 
 const QString kRuleDescription = QStringLiteral("Vantrel port test");
 
-bool validPort(int port) { return port >= 1 && port <= 65535; }
-
 }  // namespace
 
 RouterClient::RouterClient(RouterLimits limits) : m_limits(limits) {}
@@ -51,7 +49,7 @@ GatewayInfo RouterClient::discover() {
 
 RuleAnswer RouterClient::findRule(int port, Transport transport) {
   RuleAnswer answer;
-  if (!validPort(port)) {
+  if (!isPortNumber(port)) {
     answer.outcome = {Failure::BadArgument, 0};
   } else if (m_igd) {
     answer = m_igd->findRule(port, transport);
@@ -65,7 +63,7 @@ RuleAnswer RouterClient::findRule(int port, Transport transport) {
 }
 
 Outcome RouterClient::forward(int port, Transport transport, Ipv4 localAddress, int leaseSeconds) {
-  if (!validPort(port) || leaseSeconds < 0) return {Failure::BadArgument, 0};
+  if (!isPortNumber(port) || leaseSeconds < 0) return {Failure::BadArgument, 0};
   if (!m_igd && !m_pmp) return {Failure::NoRouter, 0};
   if (m_gateway.localAddress != localAddress) return {Failure::WrongLocalAddress, 0};
   PortRule rule{port, transport, localAddress, port, kRuleDescription, leaseSeconds, true};
@@ -96,12 +94,7 @@ Outcome RouterClient::removeAll() {
 }
 
 Outcome RouterClient::removeFromRouter(int port, Transport transport) {
-  if (m_igd) {
-    const Outcome outcome = m_igd->deleteRule(port, transport);
-    // Gone already (its lease ran out): what was asked is done.
-    constexpr int kNoSuchEntry = 714;
-    return outcome.code == kNoSuchEntry ? Outcome{} : outcome;
-  }
+  if (m_igd) return m_igd->deleteRule(port, transport);
   if (m_pmp) {
     int granted = 0;
     return m_pmp->map(port, transport, 0, m_limits.natPmpRequest, &granted);

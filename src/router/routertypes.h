@@ -12,6 +12,10 @@ namespace router {
 
 enum class Transport { Tcp, Udp };
 
+constexpr int kLowestPort = 1;
+constexpr int kHighestPort = 65535;
+constexpr bool isPortNumber(int port) { return port >= kLowestPort && port <= kHighestPort; }
+
 // The names a machine-readable report uses: "tcp", "udp".
 QString transportName(Transport transport);
 

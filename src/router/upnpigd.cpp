@@ -132,8 +132,10 @@ Outcome UpnpIgd::addRule(const PortRule& rule, int* grantedLeaseSeconds) const {
 
 Outcome UpnpIgd::deleteRule(int port, Transport transport) const {
   const std::string external = std::to_string(port);
-  return upnpOutcome(
-      UPNP_DeletePortMapping(m_device->controlUrl(), m_device->serviceType(), external.c_str(), protocolText(transport), nullptr));
+  const int code = UPNP_DeletePortMapping(m_device->controlUrl(), m_device->serviceType(), external.c_str(),
+                                          protocolText(transport), nullptr);
+  // Gone already (its lease ran out): what was asked is done.
+  return upnpOutcome(code == kNoSuchEntry ? 0 : code);
 }
 
 }  // namespace router

@@ -26,6 +26,7 @@ class UpnpIgd {
   std::optional<Ipv4> externalAddress(Outcome* outcome) const;
   RuleAnswer findRule(int port, Transport transport) const;
   Outcome addRule(const PortRule& rule, int* grantedLeaseSeconds) const;
+  // A rule that is gone already counts as removed.
   Outcome deleteRule(int port, Transport transport) const;
 
  private:
