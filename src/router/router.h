@@ -12,6 +12,12 @@
 //   diagnosis.h     diagnose(): a pure function of the router's answers, the
 //                   address the test site saw and whether the port was open.
 //   routertypes.h   the values they exchange.
+//
+// A report names things as methodName() ("upnp-igd", "nat-pmp"),
+// diagnosisName() ("ok", "no-mapping", ...) and Ipv4::text(); the window
+// turns Failure and Diagnosis values into its own translated words.
+// The local address is always the one the user chose (Ipv4::parse of its
+// text): rules are made for that address only.
 #include "router/diagnosis.h"
 #include "router/routerclient.h"
 #include "router/routertask.h"
