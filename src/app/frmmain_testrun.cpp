@@ -17,11 +17,11 @@
 #include <QShortcut>
 #include <QTimer>
 #include <QVariant>
-#include <array>
 #include <optional>
 
 #include "app/autosizecolumns.h"
 #include "app/frmmain.h"
+#include "app/outside/formautomation.h"
 #include "app/runsettings.h"
 #include "controls/animationbar.h"
 #include "net/privilegedbind.h"
@@ -65,30 +65,6 @@ void idleRound() {
   QEventLoop round;
   QTimer::singleShot(kWaitRoundMs, &round, &QEventLoop::quit);
   round.exec();
-}
-
-using ElementText = QString (HtmlElement::*)() const;
-
-// The first element of the form whose text (read by `read`) equals the wanted
-// name, ignoring case.
-std::optional<HtmlElement> findInForm(const HtmlFormElements& elements, ElementText read, const QString& wanted) {
-  const int count = elements.length();
-  for (int i = 0; i < count; ++i) {
-    HtmlElement element = elements.item(i);
-    if ((element.*read)().toLower() == wanted) return element;
-  }
-  return std::nullopt;
-}
-
-// The last resort: the document's element with that id, when its id really is
-// the wanted name.
-std::optional<HtmlElement> findById(const HtmlDocument& document, const QString& name) {
-  const QString wanted = name.toLower();
-  HtmlElement element = document.getElementById(name);
-  if (wanted.isEmpty() || element.getAttribute(QStringLiteral("id"), 0).toString().toLower() != wanted) {
-    return std::nullopt;
-  }
-  return element;
 }
 
 }  // namespace
@@ -350,37 +326,18 @@ FrmMain::PageWait FrmMain::waitForPage() {
 }
 
 QString FrmMain::ClickElement(const HtmlDocument& document, int formIndex, const QString& name) {
-  const QString wanted = name.toLower();
-  const HtmlFormElements elements = document.forms(formIndex);
-  const std::array<ElementText, 3> passes = {&HtmlElement::name, &HtmlElement::value, &HtmlElement::id};
-  std::optional<HtmlElement> element;
-  for (ElementText read : passes) {
-    element = findInForm(elements, read, wanted);
-    if (element) break;
-  }
-  if (!element) element = findById(document, name);
-  if (!element) return kNotFound;
-  element->click();
+  WebBrowser* browser = document.browser();
+  if (browser == nullptr || clickFormElement(*browser, formIndex, name) == FormSearch::NotFound) return kNotFound;
   DoEvents();
   return kSuccessful;
 }
 
 QString FrmMain::SetElementValue(const HtmlDocument& document, int formIndex, const QString& name,
                                  const QString& value) {
-  const QString wanted = name.toLower();
-  const HtmlFormElements elements = document.forms(formIndex);
-  // A button's caption is its value, so the value is no way to find a field.
-  for (ElementText read : std::array<ElementText, 2>{&HtmlElement::name, &HtmlElement::id}) {
-    if (std::optional<HtmlElement> element = findInForm(elements, read, wanted)) {
-      element->focus();
-      element->setValue(value);
-      DoEvents();
-      return kSuccessful;
-    }
-  }
-  if (std::optional<HtmlElement> element = findById(document, name)) {
-    element->setAttribute(QStringLiteral("value"), value, 1);
-    return kSuccessful;
-  }
-  return kNotFound;
+  WebBrowser* browser = document.browser();
+  const FormSearch found =
+      browser == nullptr ? FormSearch::NotFound : setFormElementValue(*browser, formIndex, name, value);
+  if (found == FormSearch::NotFound) return kNotFound;
+  if (found != FormSearch::ByDocumentId) DoEvents();
+  return kSuccessful;
 }

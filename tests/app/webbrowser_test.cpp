@@ -4,6 +4,7 @@
 #include <QWebEngineView>
 #include <QWidget>
 
+#include "app/outside/formautomation.h"
 #include "app/outside/navigationerror.h"
 #include "app/outside/webbrowser.h"
 #include "test_support.h"
@@ -120,6 +121,32 @@ class WebBrowserTest : public QObject {
     QVERIFY(site.requests().contains(QStringLiteral("POST /port_test.php")));
     QCOMPARE(m_browser->Document().getElementById(QStringLiteral("result")).getAttribute(QStringLiteral("id")).toString(),
              QStringLiteral("result"));
+  }
+
+  // The run's element search: name, then value (buttons only), then id in the
+  // first form, then the document's element by id; one script each.
+  void formSearchTakesNameValueIdThenDocumentId() {
+    TestSite site;
+    loadAndWait(site.url("/port_test.php"));
+    WebBrowser& browser = *m_browser;
+    HtmlElement portField = browser.Document().forms(0).item(1);
+    QCOMPARE(setFormElementValue(browser, 0, QStringLiteral("PORT"), QStringLiteral("80")), FormSearch::ByName);
+    QCOMPARE(portField.value(), QStringLiteral("80"));
+    QCOMPARE(setFormElementValue(browser, 0, QStringLiteral("portfield"), QStringLiteral("81")), FormSearch::ById);
+    QCOMPARE(portField.value(), QStringLiteral("81"));
+    // In the second form: found by the document's id only, and given the value attribute.
+    QCOMPARE(setFormElementValue(browser, 0, QStringLiteral("other"), QStringLiteral("x")), FormSearch::ByDocumentId);
+    QCOMPARE(browser.Document().getElementById(QStringLiteral("other")).getAttribute(QStringLiteral("value")).toString(),
+             QStringLiteral("x"));
+    // A field is never found by a button's caption; quotes cannot break out of the script.
+    QCOMPARE(setFormElementValue(browser, 0, QStringLiteral("Check Port"), QStringLiteral("1")), FormSearch::NotFound);
+    QCOMPARE(clickFormElement(browser, 0, QStringLiteral("x');alert('y\\")), FormSearch::NotFound);
+    QCOMPARE(clickFormElement(browser, 3, QStringLiteral("go")), FormSearch::NotFound);
+
+    m_log->completed.clear();
+    QCOMPARE(clickFormElement(browser, 0, QStringLiteral("check port")), FormSearch::ByValue);
+    QTRY_COMPARE_WITH_TIMEOUT(m_log->completed.size(), 1, kLoadWaitMs);
+    QCOMPARE(site.submittedPort(), QStringLiteral("81"));
   }
 
   void windowOpenRaisesNewWindowAndOpensNothing() {

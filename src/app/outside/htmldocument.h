@@ -53,6 +53,8 @@ class HtmlDocument {
   explicit HtmlDocument(WebBrowser* browser) : m_browser(browser) {}
 
   bool isNull() const { return m_browser.isNull(); }
+  // The browser showing the document, or null once it has gone.
+  WebBrowser* browser() const { return m_browser.data(); }
   // The number of forms in the document.
   int formCount() const;
   HtmlFormElements forms(int index) const { return HtmlFormElements(m_browser, index); }
