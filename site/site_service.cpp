@@ -124,7 +124,8 @@ void Site::installRoutes()
     httplib::Server &http = m_server.http();
     http.set_default_headers({{"X-Content-Type-Options", "nosniff"},
                               {"Referrer-Policy", "no-referrer"},
-                              {"Cache-Control", "no-store"}});
+                              {"Cache-Control", "no-store"},
+                              {"Accept-Ranges", "none"}});
 
     http.Get("/", [](const httplib::Request &, httplib::Response &res) {
         res.set_content(indexPage(), kHtml);

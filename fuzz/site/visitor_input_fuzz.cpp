@@ -2,7 +2,7 @@
 // field, addresses, and X-Forwarded-For lines. A port is accepted only as one to
 // five digits worth 1..65535; an address read back from its canonical text is
 // the same address; only the trusted proxy's own header line can name the
-// requester.
+// requester, and only with a unicast address.
 #include "site/ip_address.h"
 #include "site/port_number.h"
 #include "site/requester.h"
@@ -35,6 +35,8 @@ void checkPort(std::string_view text) {
 void checkAddress(std::string_view text) {
   const auto address = site::IpAddress::parse(text);
   if (!address) return;
+  // The whole text is the address: nothing may hide after a NUL.
+  if (text.find('\0') != std::string_view::npos) std::abort();
   const auto again = site::IpAddress::parse(address->text());
   if (!again || !(*again == *address)) std::abort();
 }
@@ -50,6 +52,8 @@ void checkRequester(std::string_view text) {
   const auto proxy = site::IpAddress::parse("127.0.0.1");
   const auto result = site::findRequester(*proxy, lines, proxy);
   if (result.address.has_value() == !result.problem.empty()) std::abort();
+  // A forwarded entry is probed only when it names one host.
+  if (result.address && !result.address->isUnicast()) std::abort();
   // Lines before the proxy's own were written by the client and must not matter.
   const auto lastOnly = site::findRequester(*proxy, {lines.back()}, proxy);
   if (result.address.has_value() != lastOnly.address.has_value()) std::abort();
