@@ -75,13 +75,13 @@ BodyFraming frameBody(const httplib::Headers &headers, std::size_t maxBodyBytes)
         std::size_t length = 0;
         if (!parseLength(headers.find("Content-Length")->second, length))
             return refuse(400);
-        if (length > maxBodyBytes)
-            return refuse(413);
         if (length > 0)
             framing = {BodyFraming::Kind::Length, length, 0};
     }
     if (framing.kind != BodyFraming::Kind::None && hasContentCoding(headers))
         return refuse(415);
+    if (framing.length > maxBodyBytes)
+        return refuse(413);
     return framing;
 }
 
