@@ -105,7 +105,8 @@ TEST_F(SitePages, RangeIsIgnored)
     const HttpResponse plain = get(port(), "/");
     const HttpResponse ranged = get(port(), "/", nullptr, "Range: " + ranges + "\r\n");
     EXPECT_EQ(ranged.status, 200);
-    EXPECT_EQ(ranged.body, plain.body);
+    EXPECT_EQ(ranged.body.size(), plain.body.size());
+    EXPECT_TRUE(ranged.body == plain.body);
     // One the library cannot read is refused before the site sees it; the page is not multiplied either.
     const HttpResponse unreadable = get(port(), "/", nullptr, "Range: " + ranges + ",5-1\r\n");
     EXPECT_LT(unreadable.body.size(), plain.body.size());

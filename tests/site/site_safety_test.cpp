@@ -338,10 +338,10 @@ TEST(SiteBodyLimits, EveryFramingIsCutAtTheLimitAndTheConnectionEnds)
     for (const Case &c : cases) {
         Fd connection = connectTo(site.port());
         EndlessSender sender(connection.get(), postHead(c.framing) + c.start, c.repeat);
-        ASSERT_TRUE(waitReadable(connection.get(), 5s)) << c.framing;
-        EXPECT_EQ(readResponse(connection.get()).status, c.status) << c.framing;
+        const int status = waitReadable(connection.get(), 5s) ? readResponse(connection.get()).status : 0;
+        EXPECT_EQ(status, c.status) << c.framing;
         // ...and the connection is closed rather than read on.
-        ASSERT_TRUE(waitReadable(connection.get(), 5s)) << c.framing;
+        EXPECT_TRUE(waitReadable(connection.get(), 5s)) << c.framing;
         char byte;
         EXPECT_LE(recv(connection.get(), &byte, 1, MSG_DONTWAIT), 0) << c.framing;
     }
@@ -352,20 +352,26 @@ TEST(SiteBodyLimits, SixteenGzipBodiesFromOneVisitorTakeLittleMemory)
 {
     SiteProcess site({"--probe-address", "127.0.0.9"});
     ASSERT_TRUE(site.started()) << site.log();
+    // One chunk of 256 KiB that inflates to some 40 MB: 16 of them held whole would take 650 MB.
     const InflatingBody gzip = gzipOfZeros();
-    // 256 KiB of this body inflates to some 40 MB: 16 of them held whole would take 650 MB.
-    const std::string head = postHead("Content-Encoding: gzip\r\nContent-Length: 262144\r\n") + gzip.start;
+    std::string body = gzip.start;
+    while (body.size() + gzip.repeat.size() <= 256 * 1024)
+        body += gzip.repeat;
+    char size[16];
+    std::snprintf(size, sizeof size, "%zx\r\n", body.size());
+    const std::string request = postHead("Transfer-Encoding: chunked\r\nContent-Encoding: gzip\r\n") + size + body + "\r\n0\r\n\r\n";
     std::vector<Fd> connections;
-    std::vector<std::unique_ptr<EndlessSender>> senders;
+    std::vector<std::thread> senders;
     for (int i = 0; i < 16; ++i) {
         connections.push_back(connectTo(site.port()));
-        senders.push_back(std::make_unique<EndlessSender>(connections.back().get(), head, gzip.repeat));
+        senders.emplace_back([fd = connections.back().get(), &request] { sendAll(fd, request); });
     }
     for (const Fd &connection : connections) {
-        ASSERT_TRUE(waitReadable(connection.get(), 20s));
-        EXPECT_EQ(readResponse(connection.get()).status, 415);
+        const int status = waitReadable(connection.get(), 20s) ? readResponse(connection.get()).status : 0;
+        EXPECT_TRUE(status == 415 || status == 413) << status;
     }
-    senders.clear();
+    for (std::thread &sender : senders)
+        sender.join();
     const long peak = site.peakMemoryKiB();
     std::printf("site peak memory (VmHWM) under 16 gzip bodies: %ld KiB\n", peak);
     EXPECT_GT(peak, 0);
