@@ -1,5 +1,6 @@
 #include "site/connection_server.h"
 
+#include "site/body_framing.h"
 #include "site/connection_stream.h"
 #include "site/request_log.h"
 #include "site/stop_signal.h"
@@ -20,7 +21,9 @@ class ConnectionServer::HttpFront : public httplib::Server {
 public:
     bool serveOne(httplib::Stream &stream, bool closeAfter, bool &connectionClosed)
     {
-        return process_request(stream, closeAfter, connectionClosed, {});
+        // The pages are small and made afresh for each request, so a Range is
+        // ignored: served, overlapping ranges multiply one page many times over.
+        return process_request(stream, closeAfter, connectionClosed, [](httplib::Request &req) { req.ranges.clear(); });
     }
 };
 
@@ -28,7 +31,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::chrono::milliseconds kRefusalDrain{250};
+constexpr DrainingCloser::Limits kRefusedClosing{512, std::chrono::milliseconds(250), 64 * 1024};
 constexpr std::chrono::milliseconds kAcceptBackoff{10};
 
 thread_local ConnectionStream *t_stream = nullptr;
@@ -38,7 +41,13 @@ thread_local bool t_closeAfter = false;
 // a cut-off head), so the connection ends after the answer.
 bool endsConnection(int status)
 {
-    return status == 400 || status == 408 || status == 413 || status == 414 || status == 431;
+    return status == 400 || status == 408 || status == 413 || status == 414 || status == 415 || status == 431;
+}
+
+void noteVerdict(const char *verdict)
+{
+    if (RequestRecord *record = currentRequestRecord())
+        record->verdict = verdict;
 }
 
 const char *reasonPhrase(int status)
@@ -73,7 +82,7 @@ std::chrono::milliseconds since(Clock::time_point start)
 
 ConnectionServer::ConnectionServer(ServerLimits limits, const StopSignal &stop, ErrorPageMaker errorPage)
     : m_limits(std::move(limits)), m_stop(stop), m_errorPage(std::move(errorPage)),
-      m_http(std::make_unique<HttpFront>())
+      m_http(std::make_unique<HttpFront>()), m_refusedCloser(stop, kRefusedClosing)
 {
     m_http->set_payload_max_length(m_limits.maxBodyBytes);
     m_http->set_keep_alive_max_count(m_limits.maxRequestsPerConnection);
@@ -85,14 +94,23 @@ ConnectionServer::ConnectionServer(ServerLimits limits, const StopSignal &stop, 
         // when our own limits cut it off.
         if (res.status == 400 && t_stream && t_stream->headTooLarge())
             res.status = 431;
+        else if (res.status == 400 && t_stream && t_stream->bodyTooLarge())
+            res.status = 413;
         else if (res.status == 400 && t_stream && t_stream->timedOut())
             res.status = 408;
-        if (res.body.empty())
+        if (res.status == 413)
+            noteVerdict("too-large");
+        // Ranges still set here were read before the site saw the request (the
+        // library refuses a Range it cannot parse), and they would be applied
+        // to this page: an empty answer leaves nothing to multiply.
+        if (res.body.empty() && req.ranges.empty())
             res.set_content(m_errorPage(res.status, {}), "text/html; charset=utf-8");
         // The library itself says "close" when it was going to close anyway.
         if (endsConnection(res.status) && !t_closeAfter && req.get_header_value("Connection") != "close")
             res.set_header("Connection", "close");
     });
+
+    installBodyRules();
 
     m_http->set_logger([](const httplib::Request &req, const httplib::Response &res) {
         RequestRecord *record = currentRequestRecord();
@@ -102,6 +120,35 @@ ConnectionServer::ConnectionServer(ServerLimits limits, const StopSignal &stop, 
         writeLogLine(formatLogLine(std::chrono::system_clock::now(), record->requester, req.method,
                                    req.path, res.status, record->port, record->verdict,
                                    since(record->start)));
+    });
+}
+
+void ConnectionServer::installBodyRules()
+{
+    const auto refusal = [this](const httplib::Request &req) {
+        const BodyFraming framing = frameBody(req.headers, m_limits.maxBodyBytes);
+        return framing.kind == BodyFraming::Kind::Refused ? framing.status : 0;
+    };
+    // Refused before the client is told to go on and send the body.
+    m_http->set_expect_100_continue_handler([refusal](const httplib::Request &req, httplib::Response &res) {
+        const int status = refusal(req);
+        if (status == 0)
+            return 100;
+        noteVerdict("bad-body");
+        res.status = status;
+        return status;
+    });
+    // Runs once the head is read and before any of the body is.
+    m_http->set_pre_routing_handler([this](const httplib::Request &req, httplib::Response &res) {
+        const BodyFraming framing = frameBody(req.headers, m_limits.maxBodyBytes);
+        if (framing.kind == BodyFraming::Kind::Refused) {
+            noteVerdict("bad-body");
+            res.status = framing.status;
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        if (t_stream)
+            t_stream->beginBody(framing);
+        return httplib::Server::HandlerResponse::Unhandled;
     });
 }
 
@@ -151,7 +198,7 @@ void ConnectionServer::run()
     workers.reserve(m_limits.workers);
     for (unsigned i = 0; i < m_limits.workers; ++i)
         workers.emplace_back([this] { workerLoop(); });
-    std::thread refusals([this] { refusalLoop(); });
+    std::thread closer([this] { m_refusedCloser.run(); });
 
     acceptLoop();
 
@@ -160,16 +207,12 @@ void ConnectionServer::run()
         m_stopping = true;
     }
     m_workAvailable.notify_all();
-    m_refusalAvailable.notify_all();
     for (auto &worker : workers)
         worker.join();
-    refusals.join();
+    closer.join();
     for (auto &waiting : m_queue)
         close(waiting.fd);
     m_queue.clear();
-    for (auto &refused : m_refusals)
-        close(refused.fd);
-    m_refusals.clear();
 }
 
 void ConnectionServer::acceptLoop()
@@ -212,7 +255,6 @@ void ConnectionServer::acceptLoop()
 
 void ConnectionServer::dispatch(int fd, const IpAddress &peer, int peerPort)
 {
-    constexpr std::size_t kMaxRefusalsWaiting = 512;
     std::unique_lock lock(m_mutex);
     const bool exempt = m_limits.exemptAddress && peer == *m_limits.exemptAddress;
     std::optional<Refusal> refusal;
@@ -224,14 +266,8 @@ void ConnectionServer::dispatch(int fd, const IpAddress &peer, int peerPort)
     if (refusal) {
         if (m_perAddress[peer.visitorKey()] == 0)
             m_perAddress.erase(peer.visitorKey());
-        if (m_refusals.size() >= kMaxRefusalsWaiting) {
-            lock.unlock();
-            close(fd);  // even the refusal lane is full: no answer at all
-            return;
-        }
-        m_refusals.push_back({fd, peer, *refusal});
         lock.unlock();
-        m_refusalAvailable.notify_one();
+        refuse(fd, peer, *refusal);
         return;
     }
     if (!exempt)
@@ -273,7 +309,7 @@ void ConnectionServer::releaseAddress(const Accepted &connection)
 void ConnectionServer::serveConnection(Accepted &connection)
 {
     ConnectionStream stream(connection.fd, connection.peer, connection.peerPort,
-                            {m_limits.maxHeadBytes, m_limits.clientTimeout}, m_stop);
+                            {m_limits.maxHeadBytes, m_limits.maxBodyBytes, m_limits.clientTimeout}, m_stop);
     connection.fd = -1;  // the stream owns it now
     t_stream = &stream;
     RequestRecord record;
@@ -311,6 +347,11 @@ void ConnectionServer::serveConnection(Accepted &connection)
             clientMayStillBeSending = true;
             break;
         }
+        // A body the handlers did not want is still the client's, not the next request.
+        if (!stream.finishBody()) {
+            clientMayStillBeSending = true;
+            break;
+        }
         if (closeAfter || closedByClient)
             break;
     }
@@ -329,32 +370,16 @@ void ConnectionServer::writeCanned(ConnectionStream &stream, int status)
                                record ? since(record->start) : std::chrono::milliseconds(0)));
 }
 
-void ConnectionServer::refusalLoop()
+void ConnectionServer::refuse(int fd, const IpAddress &peer, Refusal why)
 {
-    for (;;) {
-        Refused refused;
-        {
-            std::unique_lock lock(m_mutex);
-            m_refusalAvailable.wait(lock, [this] { return m_stopping || !m_refusals.empty(); });
-            if (m_stopping)
-                return;
-            refused = std::move(m_refusals.front());
-            m_refusals.pop_front();
-        }
-        answerRefused(refused);
-    }
-}
-
-void ConnectionServer::answerRefused(const Refused &refused)
-{
-    // Answered before the request is read: the client learns at once, and the
-    // lane never waits on a client that sends nothing.
-    ConnectionStream stream(refused.fd, refused.peer, 0, {m_limits.maxHeadBytes, kRefusalDrain}, m_stop);
-    const char *why = refused.why == Refusal::Busy ? "busy" : "too-many-connections";
-    const std::string response = cannedResponse(503, m_errorPage(503, why), true);
-    stream.write(response.data(), response.size());
-    logRefusal(refused.peer, 503, why);
-    stream.closeGracefully(true);
+    // Answered at once, before the request is read and without waiting on the
+    // client, so that no number of silent connections can delay the answer to
+    // another. A fresh connection's send buffer takes this small answer whole.
+    const char *verdict = why == Refusal::Busy ? "busy" : "too-many-connections";
+    const std::string response = cannedResponse(503, m_errorPage(503, verdict), true);
+    [[maybe_unused]] ssize_t sent = send(fd, response.data(), response.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    logRefusal(peer, 503, verdict);
+    m_refusedCloser.add(fd);
 }
 
 void ConnectionServer::logRefusal(const IpAddress &peer, int status, const char *verdict)

@@ -1,10 +1,11 @@
 #pragma once
 // The transport under the site: one listening socket, an accept loop, a fixed
-// pool of workers fed by a bounded queue, and a small lane that turns away
-// what does not fit with a 503 instead of letting it wait without end. Each
-// worker serves one connection at a time through the HTTP library's request
+// pool of workers fed by a bounded queue, and an answer of 503 at once for
+// what does not fit, instead of letting it wait without end. Each worker
+// serves one connection at a time through the HTTP library's request
 // processing, with the limits of ConnectionStream.
 
+#include "site/draining_closer.h"
 #include "site/ip_address.h"
 
 #include <httplib.h>
@@ -73,18 +74,13 @@ private:
         bool counted = false;
     };
     enum class Refusal { Busy, TooManyFromAddress };
-    struct Refused {
-        int fd = -1;
-        IpAddress peer;
-        Refusal why = Refusal::Busy;
-    };
 
     void acceptLoop();
     void dispatch(int fd, const IpAddress &peer, int peerPort);
     void workerLoop();
     void serveConnection(Accepted &connection);
-    void refusalLoop();
-    void answerRefused(const Refused &refused);
+    void refuse(int fd, const IpAddress &peer, Refusal why);
+    void installBodyRules();
     void releaseAddress(const Accepted &connection);
     void writeCanned(ConnectionStream &stream, int status);
     void logRefusal(const IpAddress &peer, int status, const char *verdict);
@@ -93,14 +89,13 @@ private:
     const StopSignal &m_stop;
     ErrorPageMaker m_errorPage;
     std::unique_ptr<HttpFront> m_http;
+    DrainingCloser m_refusedCloser;
     int m_listenFd = -1;
     std::uint16_t m_port = 0;
 
     std::mutex m_mutex;
     std::condition_variable m_workAvailable;
-    std::condition_variable m_refusalAvailable;
     std::deque<Accepted> m_queue;
-    std::deque<Refused> m_refusals;
     std::map<std::string, unsigned> m_perAddress;
     std::atomic<unsigned> m_waiting{0};
     bool m_stopping = false;

@@ -80,6 +80,9 @@ void ConnectionStream::beginRequest(bool firstOnConnection)
     m_requestLineDone = false;
     m_headTail = 0;
     m_headTooLarge = false;
+    m_body = {};
+    m_bodyRead = 0;
+    m_bodyTooLarge = false;
     m_timedOut = false;
     m_writtenThisRequest = 0;
 }
@@ -89,6 +92,13 @@ bool ConnectionStream::fill()
     if (m_failed)
         return false;
     for (;;) {
+        // Checked before every read, not only when one has to wait: a client
+        // that keeps sending never makes it wait.
+        if (m_stop.raised() || Clock::now() >= m_readDeadline) {
+            m_timedOut = !m_stop.raised();
+            m_failed = true;
+            return false;
+        }
         const ssize_t got = recv(m_fd, m_buffer.data(), m_buffer.size(), MSG_DONTWAIT);
         if (got > 0) {
             m_begin = 0;
@@ -132,18 +142,59 @@ std::size_t ConnectionStream::countHeadBytes(const char *data, std::size_t size)
         if (m_headTail == 4)
             m_inHead = false;
     }
-    return size;
+    return i;  // what follows the head is body, counted apart
+}
+
+void ConnectionStream::beginBody(const BodyFraming &framing)
+{
+    // The library may end a head where this stream's own count has not (a line
+    // ending in a bare LF), so its word is the one that counts.
+    m_inHead = false;
+    m_body = framing;
+}
+
+std::size_t ConnectionStream::bodyLeft() const
+{
+    switch (m_body.kind) {
+    case BodyFraming::Kind::Length: return m_body.length - m_bodyRead;
+    case BodyFraming::Kind::Chunked: return m_limits.maxBodyBytes - std::min(m_bodyRead, m_limits.maxBodyBytes);
+    default: return 0;
+    }
+}
+
+bool ConnectionStream::finishBody()
+{
+    if (m_body.kind == BodyFraming::Kind::Chunked)
+        return m_bodyRead > 0;
+    char sink[1024];
+    while (bodyLeft() > 0) {
+        if (read(sink, std::min(sizeof sink, bodyLeft())) <= 0)
+            return false;
+    }
+    return true;
 }
 
 ssize_t ConnectionStream::read(char *ptr, std::size_t size)
 {
-    if (m_headTooLarge)
+    if (m_headTooLarge || m_bodyTooLarge)
         return -1;
+    if (!m_inHead) {
+        const std::size_t left = bodyLeft();
+        if (left == 0) {
+            if (m_body.kind != BodyFraming::Kind::Chunked)
+                return 0;  // the end of this request's body; the next request is not the library's to read
+            m_bodyTooLarge = true;
+            return -1;
+        }
+        size = std::min(size, left);
+    }
     if (m_begin == m_end && !fill())
         return -1;
     std::size_t n = std::min(size, m_end - m_begin);
     if (m_inHead)
         n = countHeadBytes(m_buffer.data() + m_begin, n);
+    else
+        m_bodyRead += n;
     if (n == 0)
         return -1;
     std::memcpy(ptr, m_buffer.data() + m_begin, n);

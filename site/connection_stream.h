@@ -1,8 +1,10 @@
 #pragma once
 // One accepted connection seen as the HTTP library's Stream, with the limits
 // that keep a slow or oversized client from holding a worker: a deadline for
-// each whole request, a bound on each write, and a cap on the request head.
+// each whole request, a bound on each write, a cap on the request head, and a
+// body that can only be read as far as its framing allows.
 
+#include "site/body_framing.h"
 #include "site/ip_address.h"
 
 #include <httplib.h>
@@ -22,6 +24,8 @@ public:
 
     struct Limits {
         std::size_t maxHeadBytes = 16 * 1024;
+        // The most a chunked body may take on the wire, its framing included.
+        std::size_t maxBodyBytes = 4 * 1024;
         // Time to receive one whole request, and the bound on each write.
         std::chrono::milliseconds clientTimeout{10000};
     };
@@ -41,7 +45,17 @@ public:
     // so waiting to send the first byte gains a slow client nothing.
     void beginRequest(bool firstOnConnection);
 
+    // The head is read: the body may now be read as `framing` says, and not a
+    // byte further. Past its end a body without a length reads as ended, and
+    // a chunked one as too large.
+    void beginBody(const BodyFraming &framing);
+    // Reads away what the handlers left of a body of known length. False when
+    // the connection cannot carry another request: that rest did not come, or
+    // a chunked body was never read, so where the next request starts is unknown.
+    bool finishBody();
+
     bool headTooLarge() const { return m_headTooLarge; }
+    bool bodyTooLarge() const { return m_bodyTooLarge; }
     // True while the request line itself was still being read.
     bool inRequestLine() const { return !m_requestLineDone; }
     bool timedOut() const { return m_timedOut; }
@@ -70,6 +84,7 @@ private:
     // Waits for `events` until `deadline` or the stop signal.
     bool waitUntil(short events, Clock::time_point deadline) const;
     std::size_t countHeadBytes(const char *data, std::size_t size);
+    std::size_t bodyLeft() const;
 
     int m_fd;
     IpAddress m_peer;
@@ -89,6 +104,9 @@ private:
     bool m_requestLineDone = false;
     unsigned m_headTail = 0;  // how much of "\r\n\r\n" the head ends with so far
     bool m_headTooLarge = false;
+    BodyFraming m_body;
+    std::size_t m_bodyRead = 0;
+    bool m_bodyTooLarge = false;
     bool m_timedOut = false;
     bool m_failed = false;
     std::size_t m_writtenThisRequest = 0;

@@ -33,7 +33,7 @@ std::string v6Text(const in6_addr &a)
 std::optional<IpAddress> IpAddress::parse(std::string_view text)
 {
     // inet_pton needs a terminated string; anything longer than an IPv6 text is not one.
-    if (text.empty() || text.size() >= INET6_ADDRSTRLEN)
+    if (text.empty() || text.size() >= INET6_ADDRSTRLEN || text.find('\0') != std::string_view::npos)
         return std::nullopt;
     const std::string terminated(text);
     IpAddress result;
@@ -86,6 +86,15 @@ std::string IpAddress::visitorKey() const
     in6_addr network = m_v6;
     std::memset(network.s6_addr + 8, 0, 8);
     return v6Text(network) + "/64";
+}
+
+bool IpAddress::isUnicast() const
+{
+    if (isV4()) {
+        const std::uint32_t host = ntohl(m_v4.s_addr);
+        return (host >> 24) != 0 && (host >> 28) != 0xe && host != 0xffffffffu;
+    }
+    return !IN6_IS_ADDR_UNSPECIFIED(&m_v6) && !IN6_IS_ADDR_MULTICAST(&m_v6);
 }
 
 socklen_t IpAddress::toSockaddr(std::uint16_t port, sockaddr_storage &out) const

@@ -14,7 +14,8 @@ namespace site {
 
 class IpAddress {
 public:
-    // Numeric text only (no names are ever looked up). An IPv4 address written
+    // Numeric text only (no names are ever looked up), and all of the text: an
+    // address followed by a NUL and more is not an address. An IPv4 address written
     // as an IPv4-mapped IPv6 address ("::ffff:192.0.2.1") is taken as IPv4, so
     // one visitor has one address whatever socket family served them.
     static std::optional<IpAddress> parse(std::string_view text);
@@ -27,6 +28,9 @@ public:
     // The key under which visitors are counted: the address itself for IPv4,
     // the /64 network for IPv6, because one home line holds a whole /64.
     std::string visitorKey() const;
+    // False for what can never name one host: the unspecified address (and the
+    // rest of 0.0.0.0/8, "this network"), multicast, and the IPv4 broadcast.
+    bool isUnicast() const;
     // A socket address for this address and the given port.
     socklen_t toSockaddr(std::uint16_t port, sockaddr_storage &out) const;
 

@@ -32,7 +32,9 @@ RequesterResult findRequester(const IpAddress &peer,
     // Proxies write IPv6 entries bare or in brackets.
     if (entry.size() >= 2 && entry.front() == '[' && entry.back() == ']')
         entry = entry.substr(1, entry.size() - 2);
-    if (auto address = IpAddress::parse(entry))
+    // Only an address that names one host may be probed: 0.0.0.0 would reach
+    // this server's own host, and multicast or broadcast reach many at once.
+    if (auto address = IpAddress::parse(entry); address && address->isUnicast())
         return {address, {}};
     return {std::nullopt, "The proxy in front of this site sent an address that is not valid."};
 }

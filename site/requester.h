@@ -19,7 +19,8 @@ struct RequesterResult {
 // `forwardedFor` holds the values of every X-Forwarded-For header line in the
 // order received. When `peer` is the trusted proxy, the requester is the last
 // entry of the last line: the one that proxy appended. Entries before it were
-// written by the client and prove nothing, so they are never used.
+// written by the client and prove nothing, so they are never used. An entry
+// that is not one whole unicast address gives no requester.
 RequesterResult findRequester(const IpAddress &peer,
                               const std::vector<std::string> &forwardedFor,
                               const std::optional<IpAddress> &trustedProxy);

@@ -124,7 +124,8 @@ void Site::installRoutes()
     httplib::Server &http = m_server.http();
     http.set_default_headers({{"X-Content-Type-Options", "nosniff"},
                               {"Referrer-Policy", "no-referrer"},
-                              {"Cache-Control", "no-store"}});
+                              {"Cache-Control", "no-store"},
+                              {"Accept-Ranges", "none"}});
 
     http.Get("/", [](const httplib::Request &, httplib::Response &res) {
         res.set_content(indexPage(), kHtml);
@@ -218,9 +219,12 @@ Site::ProbeOutcome Site::probe(const httplib::Request &req, Protocol protocol, c
         return {400, "Not a port number", "A port is a whole number from 1 to 65535, written in digits only.", {}, {}};
     }
 
+    // Read from the header map itself: the library's value getters hand back C
+    // strings, which would end an entry such as "192.0.2.1<NUL>junk" at the NUL.
     std::vector<std::string> forwardedFor;
-    for (std::size_t i = 0, n = req.get_header_value_count("X-Forwarded-For"); i < n; ++i)
-        forwardedFor.push_back(req.get_header_value("X-Forwarded-For", i));
+    const auto [first, last] = req.headers.equal_range("X-Forwarded-For");
+    for (auto it = first; it != last; ++it)
+        forwardedFor.push_back(it->second);
     // remote_addr comes from our own stream (the socket's peer), never from a header.
     const auto peer = IpAddress::parse(req.remote_addr);
     if (!peer) {

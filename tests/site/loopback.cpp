@@ -135,6 +135,20 @@ HttpResponse readResponse(int fd)
     return response;
 }
 
+std::string readToEnd(int fd)
+{
+    std::string data;
+    char buffer[8192];
+    for (;;) {
+        const ssize_t got = recv(fd, buffer, sizeof buffer, 0);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return data;
+        data.append(buffer, std::size_t(got));
+    }
+}
+
 std::string getRequestText(const std::string &target, const std::string &extraHeaders)
 {
     return "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + extraHeaders + "\r\n";

@@ -40,6 +40,8 @@ Fd connectTo(std::uint16_t port, const char *source = nullptr);
 bool sendAll(int fd, std::string_view data);
 // Reads one answer: up to Content-Length, or to the end of the stream.
 HttpResponse readResponse(int fd);
+// Everything the peer sends until it closes (or reads time out).
+std::string readToEnd(int fd);
 
 HttpResponse request(std::uint16_t port, const std::string &raw, const char *source = nullptr);
 HttpResponse get(std::uint16_t port, const std::string &target, const char *source = nullptr,

@@ -41,6 +41,16 @@ TEST(Requester, RefusesAProxyRequestWithoutAUsableEntry)
     EXPECT_FALSE(findRequester(ip("10.0.0.1"), {}, ip("10.0.0.1")).address);
     EXPECT_FALSE(findRequester(ip("10.0.0.1"), {"203.0.113.9, example.com"}, ip("10.0.0.1")).address);
     EXPECT_FALSE(findRequester(ip("10.0.0.1"), {"203.0.113.9,"}, ip("10.0.0.1")).address);
+    // Only a whole address that names one host: nothing after a NUL, no
+    // unspecified, multicast or broadcast address.
+    for (const std::string &entry : {std::string("203.0.113.9\0junk", 16), std::string("0.0.0.0"), std::string("0.1.2.3"),
+                                     std::string("::"), std::string("::ffff:0.0.0.0"), std::string("224.0.0.1"),
+                                     std::string("239.255.255.250"), std::string("255.255.255.255"), std::string("[ff02::1]")}) {
+        const auto found = findRequester(ip("10.0.0.1"), {entry}, ip("10.0.0.1"));
+        EXPECT_FALSE(found.address) << entry.c_str();
+        EXPECT_FALSE(found.problem.empty());
+    }
+    EXPECT_TRUE(findRequester(ip("10.0.0.1"), {"223.255.255.254"}, ip("10.0.0.1")).address);
 }
 
 TEST(IpAddressText, NormalisesMappedAddressesAndGroupsIpv6ByNetwork)
@@ -53,4 +63,5 @@ TEST(IpAddressText, NormalisesMappedAddressesAndGroupsIpv6ByNetwork)
     EXPECT_FALSE(IpAddress::parse("localhost"));
     EXPECT_FALSE(IpAddress::parse("1.2.3"));
     EXPECT_FALSE(IpAddress::parse(""));
+    EXPECT_FALSE(IpAddress::parse(std::string_view("192.0.2.1\0", 10)));
 }

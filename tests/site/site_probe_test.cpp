@@ -138,7 +138,48 @@ TEST(SiteTrustedProxy, OnlyTheProxyAppendedEntryNamesTheVisitor)
     const HttpResponse unnamed = get(site.port(), path);
     EXPECT_EQ(unnamed.status, 400) << unnamed.body;
 
+    // Only a whole unicast address is probed: 0.0.0.0 would reach the site's own host.
+    Fd own = tcpListener("127.0.0.1");
+    const std::string ownPath = "/api/port/" + std::to_string(localPort(own.get()));
+    for (const std::string &entry : {std::string("0.0.0.0"), std::string("127.0.0.1\0junk", 14), std::string("224.0.0.1")})
+        EXPECT_EQ(get(site.port(), ownPath, nullptr, "X-Forwarded-For: " + entry + "\r\n").status, 400);
+    EXPECT_FALSE(acceptNow(own.get()));
+
     // Anyone else's header is ignored: the probe goes to the connection's own address.
     const HttpResponse direct = get(site.port(), path, "127.0.0.2", "X-Forwarded-For: 127.0.0.3\r\n");
     EXPECT_NE(direct.body.find("\"ip\": \"127.0.0.2\""), std::string::npos) << direct.body;
+}
+
+TEST(SiteTrustedProxy, ABodyIsNeverReadAsTheNextRequest)
+{
+    SiteProcess site({"--trust-proxy", "127.0.0.1", "--max-connections-per-address", "64"});
+    ASSERT_TRUE(site.started()) << site.log();
+    // A third party the hidden request would have the site probe, by its own forwarded-for.
+    Fd third = tcpListener("127.0.0.4");
+    const std::string hidden = "GET /api/port/" + std::to_string(localPort(third.get())) +
+                               " HTTP/1.1\r\nHost: x\r\nX-Forwarded-For: 127.0.0.4\r\n\r\n";
+    const std::string next = "GET /port_test.php HTTP/1.1\r\nHost: x\r\nX-Forwarded-For: 127.0.0.2\r\nConnection: close\r\n\r\n";
+    const std::string chunked = std::to_string(hidden.size()) + "\r\n" + hidden + "\r\n0\r\n\r\n";
+    struct Case {
+        std::string head;
+        std::string body;
+        int answers;  // a chunked body that nobody reads ends the connection
+    };
+    const std::vector<Case> cases = {
+        {"GET / HTTP/1.1\r\nContent-Length: " + std::to_string(hidden.size()), hidden, 2},
+        {"HEAD / HTTP/1.1\r\nContent-Length: " + std::to_string(hidden.size()), hidden, 2},
+        {"OPTIONS / HTTP/1.1\r\nContent-Length: " + std::to_string(hidden.size()), hidden, 2},
+        {"GET / HTTP/1.1\r\nTransfer-Encoding: chunked", chunked, 1},
+    };
+    for (const Case &c : cases) {
+        Fd proxy = connectTo(site.port());
+        ASSERT_TRUE(sendAll(proxy.get(), c.head + "\r\nHost: x\r\nX-Forwarded-For: 127.0.0.2\r\n\r\n" + c.body + next));
+        const std::string answers = readToEnd(proxy.get());
+        int count = 0;
+        for (std::size_t at = answers.find("HTTP/1.1 "); at != std::string::npos; at = answers.find("HTTP/1.1 ", at + 1))
+            ++count;
+        EXPECT_EQ(count, c.answers) << c.head << "\n" << answers.substr(0, 300);
+        EXPECT_EQ(answers.find("application/json"), std::string::npos) << c.head;
+    }
+    EXPECT_FALSE(acceptNow(third.get()));
 }

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
 #include <regex>
 
 extern char **environ;
@@ -162,16 +163,27 @@ void SiteProcess::collect(int fd)
     m_logClosed = true;
 }
 
-int SiteProcess::stop()
+int SiteProcess::stop(std::chrono::milliseconds limit)
 {
     if (m_pid <= 0)
         return -1;
     kill(m_pid, SIGTERM);
-    const int status = reap(m_pid, std::chrono::seconds(20));
+    const int status = reap(m_pid, limit);
     m_pid = -1;
     if (m_reader.joinable())
         m_reader.join();  // the pipe closes with the process
     return status;
+}
+
+long SiteProcess::peakMemoryKiB() const
+{
+    std::ifstream status("/proc/" + std::to_string(m_pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stol(line.substr(6));
+    }
+    return 0;
 }
 
 std::string SiteProcess::log() const

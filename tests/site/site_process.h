@@ -34,8 +34,11 @@ public:
 
     bool started() const { return m_port != 0; }
     std::uint16_t port() const { return m_port; }
-    // Sends SIGTERM and waits; the exit status, or -1.
-    int stop();
+    // Sends SIGTERM and waits up to `limit`; the exit status, or -1 when it
+    // had to be killed.
+    int stop(std::chrono::milliseconds limit = std::chrono::seconds(20));
+    // The most memory the process has held so far (VmHWM), in KiB; 0 if unknown.
+    long peakMemoryKiB() const;
     // Everything written to standard error so far.
     std::string log() const;
     // Waits until the log contains `text`.

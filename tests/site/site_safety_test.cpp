@@ -3,12 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
 #include <random>
 #include <regex>
 #include <thread>
+#include <vector>
 
 using namespace sitetest;
 using namespace std::chrono_literals;
@@ -53,6 +58,78 @@ void trickle(int fd)
         if (waitReadable(fd, 50ms) || !sendAll(fd, std::string(1, c)))
             return;
     }
+}
+
+// A client that never stops sending: `head` once, then `chunk` over and over
+// on its own thread, until destroyed, the connection fails, or 30 s pass.
+class EndlessSender {
+public:
+    EndlessSender(int fd, std::string head, std::string chunk)
+        : m_thread([this, fd, head = std::move(head), chunk = std::move(chunk)] { run(fd, head, chunk); })
+    {
+    }
+    ~EndlessSender()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+
+private:
+    void run(int fd, const std::string &head, const std::string &chunk)
+    {
+        if (!sendAll(fd, head))
+            return;
+        const auto end = std::chrono::steady_clock::now() + 30s;
+        while (!m_stop && std::chrono::steady_clock::now() < end) {
+            pollfd p{fd, POLLOUT, 0};
+            if (poll(&p, 1, 50) <= 0)
+                continue;
+            if ((p.revents & (POLLERR | POLLHUP)) != 0)
+                return;
+            if (send(fd, chunk.data(), chunk.size(), MSG_NOSIGNAL | MSG_DONTWAIT) < 0 && errno != EAGAIN)
+                return;
+        }
+    }
+
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+// The gzip stream of endless zeros, as a short start and a 13-byte piece that
+// repeats: one literal zero, then copies of 258 bytes at distance 1 (13 bits
+// each in fixed Huffman codes), so every byte sent inflates to about 160.
+struct InflatingBody {
+    std::string start;
+    std::string repeat;
+};
+
+InflatingBody gzipOfZeros()
+{
+    std::string bytes = {'\x1f', '\x8b', 8, 0, 0, 0, 0, 0, 0, 3};
+    unsigned bitCount = 0;
+    const auto bits = [&](unsigned value, unsigned count, bool msbFirst) {
+        for (unsigned i = 0; i < count; ++i) {
+            if (bitCount % 8 == 0)
+                bytes += '\0';
+            const unsigned bit = msbFirst ? (value >> (count - 1 - i)) & 1 : (value >> i) & 1;
+            bytes.back() = char(bytes.back() | (bit << (bitCount % 8)));
+            ++bitCount;
+        }
+    };
+    bits(0b010, 3, false);   // not the last block; fixed Huffman codes
+    bits(0x30, 8, true);     // literal 0
+    for (int copy = 0; copy < 9; ++copy) {
+        bits(0xc5, 8, true);  // length 258
+        bits(0, 5, true);     // distance 1
+    }
+    // 3 + 8 + 13 bits end on a byte boundary; eight more copies are 13 whole bytes.
+    return {bytes.substr(0, 13), bytes.substr(13)};
+}
+
+std::string postHead(const std::string &framing)
+{
+    return "POST /port_test.php HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+           "Content-Type: application/x-www-form-urlencoded\r\n" + framing + "\r\n";
 }
 
 }  // namespace
@@ -235,4 +312,103 @@ TEST(SiteSlowClient, OneAddressCannotTakeEveryWorker)
     // ...and everyone else is still served.
     EXPECT_EQ(get(site.port(), "/port_test.php").status, 200);
     EXPECT_EQ(get(site.port(), "/port_test_udp.php", "127.0.0.3").status, 200);
+}
+
+TEST(SiteBodyLimits, EveryFramingIsCutAtTheLimitAndTheConnectionEnds)
+{
+    SiteProcess site({"--probe-address", "127.0.0.9"});
+    ASSERT_TRUE(site.started()) << site.log();
+    const std::string chunkOf4k = "1000\r\n" + std::string(4096, 'a') + "\r\n";
+    const std::string plain(4096, 'b');
+    const InflatingBody gzip = gzipOfZeros();
+    struct Case {
+        std::string framing;
+        std::string start;
+        std::string repeat;
+        int status;
+    };
+    const std::vector<Case> cases = {
+        {"Transfer-Encoding: chunked\r\n", "", chunkOf4k, 413},
+        {"Content-Length: 10000000000\r\n", "", plain, 413},
+        {"Content-Encoding: gzip\r\nContent-Length: 4000\r\n", gzip.start, gzip.repeat, 415},
+        {"Transfer-Encoding: chunked\r\nContent-Encoding: gzip\r\n", "", chunkOf4k, 415},
+        // Without a length a request has no body: what follows is not read as one.
+        {"", "port=" + plain, plain, 400},
+    };
+    for (const Case &c : cases) {
+        Fd connection = connectTo(site.port());
+        EndlessSender sender(connection.get(), postHead(c.framing) + c.start, c.repeat);
+        const int status = waitReadable(connection.get(), 5s) ? readResponse(connection.get()).status : 0;
+        EXPECT_EQ(status, c.status) << c.framing;
+        // ...and the connection is closed rather than read on.
+        EXPECT_TRUE(waitReadable(connection.get(), 5s)) << c.framing;
+        char byte;
+        EXPECT_LE(recv(connection.get(), &byte, 1, MSG_DONTWAIT), 0) << c.framing;
+    }
+    EXPECT_EQ(postForm(site.port(), "/port_test.php", "port=0").status, 400);  // a small form is still read
+}
+
+TEST(SiteBodyLimits, SixteenGzipBodiesFromOneVisitorTakeLittleMemory)
+{
+    SiteProcess site({"--probe-address", "127.0.0.9"});
+    ASSERT_TRUE(site.started()) << site.log();
+    // One chunk of 256 KiB that inflates to some 40 MB: 16 of them held whole would take 650 MB.
+    const InflatingBody gzip = gzipOfZeros();
+    std::string body = gzip.start;
+    while (body.size() + gzip.repeat.size() <= 256 * 1024)
+        body += gzip.repeat;
+    char size[16];
+    std::snprintf(size, sizeof size, "%zx\r\n", body.size());
+    const std::string request = postHead("Transfer-Encoding: chunked\r\nContent-Encoding: gzip\r\n") + size + body + "\r\n0\r\n\r\n";
+    std::vector<Fd> connections;
+    std::vector<std::thread> senders;
+    for (int i = 0; i < 16; ++i) {
+        connections.push_back(connectTo(site.port()));
+        senders.emplace_back([fd = connections.back().get(), &request] { sendAll(fd, request); });
+    }
+    for (const Fd &connection : connections) {
+        const int status = waitReadable(connection.get(), 20s) ? readResponse(connection.get()).status : 0;
+        EXPECT_TRUE(status == 415 || status == 413) << status;
+    }
+    for (std::thread &sender : senders)
+        sender.join();
+    const long peak = site.peakMemoryKiB();
+    std::printf("site peak memory (VmHWM) under 16 gzip bodies: %ld KiB\n", peak);
+    EXPECT_GT(peak, 0);
+    EXPECT_LT(peak, 100 * 1024);
+}
+
+TEST(SiteSlowClient, StopEndsEvenConnectionsThatKeepSending)
+{
+    SiteProcess site;
+    ASSERT_TRUE(site.started()) << site.log();
+    std::vector<Fd> connections;
+    std::vector<std::unique_ptr<EndlessSender>> senders;
+    for (const char *framing : {"Content-Length: 10000000000\r\n", "Transfer-Encoding: chunked\r\n", ""}) {
+        for (int i = 0; i < 3; ++i) {
+            connections.push_back(connectTo(site.port()));
+            senders.push_back(std::make_unique<EndlessSender>(connections.back().get(), postHead(framing),
+                                                              "1000\r\n" + std::string(4096, 'c') + "\r\n"));
+        }
+    }
+    usleep(300 * 1000);  // every connection is being read
+    EXPECT_EQ(site.stop(5s), 0);  // well within 5 s, or it is killed and fails
+}
+
+TEST(SiteCapacity, OverCapConnectionIsAnsweredWhateverAnotherAddressHolds)
+{
+    SiteProcess site({"--max-connections-per-address", "2"});
+    ASSERT_TRUE(site.started()) << site.log();
+    // 600 silent connections from one address: all but two are over its cap.
+    std::vector<Fd> flood;
+    for (int i = 0; i < 600; ++i)
+        flood.push_back(connectTo(site.port(), "127.0.0.2"));
+    Fd held1 = connectTo(site.port(), "127.0.0.3");
+    Fd held2 = connectTo(site.port(), "127.0.0.3");
+    ASSERT_TRUE(sendAll(held1.get(), "GET / HTTP/1.1\r\n"));
+    ASSERT_TRUE(sendAll(held2.get(), "GET / HTTP/1.1\r\n"));
+    Fd over = connectTo(site.port(), "127.0.0.3");
+    ASSERT_TRUE(waitReadable(over.get(), 5s));
+    EXPECT_EQ(readResponse(over.get()).status, 503);
+    EXPECT_EQ(get(site.port(), "/", "127.0.0.4").status, 200);
 }
