@@ -105,12 +105,7 @@ void PortTest::onReplyFinished() {
     case ApiAnswer::Kind::Tested:
       break;
   }
-  // The socket's readiness is delivered through posted messages. One that was
-  // posted before the answer came in stands for an arrival before it, so the
-  // verdict waits for the messages already queued (and no longer).
-  QMetaObject::invokeMethod(
-      this, [this, address = answer.address, token = answer.token] { decide(address, token); },
-      Qt::QueuedConnection);
+  decide(answer.address, answer.token);
 }
 
 bool PortTest::retryLater(QNetworkReply& reply, int httpStatus) {
@@ -130,6 +125,7 @@ bool PortTest::retryLater(QNetworkReply& reply, int httpStatus) {
 
 void PortTest::decide(const QString& address, const QString& token) {
   if (m_finished) return;
+  m_listener.takeWaitingArrivals();
   const bool open = m_listener.arrivalSeenFor(token);
   m_outcome.result = verdictFor(open);
   m_outcome.detail = arrivalDetail(m_outcome.spec, open);

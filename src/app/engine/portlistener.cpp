@@ -2,6 +2,8 @@
 
 #include <QPointer>
 
+#include <poll.h>
+
 #include "app/engine/probepayload.h"
 #include "net/sockvariant.h"
 #include "net/unisock.h"
@@ -15,6 +17,15 @@ constexpr int kPermissionDenied = 10013;
 // Tokens kept from probe datagrams; a flood of forged ones cannot grow the
 // set without bound (the site sends one token per test).
 constexpr qsizetype kMaxTokensKept = 64;
+// Datagrams read in one look at the socket; more are left to its events.
+constexpr int kMaxDatagramsTaken = 64;
+
+// Whether the descriptor has something to read right now (never waits).
+bool readableNow(int fd) {
+  if (fd < 0) return false;
+  pollfd entry{fd, POLLIN, 0};
+  return ::poll(&entry, 1, 0) == 1 && (entry.revents & POLLIN) != 0;
+}
 
 PortOpening::Outcome outcomeOf(int errorNumber) {
   switch (errorNumber) {
@@ -79,6 +90,17 @@ PortOpening PortListener::open(int port, const QString& localIp) {
 bool PortListener::arrivalSeenFor(const QString& token) const {
   if (m_requireToken && m_protocol == PortProtocol::Udp) return m_tokens.contains(token);
   return m_arrivalSeen;
+}
+
+void PortListener::takeWaitingArrivals() {
+  if (m_protocol == PortProtocol::Udp && m_requireToken) {
+    for (int taken = 0; taken < kMaxDatagramsTaken && readableNow(m_socket->SocketHandle()); ++taken) {
+      if (takeProbeDatagram()) m_arrivalSeen = true;
+    }
+    return;
+  }
+  // A waiting connection request, or a waiting datagram, is an arrival.
+  if (readableNow(m_socket->SocketHandle())) m_arrivalSeen = true;
 }
 
 void PortListener::clearArrivals() {

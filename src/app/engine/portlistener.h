@@ -78,6 +78,12 @@ class PortListener : public QObject {
   // requireProbeToken on a UDP port, a datagram carrying exactly that token;
   // otherwise any arrival.
   bool arrivalSeenFor(const QString& token) const;
+  // Records the arrivals that have reached the system but whose socket events
+  // have not run yet. The site's probe always comes before its answer, yet the
+  // answer's event may run first; the run calls this when the answer comes in,
+  // before taking the verdict. A connection request found this way raises no
+  // arrived() (its peer is read by the socket's own event, which still follows).
+  void takeWaitingArrivals();
   // Forgets the arrivals seen so far (a socket reused for the next probe).
   void clearArrivals();
 
