@@ -19,22 +19,25 @@
 #include <QThread>
 #include <QUdpSocket>
 #include <cstdio>
-#include <set>
 
 namespace {
 
 QString binDir() { return QCoreApplication::applicationDirPath(); }
 
-// Distinct ports that were free for both protocols a moment ago.
-QStringList freePorts(int count, const char* protocol, std::set<int>& taken) {
+// Distinct ports below the system's range for outgoing connections that were
+// free for both protocols a moment ago. A port from that range may be the
+// source port of one of the site's own probes a moment later, still in
+// TIME_WAIT, and read as in use.
+QStringList freePorts(int count, const char* protocol, int& next) {
   QStringList ports;
-  while (ports.size() < count) {
+  for (; ports.size() < count && next < 32768; ++next) {
     QTcpServer tcp;
     QUdpSocket udp;
-    if (!tcp.listen(QHostAddress::LocalHost, 0)) continue;
-    const int port = tcp.serverPort();
-    if (!udp.bind(QHostAddress::LocalHost, static_cast<quint16>(port)) || !taken.insert(port).second) continue;
-    ports << QStringLiteral("%1/%2").arg(port).arg(QLatin1String(protocol));
+    if (!tcp.listen(QHostAddress::LocalHost, static_cast<quint16>(next)) ||
+        !udp.bind(QHostAddress::LocalHost, static_cast<quint16>(next))) {
+      continue;
+    }
+    ports << QStringLiteral("%1/%2").arg(next).arg(QLatin1String(protocol));
   }
   return ports;
 }
@@ -43,6 +46,7 @@ struct Run {
   double ms = 0;
   int open = 0;
   int exitCode = -1;
+  QString firstNotOpen;  // "port result: detail" of the first port not open
 };
 
 Run runCheck(const QString& site, const QStringList& ports) {
@@ -56,7 +60,16 @@ Run runCheck(const QString& site, const QStringList& ports) {
   run.ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
   run.exitCode = process.exitCode();
   const QJsonArray results = QJsonDocument::fromJson(process.readAllStandardOutput()).object()["ports"].toArray();
-  for (const QJsonValue& result : results) run.open += result.toObject()["result"].toString() == "open" ? 1 : 0;
+  for (const QJsonValue& value : results) {
+    const QJsonObject result = value.toObject();
+    if (result["result"].toString() == "open") {
+      ++run.open;
+    } else if (run.firstNotOpen.isEmpty()) {
+      run.firstNotOpen = QStringLiteral("%1 %2: %3")
+                             .arg(result["port"].toInt())
+                             .arg(result["result"].toString(), result["detail"].toString());
+    }
+  }
   return run;
 }
 
@@ -88,14 +101,15 @@ int main(int argc, char** argv) {
 
   std::printf("vantrel-check on loopback, %d ports a run (ms per port)\n", count);
   std::printf("%-5s %12s %12s %14s %10s\n", "proto", "run ms", "one port ms", "per port ms", "open");
-  std::set<int> taken;
+  int nextPort = 21000;
   for (const char* protocol : {"tcp", "udp"}) {
-    const QStringList ports = freePorts(count, protocol, taken);
+    const QStringList ports = freePorts(count, protocol, nextPort);
     const Run single = runCheck(url, ports.mid(0, 1));
     const Run all = runCheck(url, ports);
     const double perPort = (all.ms - single.ms) / (count - 1);
     std::printf("%-5s %12.1f %12.1f %14.2f %6d/%d\n", protocol, all.ms, single.ms, perPort, all.open, count);
     std::printf("      whole run / ports: %.2f ms\n", all.ms / count);
+    if (!all.firstNotOpen.isEmpty()) std::printf("      not open: %s\n", qPrintable(all.firstNotOpen));
   }
   site.terminate();
   site.waitForFinished(30000);

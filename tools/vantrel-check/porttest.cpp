@@ -85,9 +85,10 @@ void PortTest::sendRequest() {
 void PortTest::onReplyFinished() {
   QNetworkReply* reply = m_reply;
   m_reply = nullptr;
-  if (!reply || m_finished) return;
+  if (!reply) return;
   reply->deleteLater();
-  if (m_replyTooLarge) return finishWithSiteFailure(QStringLiteral("the answer is far too large for the test site's"));
+  if (m_finished) return;
+  if (m_replyTooLarge) return finishWithSiteFailure(QStringLiteral("the answer is far larger than the test site's"));
 
   const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
   if (!status.isValid()) return finishWithSiteFailure(reply->errorString());
