@@ -1,0 +1,27 @@
+#pragma once
+// Which ports a run tests: "8080/tcp", "27015/udp" on the command line, or the
+// rows of the window's port list file.
+#include <QString>
+#include <QStringView>
+#include <variant>
+#include <vector>
+
+#include "app/engine/portprotocol.h"
+
+struct PortSpec {
+  int port = 0;  // 1..65535
+  PortProtocol protocol = PortProtocol::Tcp;
+
+  friend bool operator==(const PortSpec&, const PortSpec&) = default;
+};
+
+// "8080/tcp" and "27015/UDP" (protocol in any letter case); a bare number is
+// TCP. Either the port or a message saying what is wrong with `text`.
+std::variant<PortSpec, QString> parsePortSpec(QStringView text);
+
+// A port list row: the port text as typed and "TCP" or "UDP" in any case.
+std::variant<PortSpec, QString> portSpecOfRow(QStringView portText, QStringView protocolText);
+
+// Every row of the port list file at `path`, in order; a missing file gives
+// none. Either the ports or a message naming the first row that is wrong.
+std::variant<std::vector<PortSpec>, QString> portSpecsFromFile(const QString& path);

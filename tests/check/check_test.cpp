@@ -1,0 +1,216 @@
+// vantrel-check run as the real program against the real vantrel-site on
+// 127.0.0.1, and the run engine's listener fed datagrams directly.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTcpServer>
+#include <QUdpSocket>
+#include <atomic>
+#include <thread>
+
+#include "app/engine/portlistener.h"
+#include "app/engine/portspec.h"
+#include "sitefixture.h"
+#include "test_support.h"
+
+namespace {
+
+const QString kLoopback = QStringLiteral("127.0.0.1");
+constexpr int kProcessLimitMs = 120000;
+
+struct CheckResult {
+  int exitCode = -1;
+  QString out;
+  QString err;
+};
+
+CheckResult runCheck(const QStringList& arguments) {
+  QProcess process;
+  process.start(testsupport::binDir() + QStringLiteral("/vantrel-check"), arguments);
+  CheckResult result;
+  if (!process.waitForFinished(kProcessLimitMs)) {
+    process.kill();
+    process.waitForFinished(kProcessLimitMs);
+    result.err = QStringLiteral("vantrel-check did not finish");
+    return result;
+  }
+  result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+  result.out = QString::fromUtf8(process.readAllStandardOutput());
+  result.err = QString::fromUtf8(process.readAllStandardError());
+  return result;
+}
+
+QStringList siteArguments(const SiteProcess& site) {
+  return {QStringLiteral("--site"), site.url(), QStringLiteral("--ip"), kLoopback};
+}
+
+// Sends `payload` to 127.0.0.1:port from another thread until stopped.
+class DatagramSpray {
+ public:
+  DatagramSpray(int port, QByteArray payload)
+      : m_thread([this, port, payload] {
+          QUdpSocket socket;
+          while (!m_stop) {
+            socket.writeDatagram(payload, QHostAddress::LocalHost, static_cast<quint16>(port));
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+          }
+        }) {}
+  ~DatagramSpray() {
+    m_stop = true;
+    m_thread.join();
+  }
+
+ private:
+  std::atomic<bool> m_stop{false};
+  std::thread m_thread;
+};
+
+bool waitUntil(const std::function<bool()>& done) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.elapsed() > 30000) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return true;
+}
+
+}  // namespace
+
+TEST(CheckCommand, TcpAndUdpPortsReadOpenAndJsonHasTheDocumentedKeys) {
+  SiteProcess site;
+  ASSERT_TRUE(site.waitUntilServing()) << site.errors().toStdString();
+  const int tcpPort = testsupport::freeTcpPort();
+  const int udpPort = testsupport::freeUdpPort();
+
+  const CheckResult result = runCheck(siteArguments(site) << QStringLiteral("--json")
+                                                          << QStringLiteral("%1/tcp").arg(tcpPort)
+                                                          << QStringLiteral("%1/UDP").arg(udpPort));
+  ASSERT_EQ(result.exitCode, 0) << result.out.toStdString() << result.err.toStdString();
+
+  QJsonParseError error;
+  const QJsonDocument document = QJsonDocument::fromJson(result.out.toUtf8(), &error);
+  ASSERT_EQ(error.error, QJsonParseError::NoError) << result.out.toStdString();
+  const QJsonObject report = document.object();
+  EXPECT_EQ(report.keys(), (QStringList{"ip", "ports", "public_address", "site"}));
+  EXPECT_EQ(report["site"].toString(), site.url());
+  EXPECT_EQ(report["ip"].toString(), kLoopback);
+  EXPECT_EQ(report["public_address"].toString(), kLoopback);
+  const QJsonArray ports = report["ports"].toArray();
+  ASSERT_EQ(ports.size(), 2);
+  const int expectedPorts[] = {tcpPort, udpPort};
+  const char* expectedProtocols[] = {"tcp", "udp"};
+  for (int i = 0; i < 2; ++i) {
+    const QJsonObject port = ports[i].toObject();
+    EXPECT_EQ(port.keys(), (QStringList{"detail", "port", "protocol", "result"}));
+    EXPECT_EQ(port["port"].toInt(), expectedPorts[i]);
+    EXPECT_EQ(port["protocol"].toString(), QLatin1String(expectedProtocols[i]));
+    EXPECT_EQ(port["result"].toString(), QStringLiteral("open")) << port["detail"].toString().toStdString();
+  }
+}
+
+// The site probes 127.0.0.9, where nothing listens; meanwhile stray datagrams,
+// one of them shaped like the site's with another token, hit the UDP port.
+TEST(CheckCommand, UnreachedPortsReadClosedAndStrayDatagramsDoNotCount) {
+  SiteProcess site({QStringLiteral("--probe-address"), QStringLiteral("127.0.0.9")});
+  ASSERT_TRUE(site.waitUntilServing()) << site.errors().toStdString();
+  const int tcpPort = testsupport::freeTcpPort();
+  const int udpPort = testsupport::freeUdpPort();
+  DatagramSpray stray(udpPort, "stray");
+  DatagramSpray forged(udpPort, "vantrel-probe 0123456789abcdef 1\n");
+
+  const CheckResult result = runCheck(siteArguments(site) << QString::number(tcpPort)
+                                                          << QStringLiteral("%1/udp").arg(udpPort));
+  EXPECT_EQ(result.exitCode, 1) << result.err.toStdString();
+  EXPECT_EQ(result.out.toStdString(),
+            QStringLiteral("%1/tcp closed\n%2/udp closed\npublic address seen by the site: 127.0.0.9\n")
+                .arg(tcpPort)
+                .arg(udpPort)
+                .toStdString());
+}
+
+TEST(CheckCommand, PortHeldByAnotherListenerReadsInUse) {
+  SiteProcess site;
+  ASSERT_TRUE(site.waitUntilServing()) << site.errors().toStdString();
+  QTcpServer holder;
+  ASSERT_TRUE(holder.listen(QHostAddress::LocalHost, 0));
+
+  const CheckResult result = runCheck(siteArguments(site) << QStringLiteral("%1/tcp").arg(holder.serverPort()));
+  EXPECT_EQ(result.exitCode, 1) << result.err.toStdString();
+  EXPECT_TRUE(result.out.startsWith(QStringLiteral("%1/tcp in-use\n").arg(holder.serverPort())))
+      << result.out.toStdString();
+}
+
+// Down: nothing listens. Silent: connections are taken but never answered,
+// so only the time limit ends the wait.
+TEST(CheckCommand, SiteThatIsDownOrSilentGivesExitTwo) {
+  QTcpServer silent;
+  ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
+  const QString down = QStringLiteral("http://127.0.0.1:%1").arg(testsupport::freeTcpPort());
+  const QString quiet = QStringLiteral("http://127.0.0.1:%1").arg(silent.serverPort());
+  for (const QString& site : {down, quiet}) {
+    const CheckResult result = runCheck({QStringLiteral("--site"), site, QStringLiteral("--ip"), kLoopback,
+                                         QStringLiteral("--timeout"), QStringLiteral("1"),
+                                         QString::number(testsupport::freeTcpPort())});
+    EXPECT_EQ(result.exitCode, 2) << site.toStdString();
+    EXPECT_TRUE(result.out.isEmpty()) << result.out.toStdString();
+    EXPECT_TRUE(result.err.contains(site)) << result.err.toStdString();
+  }
+}
+
+TEST(CheckCommand, BadUsageGivesExitTwoAndTestsNothing) {
+  SiteProcess site;
+  ASSERT_TRUE(site.waitUntilServing()) << site.errors().toStdString();
+  const QString good = QString::number(testsupport::freeTcpPort());
+  const QList<QStringList> badUsages = {
+      {good, QStringLiteral("65536/tcp")}, {good, QStringLiteral("0")},          {good, QStringLiteral("80/sctp")},
+      {good, QStringLiteral("http/tcp")},  {QStringLiteral("--timeout"), QStringLiteral("0"), good},
+      {QStringLiteral("--no-such-option"), good},
+  };
+  for (const QStringList& usage : badUsages) {
+    const CheckResult result = runCheck(siteArguments(site) << usage);
+    EXPECT_EQ(result.exitCode, 2) << usage.join(' ').toStdString();
+    EXPECT_TRUE(result.out.isEmpty()) << usage.join(' ').toStdString();
+    EXPECT_FALSE(result.err.isEmpty()) << usage.join(' ').toStdString();
+  }
+  site.stop();
+  EXPECT_FALSE(site.errors().contains(QStringLiteral("/api/port/"))) << site.errors().toStdString();
+}
+
+TEST(PortSpecText, ReadsProtocolInAnyCaseAndBareNumbersAsTcp) {
+  EXPECT_EQ(std::get<PortSpec>(parsePortSpec(u"8080/TcP")), (PortSpec{8080, PortProtocol::Tcp}));
+  EXPECT_EQ(std::get<PortSpec>(parsePortSpec(u"65535")), (PortSpec{65535, PortProtocol::Tcp}));
+  EXPECT_EQ(std::get<PortSpec>(parsePortSpec(u"1/udp")), (PortSpec{1, PortProtocol::Udp}));
+  for (const char16_t* bad : {u"", u"/tcp", u"80/", u"+80", u" 80", u"80 /tcp", u"0x50", u"123456", u"80/udp/tcp"}) {
+    EXPECT_TRUE(std::holds_alternative<QString>(parsePortSpec(bad))) << QString::fromUtf16(bad).toStdString();
+  }
+}
+
+TEST(PortListener, UdpDatagramCountsOnlyWithTheAnswersToken) {
+  const int port = testsupport::freeUdpPort();
+  PortListener listener(PortProtocol::Udp);
+  listener.requireProbeToken(true);
+  ASSERT_TRUE(listener.open(port, kLoopback).listening());
+
+  QUdpSocket sender;
+  sender.writeDatagram("stray", QHostAddress::LocalHost, static_cast<quint16>(port));
+  sender.writeDatagram("vantrel-probe 0123456789abcdef 1\n", QHostAddress::LocalHost, static_cast<quint16>(port));
+  // Datagrams on loopback keep their order: once the probe-shaped one is in,
+  // the stray one has been handled too.
+  ASSERT_TRUE(waitUntil([&] { return listener.arrivalSeen(); }));
+  EXPECT_FALSE(listener.arrivalSeenFor(QStringLiteral("fedcba9876543210")));
+  EXPECT_TRUE(listener.arrivalSeenFor(QStringLiteral("0123456789abcdef")));
+
+  // Without the token requirement, as in the window, any datagram is an arrival.
+  const int windowPort = testsupport::freeUdpPort();
+  PortListener windowListener(PortProtocol::Udp);
+  ASSERT_TRUE(windowListener.open(windowPort, kLoopback).listening());
+  sender.writeDatagram("stray", QHostAddress::LocalHost, static_cast<quint16>(windowPort));
+  ASSERT_TRUE(waitUntil([&] { return windowListener.arrivalSeen(); }));
+  EXPECT_TRUE(windowListener.arrivalSeenFor(QStringLiteral("fedcba9876543210")));
+}

@@ -1,0 +1,130 @@
+#include "checkoptions.h"
+
+#include <QCommandLineParser>
+#include <QHostAddress>
+#include <QUrl>
+
+#include "app/engine/siteaddress.h"
+#include "net/unisock.h"
+
+namespace {
+
+constexpr int kDefaultTimeoutSeconds = 20;
+constexpr double kLongestTimeoutSeconds = 3600;
+
+const char kDescription[] =
+    "Tests whether the router forwards ports to this computer: listens on each port itself\n"
+    "and asks the test site to reach it.\n"
+    "\n"
+    "PORT/PROTO: 8080/tcp, 27015/udp (protocol in any letter case; a bare number is TCP).\n"
+    "Without ports, the port list of the window (ports.dat beside the program) is tested.\n"
+    "\n"
+    "Output: one line a port as results come (open, closed, in-use, no-permission,\n"
+    "error: TEXT), then the public address the site saw. --json prints one object:\n"
+    "{\"site\", \"ip\", \"public_address\", \"ports\": [{\"port\", \"protocol\", \"result\", \"detail\"}]}.\n"
+    "\n"
+    "Exit status: 0 every port open; 1 at least one port not open; 2 no test could be\n"
+    "made (bad usage, the site unreachable or not a test site).";
+
+ParsedCheckOptions failure(const QString& text) {
+  ParsedCheckOptions parsed;
+  parsed.action = ParsedCheckOptions::Action::Fail;
+  parsed.text = text;
+  return parsed;
+}
+
+bool isSiteUrl(const QString& text) {
+  const QUrl url(text, QUrl::StrictMode);
+  return url.isValid() && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https")) &&
+         !url.host().isEmpty() && !url.hasQuery() && !url.hasFragment();
+}
+
+bool isIpv4Address(const QString& text) {
+  QHostAddress address;
+  return address.setAddress(text) && address.protocol() == QAbstractSocket::IPv4Protocol;
+}
+
+}  // namespace
+
+ParsedCheckOptions parseCheckOptions(const QStringList& arguments, const QString& programFolder) {
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QString::fromLatin1(kDescription));
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this text."));
+  const QCommandLineOption site(QStringLiteral("site"),
+                                QStringLiteral("The test site (default: site= in settings.ini beside the "
+                                               "program, else %1).")
+                                    .arg(compiledSiteAddress()),
+                                QStringLiteral("URL"));
+  const QCommandLineOption ip(QStringLiteral("ip"),
+                              QStringLiteral("The local IPv4 address to listen on (default: this computer's "
+                                             "first address, as in the window)."),
+                              QStringLiteral("ADDR"));
+  const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print one JSON object instead of lines."));
+  const QCommandLineOption timeout(
+      QStringLiteral("timeout"), QStringLiteral("Time limit for each port in seconds (default %1).").arg(kDefaultTimeoutSeconds),
+      QStringLiteral("S"));
+  parser.addOptions({help, site, ip, json, timeout});
+  parser.addPositionalArgument(QStringLiteral("PORT/PROTO"), QStringLiteral("Ports to test."),
+                               QStringLiteral("[PORT/PROTO ...]"));
+
+  if (!parser.parse(arguments)) return failure(parser.errorText());
+  if (parser.isSet(help)) {
+    ParsedCheckOptions parsed;
+    parsed.action = ParsedCheckOptions::Action::ShowHelp;
+    parsed.text = parser.helpText();
+    return parsed;
+  }
+
+  CheckOptions options;
+  options.json = parser.isSet(json);
+
+  double seconds = kDefaultTimeoutSeconds;
+  if (parser.isSet(timeout)) {
+    bool isNumber = false;
+    seconds = parser.value(timeout).toDouble(&isNumber);
+    if (!isNumber || !(seconds > 0) || seconds > kLongestTimeoutSeconds) {
+      return failure(QStringLiteral("--timeout: \"%1\" is not a number of seconds above 0 and at most %2")
+                         .arg(parser.value(timeout))
+                         .arg(kLongestTimeoutSeconds));
+    }
+  }
+  options.timeout = std::chrono::milliseconds(static_cast<qint64>(seconds * 1000.0 + 0.5));
+
+  options.site = parser.isSet(site) ? parser.value(site).trimmed() : siteAddress(programFolder);
+  while (options.site.endsWith(QLatin1Char('/'))) options.site.chop(1);
+  if (!isSiteUrl(options.site)) {
+    return failure(QStringLiteral("--site: \"%1\" is not an http:// or https:// address").arg(options.site));
+  }
+
+  if (parser.isSet(ip)) {
+    options.localIp = parser.value(ip).trimmed();
+    if (!isIpv4Address(options.localIp)) {
+      return failure(QStringLiteral("--ip: \"%1\" is not an IPv4 address").arg(options.localIp));
+    }
+  } else {
+    // The window's choice: the address the socket object names as its own.
+    options.localIp = UniSock().LocalIP();
+  }
+
+  const QStringList portTexts = parser.positionalArguments();
+  for (const QString& text : portTexts) {
+    std::variant<PortSpec, QString> spec = parsePortSpec(text);
+    if (auto* message = std::get_if<QString>(&spec)) return failure(*message);
+    options.ports.push_back(std::get<PortSpec>(spec));
+  }
+  if (portTexts.isEmpty()) {
+    const QString listFile = programFolder + QStringLiteral("/ports.dat");
+    std::variant<std::vector<PortSpec>, QString> specs = portSpecsFromFile(listFile);
+    if (auto* message = std::get_if<QString>(&specs)) return failure(*message);
+    options.ports = std::get<std::vector<PortSpec>>(specs);
+    if (options.ports.empty()) {
+      return failure(QStringLiteral("no ports given, and the port list %1 has none").arg(listFile));
+    }
+  }
+
+  ParsedCheckOptions parsed;
+  parsed.action = ParsedCheckOptions::Action::Run;
+  parsed.options = options;
+  return parsed;
+}

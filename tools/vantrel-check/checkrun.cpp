@@ -1,0 +1,73 @@
+#include "checkrun.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "checkreport.h"
+
+CheckRun::CheckRun(CheckOptions options, QObject* parent)
+    : QObject(parent), m_options(std::move(options)), m_progressOnTerminal(isatty(STDERR_FILENO) == 1) {}
+
+CheckRun::~CheckRun() = default;
+
+void CheckRun::start() { startNext(); }
+
+void CheckRun::startNext() {
+  if (m_outcomes.size() == m_options.ports.size()) return finishRun();
+  const PortSpec& spec = m_options.ports[m_outcomes.size()];
+  showProgress(spec);
+  m_current = std::make_unique<PortTest>(m_network, m_options.site, m_options.localIp, spec, m_options.timeout);
+  connect(m_current.get(), &PortTest::finished, this, &CheckRun::onPortFinished, Qt::QueuedConnection);
+  m_current->start();
+}
+
+void CheckRun::onPortFinished(const PortTestOutcome& outcome) {
+  m_current.reset();
+  clearProgress();
+  if (outcome.siteFailed && !m_siteAnswered) {
+    // The site never took part: nothing anyone could act on was tested.
+    std::fprintf(stderr, "vantrel-check: the test site %s cannot be used: %s\n", qPrintable(m_options.site),
+                 qPrintable(outcome.detail));
+    emit done(kExitNoTest);
+    return;
+  }
+  if (!outcome.publicAddress.isEmpty()) {
+    m_siteAnswered = true;
+    m_publicAddress = outcome.publicAddress;
+  }
+  m_outcomes.push_back(outcome);
+  if (!m_options.json) printLine(portLine(outcome));
+  startNext();
+}
+
+void CheckRun::finishRun() {
+  if (m_options.json) {
+    const QByteArray report = jsonReport(m_options, m_publicAddress, m_outcomes);
+    std::fwrite(report.constData(), 1, static_cast<size_t>(report.size()), stdout);
+    std::fflush(stdout);
+  } else {
+    printLine(publicAddressLine(m_publicAddress));
+  }
+  emit done(exitStatusOf(m_outcomes));
+}
+
+void CheckRun::showProgress(const PortSpec& spec) {
+  if (!m_progressOnTerminal) return;
+  std::fprintf(stderr, "\rtesting %d/%s ...", spec.port, qPrintable(protocolName(spec.protocol)));
+  std::fflush(stderr);
+  m_progressShown = true;
+}
+
+void CheckRun::clearProgress() {
+  if (!m_progressShown) return;
+  // Back to the line's start and erase it, so the result takes its place.
+  std::fputs("\r\033[K", stderr);
+  std::fflush(stderr);
+  m_progressShown = false;
+}
+
+void CheckRun::printLine(const QString& line) {
+  std::fprintf(stdout, "%s\n", line.toLocal8Bit().constData());
+  std::fflush(stdout);
+}
