@@ -1,8 +1,10 @@
 #include "site/pages.h"
 
+#include "sitecontract/sitecontract.h"
+
 namespace site {
 
-const char kHelpPagePath[] = "/common-problems-fixes-port-forwarding";
+const char *const kHelpPagePath = sitecontract::kHelpPage;
 
 namespace {
 
@@ -39,7 +41,7 @@ const char *protocolName(Protocol protocol)
 
 const char *testPagePath(Protocol protocol)
 {
-    return protocol == Protocol::Tcp ? "/port_test.php" : "/port_test_udp.php";
+    return protocol == Protocol::Tcp ? sitecontract::kTcpTestPage : sitecontract::kUdpTestPage;
 }
 
 std::string htmlEscape(std::string_view text)
@@ -86,9 +88,11 @@ std::string formPage(Protocol protocol)
     // would leave the desktop program waiting; the server judges the input.
     body += "<form method=\"post\" action=\"";
     body += testPagePath(protocol);
-    body += "\">\n<label for=\"port\">Port</label>"
-            "<input type=\"text\" name=\"port\" id=\"port\" inputmode=\"numeric\" autocomplete=\"off\">"
-            "<input type=\"submit\" name=\"Check Port\" value=\"Check Port\" id=\"Check Port\">\n</form>\n";
+    const std::string field = sitecontract::kPortField;
+    const std::string button = sitecontract::kSubmitButton;
+    body += "\">\n<label for=\"" + field + "\">Port</label><input type=\"text\" name=\"" + field + "\" id=\"" +
+            field + "\" inputmode=\"numeric\" autocomplete=\"off\"><input type=\"submit\" name=\"" + button +
+            "\" value=\"" + button + "\" id=\"" + button + "\">\n</form>\n";
     if (protocol == Protocol::Tcp) {
         body += "<p>When you press <b>Check Port</b>, this site tries to open a TCP connection to the "
                 "address your request came from, on the port you entered. It closes the connection at "

@@ -14,7 +14,7 @@ enum class Protocol { Tcp, Udp };
 const char *protocolName(Protocol protocol);  // "TCP", "UDP"
 const char *testPagePath(Protocol protocol);  // "/port_test.php", "/port_test_udp.php"
 
-extern const char kHelpPagePath[];
+extern const char *const kHelpPagePath;
 
 std::string htmlEscape(std::string_view text);
 

@@ -1,6 +1,7 @@
 #include "site/probes.h"
 
 #include "site/stop_signal.h"
+#include "sitecontract/sitecontract.h"
 
 #include <poll.h>
 #include <sys/random.h>
@@ -165,7 +166,7 @@ UdpProbeResult probeUdp(const IpAddress &target, std::uint16_t port, std::string
 
 std::string udpProbePayload(std::string_view token, int sequence)
 {
-    return "vantrel-probe " + std::string(token) + " " + std::to_string(sequence) + "\n";
+    return std::string(sitecontract::kUdpProbeWord) + " " + std::string(token) + " " + std::to_string(sequence) + "\n";
 }
 
 std::string newProbeToken()

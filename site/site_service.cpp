@@ -4,6 +4,7 @@
 #include "site/probes.h"
 #include "site/request_log.h"
 #include "site/requester.h"
+#include "sitecontract/sitecontract.h"
 
 #include <cstdio>
 #include <vector>
@@ -58,18 +59,22 @@ std::string jsonString(std::string_view text)
 
 std::string probeJson(const ResultView &result)
 {
-    std::string json = "{\"ip\": " + jsonString(result.address) + ", \"port\": " + std::to_string(result.port) +
-                       ", \"proto\": \"" + (result.protocol == Protocol::Tcp ? "tcp" : "udp") + "\", \"open\": ";
+    namespace c = sitecontract;
+    const auto key = [](const char *name) { return "\"" + std::string(name) + "\": "; };
+    std::string json = "{" + key(c::kAnswerAddress) + jsonString(result.address) + ", " + key(c::kAnswerPort) +
+                       std::to_string(result.port) + ", " + key(c::kAnswerProtocol) + "\"" +
+                       (result.protocol == Protocol::Tcp ? c::kApiTcp : c::kApiUdp) + "\", " + key(c::kAnswerOpen);
     json += result.protocol == Protocol::Tcp ? (result.open ? "true" : "false") : "null";
-    json += ", \"ms\": " + std::to_string(result.elapsed.count());
+    json += ", " + key(c::kAnswerElapsedMs) + std::to_string(result.elapsed.count());
     if (result.protocol == Protocol::Udp)
-        json += ", \"sent\": " + std::to_string(result.datagramsSent) + ", \"token\": " + jsonString(result.token);
+        json += ", " + key(c::kAnswerSent) + std::to_string(result.datagramsSent) + ", " + key(c::kAnswerToken) +
+                jsonString(result.token);
     return json + "}";
 }
 
 std::string errorJson(std::string_view message)
 {
-    return "{\"error\": " + jsonString(message) + "}";
+    return "{\"" + std::string(sitecontract::kAnswerError) + "\": " + jsonString(message) + "}";
 }
 
 Site::Site(SiteOptions options)
@@ -140,14 +145,15 @@ void Site::installRoutes()
         http.Get(testPagePath(protocol), handler);
         http.Post(testPagePath(protocol), handler);
     }
-    http.Get(R"(/api/port/([^/]*))", [this](const httplib::Request &req, httplib::Response &res) {
+    http.Get(std::string(sitecontract::kApiPortPrefix) + "([^/]*)", [this](const httplib::Request &req, httplib::Response &res) {
         handleApi(req, res);
     });
 }
 
 void Site::handleTestPage(const httplib::Request &req, httplib::Response &res, Protocol protocol)
 {
-    const bool submitted = req.method == "POST" || req.has_param("port") || req.has_param("Check Port");
+    const bool submitted = req.method == "POST" || req.has_param(sitecontract::kPortField) ||
+                           req.has_param(sitecontract::kSubmitButton);
     if (!submitted) {
         noteInLog("form");
         res.set_content(formPage(protocol), kHtml);
@@ -162,7 +168,7 @@ void Site::handleTestPage(const httplib::Request &req, httplib::Response &res, P
         res.set_content(errorPage(405, "Method not allowed", "Use the form to run a test."), kHtml);
         return;
     }
-    const std::size_t ports = req.get_param_value_count("port");
+    const std::size_t ports = req.get_param_value_count(sitecontract::kPortField);
     if (ports != 1) {
         noteInLog("bad-port");
         res.status = 400;
@@ -173,7 +179,7 @@ void Site::handleTestPage(const httplib::Request &req, httplib::Response &res, P
                         kHtml);
         return;
     }
-    const ProbeOutcome outcome = probe(req, protocol, req.get_param_value("port"));
+    const ProbeOutcome outcome = probe(req, protocol, req.get_param_value(sitecontract::kPortField));
     res.status = outcome.status;
     if (outcome.retryAfter.count() > 0)
         res.set_header("Retry-After", std::to_string(outcome.retryAfter.count()));
@@ -193,11 +199,11 @@ void Site::handleApi(const httplib::Request &req, httplib::Response &res)
     if (req.method == "HEAD")
         return refuse(405, "bad-method", "use GET");
     Protocol protocol = Protocol::Tcp;
-    const std::size_t protos = req.get_param_value_count("proto");
+    const std::size_t protos = req.get_param_value_count(sitecontract::kApiProtocolParameter);
     if (protos > 1)
         return refuse(400, "bad-proto", "give proto once");
     if (protos == 1) {
-        const std::string proto = req.get_param_value("proto");
+        const std::string proto = req.get_param_value(sitecontract::kApiProtocolParameter);
         if (proto == "udp" || proto == "UDP")
             protocol = Protocol::Udp;
         else if (proto != "tcp" && proto != "TCP")

@@ -9,22 +9,20 @@
 #include <QVariant>
 
 #include "app/autosizecolumns.h"
+#include "app/engine/siteaddress.h"
 #include "controls/animationbar.h"
 #include "image/control/aicalphaimage.h"
 #include "i18n/modlanguage.h"
 #include "net/unisock.h"
 #include "persist/modini.h"
 #include "platform/doevents.h"
-
-#ifndef VANTREL_DEFAULT_SITE_URL
-#define VANTREL_DEFAULT_SITE_URL "http://127.0.0.1:8380"
-#endif
+#include "sitecontract/sitecontract.h"
 
 namespace {
 
-const QString kTcpTestPage = QStringLiteral("/port_test.php");
-const QString kUdpTestPage = QStringLiteral("/port_test_udp.php");
-const QString kHelpPage = QStringLiteral("/common-problems-fixes-port-forwarding");
+const QString kTcpTestPage = QString::fromLatin1(sitecontract::kTcpTestPage);
+const QString kUdpTestPage = QString::fromLatin1(sitecontract::kUdpTestPage);
+const QString kHelpPage = QString::fromLatin1(sitecontract::kHelpPage);
 
 }  // namespace
 
@@ -99,12 +97,7 @@ void FrmMain::connectHandlers() {
   connect(&WebBrowser1, &WebBrowser::NavigateError, this, &FrmMain::WebBrowser1_NavigateError);
 }
 
-QString FrmMain::siteAddress() {
-  QString site = readSiteSetting().trimmed();
-  if (site.isEmpty()) site = QStringLiteral(VANTREL_DEFAULT_SITE_URL);
-  while (site.endsWith(QLatin1Char('/'))) site.chop(1);
-  return site;
-}
+QString FrmMain::siteAddress() { return ::siteAddress(m_programFolder); }
 
 QString FrmMain::tcpTestPageUrl() { return siteAddress() + kTcpTestPage; }
 
@@ -203,12 +196,4 @@ void FrmMain::retitleColumns() {
   headers.Item(1).setText(Text18.Text());
   headers.Item(3).setText(Text19.Text());
   headers.Item(4).setText(Text20.Text());
-}
-
-// --- Seams to the other parts of the program -------------------------------
-
-// A test site of one's own (a local one, or one on another host) is named by
-// key "site" of section "main" in settings.ini; "" keeps the built-in address.
-QString FrmMain::readSiteSetting() {
-  return ReadIniValue(QStringLiteral("main"), QStringLiteral("site"), m_programFolder + QStringLiteral("/settings.ini"));
 }

@@ -16,7 +16,9 @@
 class Anchor;
 class AnimationBar;
 class aicAlphaImage;
+class PortListener;
 class UniSock;
+struct PortOpening;
 class QCloseEvent;
 class QShortcut;
 
@@ -117,7 +119,10 @@ class FrmMain : public QWidget, public TranslatableWindow {
   UniText Text32{this};
 
   // State shared by the window's handlers.
-  std::shared_ptr<UniSock> Winsock;         // listening socket of the port under test
+  // The port under test: its socket (listening for TCP, bound for UDP) and the
+  // arrivals seen on it. Shared so that an arrival's handler can keep it alive
+  // while a shutdown runs inside that handler.
+  std::shared_ptr<PortListener> Winsock;
   std::shared_ptr<UniSock> ipProbeSocket;   // only during start-up, to read the local IP
   bool abortRequested = false;
   bool pageLoaded = false;
@@ -149,8 +154,6 @@ class FrmMain : public QWidget, public TranslatableWindow {
   void WebBrowser1_NewWindow2(bool& cancel);
   void WebBrowser1_DocumentComplete(const QUrl& url);
   void WebBrowser1_NavigateError(const QUrl& url, int statusCode, bool& cancel);
-  void Winsock_ConnectionRequest(int requestID);
-  void Winsock_DataArrival(int bytesTotal);
 
  private:
   // Building the window.
@@ -171,7 +174,6 @@ class FrmMain : public QWidget, public TranslatableWindow {
   void loadLanguageList(const QString& listFile);
   QString readLanguageSetting();
   void writeLanguageSetting(const QString& chooserText);
-  QString readSiteSetting();
   void applyLanguage(const QString& languageName);
   void loadPortList(const QString& portFile);
   void fillLocalAddresses();
@@ -197,7 +199,7 @@ class FrmMain : public QWidget, public TranslatableWindow {
   RowEnd endRowEarly(UniListItem& row, PageWait wait);
   void failRow(UniListItem& row, const QString& cause);
   void reportMissingPermission(UniListItem& row);
-  void openWinsock(bool tcp, int port);
+  PortOpening openWinsock(bool tcp, int port);
   PageWait waitForPage();
   void requestStop();
   void beginRunning();
@@ -214,8 +216,6 @@ class FrmMain : public QWidget, public TranslatableWindow {
   QString m_beginCaption;
   QShortcut* m_stopShortcut = nullptr;
   int m_pageTimeoutSeconds = 20;
-  // The error the socket of the row under test reported while it was opened.
-  int m_openError = 0;
 
   QString m_programFolder;
 };

@@ -1,11 +1,13 @@
 // Arrival detection. Whatever reaches the socket under test proves that the
-// router forwards the port: a connection request for TCP, a datagram for UDP.
-// Either is remembered, logged, and the socket made ready for the next probe.
-// The connection is never accepted and the datagram never read.
+// router forwards the port: a connection request for TCP, a datagram for UDP
+// (the listener tells the window of either). Either is remembered, logged,
+// and the socket made ready for the next probe. The connection is never
+// accepted and the datagram never read.
 #include <QDate>
 #include <QLocale>
 #include <QTime>
 
+#include "app/engine/portlistener.h"
 #include "app/frmmain.h"
 #include "net/unisock.h"
 #include "platform/doevents.h"
@@ -31,31 +33,19 @@ QString logLine(const UniSock& socket) {
 
 }  // namespace
 
-void FrmMain::Winsock_ConnectionRequest(int) { recordArrival(); }
-
-void FrmMain::Winsock_DataArrival(int) { recordArrival(); }
-
 void FrmMain::recordArrival() {
   // The row's result depends on this flag alone, so it is set before anything
   // that could fail or let other events run.
   arrivalSeen = true;
   DoEvents();
   // Held here so that a shutdown during the events above cannot destroy the
-  // socket while its own event is being handled.
-  const std::shared_ptr<UniSock> socket = Winsock;
-  if (!socket) return;
-  Text21.setText(Text21.Text() + logLine(*socket));
+  // listener while its own event is being handled.
+  const std::shared_ptr<PortListener> listener = Winsock;
+  if (!listener) return;
+  Text21.setText(Text21.Text() + logLine(*listener->socket()));
   Text21.setSelStart(static_cast<int>(Text21.Text().size()));
-  try {
-    socket->closesocket();
-  } catch (const UniSockError&) {
-  }
-  // A TCP socket listens again, on a port of the system's choice now that
-  // closing has cleared its port; later probes find nothing on the tested port.
-  if (socket->protocol() == UniSock::sckTCPProtocol) {
-    try {
-      socket->listen();
-    } catch (const UniSockError&) {
-    }
-  }
+  // The socket closes; a TCP socket listens again, on a port of the system's
+  // choice now that closing has cleared its port, so later probes find
+  // nothing on the tested port.
+  listener->closeAfterArrival();
 }

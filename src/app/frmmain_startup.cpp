@@ -4,6 +4,7 @@
 // one. Each step that fails is skipped and start-up carries on.
 #include <QComboBox>
 
+#include "app/engine/portlistener.h"
 #include "app/frmmain.h"
 #include "app/listviewportrows.h"
 #include "controls/anchor.h"
@@ -96,12 +97,6 @@ void FrmMain::createIpProbeSocket() { ipProbeSocket = std::make_shared<UniSock>(
 QString FrmMain::readProbeLocalIp() { return ipProbeSocket ? ipProbeSocket->LocalIP() : QString(); }
 
 void FrmMain::closeWinsock() {
-  if (Winsock) {
-    try {
-      Winsock->closesocket();
-    } catch (const UniSockError&) {
-      // A socket that cannot be closed now is released all the same.
-    }
-  }
+  if (Winsock) Winsock->close();
   Winsock.reset();
 }

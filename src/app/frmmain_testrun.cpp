@@ -20,6 +20,9 @@
 #include <optional>
 
 #include "app/autosizecolumns.h"
+#include "app/engine/portlistener.h"
+#include "app/engine/portspec.h"
+#include "app/engine/portverdict.h"
 #include "app/frmmain.h"
 #include "app/outside/formautomation.h"
 #include "app/runsettings.h"
@@ -27,6 +30,7 @@
 #include "net/privilegedbind.h"
 #include "net/unisock.h"
 #include "platform/doevents.h"
+#include "sitecontract/sitecontract.h"
 
 namespace {
 
@@ -35,8 +39,6 @@ const QString kSuccessful = QStringLiteral("(Successful)");
 const QString kNotFound = QStringLiteral("(Failed - Object Not Found)");
 constexpr int kAnimationStyle = 4;  // two bars crossing in the middle
 constexpr int kWaitRoundMs = 10;
-// The socket error of a bind this process is not allowed to make.
-constexpr int kPermissionDenied = 10013;
 // HTTP answers carry their status as the navigation failure's code; network
 // failures carry negative codes.
 constexpr int kFirstHttpStatus = 100;
@@ -46,16 +48,6 @@ constexpr int kLastHttpStatus = 599;
 constexpr int kProtocolColumn = 1;
 constexpr int kStatusColumn = 2;
 constexpr int kOpenColumn = 3;
-
-// Socket calls that are not valid at the moment throw; in a run such a step is
-// skipped and the next one runs.
-template <typename Step>
-void skipOnFailure(Step&& step) {
-  try {
-    step();
-  } catch (const UniSockError&) {
-  }
-}
 
 // One round of a wait loop: 10 ms in which the thread sleeps unless events
 // come in, which then run at once. A plain sleep would hold every browser
@@ -166,21 +158,21 @@ FrmMain::RowEnd FrmMain::testPortRow(int index) {
   arrivalSeen = false;
 
   RowEnd end = RowEnd::Tested;
-  const std::optional<int> port = PortNumberOf(portText);
+  // Blanks around a typed number are tolerated, as in the port list file.
+  const std::optional<int> port = portNumberOf(portText.trimmed());
   if (!port) {
     // Nothing to listen on and nothing to ask the site about.
     failRow(row, Text28.Text());
   } else {
-    openWinsock(protocolText == kProtocolTcp, *port);
+    const PortOpening opening = openWinsock(protocolText == kProtocolTcp, *port);
     DoEvents();
-    const bool opened = Winsock && Winsock->State() != UniSock::sckClosed;
-    if (opened) {
+    if (opening.listening()) {
       row.setSubItems(kStatusColumn, Text11.Text());
       row.setSubItems(kOpenColumn, QString());
       DoEvents();
       end = checkListeningPort(row, portText, protocolText);
       if (end == RowEnd::Ended) return end;
-    } else if (m_openError == kPermissionDenied) {
+    } else if (opening.outcome == PortOpening::Outcome::NoPermission) {
       reportMissingPermission(row);
     } else {
       // Someone else holds the port: say so and go on with the next row
@@ -201,23 +193,13 @@ FrmMain::RowEnd FrmMain::testPortRow(int index) {
   return end;
 }
 
-void FrmMain::openWinsock(bool tcp, int port) {
-  auto socket = std::make_shared<UniSock>();
-  connect(socket.get(), &UniSock::ConnectionRequest, this, &FrmMain::Winsock_ConnectionRequest, Qt::DirectConnection);
-  connect(socket.get(), &UniSock::DataArrival, this, &FrmMain::Winsock_DataArrival, Qt::DirectConnection);
-  // The error of a failed bind tells a port held by another program from one
-  // this user may not open.
-  m_openError = 0;
-  connect(
-      socket.get(), &UniSock::Error, this,
-      [this](short number, QString&, int, const QString&, const QString&, int, bool&) { m_openError = number; },
-      Qt::DirectConnection);
-  Winsock = socket;
-  skipOnFailure([&] { socket->setProtocol(tcp ? UniSock::sckTCPProtocol : UniSock::sckUDPProtocol); });
-  skipOnFailure([&] { socket->bind(port, Combo1.Text()); });
-  // A datagram socket receives once bound; only TCP listens, and only on the
-  // port it was bound to.
-  if (tcp && socket->State() != UniSock::sckClosed) skipOnFailure([&] { socket->listen(); });
+PortOpening FrmMain::openWinsock(bool tcp, int port) {
+  auto listener = std::make_shared<PortListener>(tcp ? PortProtocol::Tcp : PortProtocol::Udp);
+  // The window logs each arrival before the socket is closed (frmmain_arrival.cpp).
+  listener->setCloseOnArrival(false);
+  connect(listener.get(), &PortListener::arrived, this, &FrmMain::recordArrival, Qt::DirectConnection);
+  Winsock = listener;
+  return listener->open(port, Combo1.Text());
 }
 
 void FrmMain::failRow(UniListItem& row, const QString& cause) {
@@ -256,11 +238,11 @@ FrmMain::RowEnd FrmMain::checkListeningPort(UniListItem& row, const QString& por
   // tried the port.
   HtmlDocument document = WebBrowser1.Document();
   DoEvents();
-  SetElementValue(document, 0, QStringLiteral("port"), portText);
+  SetElementValue(document, 0, QString::fromLatin1(sitecontract::kPortField), portText);
   DoEvents();
   pageLoaded = false;
   navigationFailure.reset();
-  const bool submitted = ClickElement(document, 0, QStringLiteral("Check Port")) == kSuccessful;
+  const bool submitted = ClickElement(document, 0, QString::fromLatin1(sitecontract::kSubmitButton)) == kSuccessful;
   DoEvents();
   // Without its button the page sends nothing, and no result would ever come.
   if (!submitted) {
@@ -276,7 +258,11 @@ FrmMain::RowEnd FrmMain::checkListeningPort(UniListItem& row, const QString& por
   if (const PageWait wait = waitForPage(); wait != PageWait::Loaded) return endRowEarly(row, wait);
   document = WebBrowser1.Document();
   DoEvents();
-  row.setSubItems(kOpenColumn, arrivalSeen ? Text15.Text() : Text16.Text());
+  // An arrival that reached the system just before the page completed counts
+  // too, though its socket event has not run yet.
+  if (Winsock) Winsock->takeWaitingArrivals();
+  const bool arrived = arrivalSeen || (Winsock && Winsock->arrivalSeen());
+  row.setSubItems(kOpenColumn, verdictFor(arrived) == PortResult::Open ? Text15.Text() : Text16.Text());
   arrivalSeen = false;
   if (row.SubItems(kStatusColumn) == Text11.Text()) row.setSubItems(kStatusColumn, QString());
   return RowEnd::Tested;

@@ -127,6 +127,15 @@ class FrmMainTest : public QObject {
         "",
         "Unable to check the port, close any programs using the port and try again.",
         "Port in use.",
+        "Test site unreachable",
+        "Test site answered",
+        "No answer from the test site",
+        "Not a test page",
+        "Not a port number",
+        "Ports below 1024 need permission",
+        "To test ports below 1024, run as administrator:",
+        "Stop",
+        "Checking Port: Stopped.",
     };
     const std::vector<Translatable*> controls = m_window->translatableControls();
     for (int i = 0; i < expected.size(); ++i) {
@@ -144,7 +153,7 @@ class FrmMainTest : public QObject {
 
   void collectionOrderFollowsTheControlTable() {
     const std::vector<Translatable*> controls = m_window->translatableControls();
-    QCOMPARE(controls.size(), size_t{40});
+    QCOMPARE(controls.size(), size_t{49});
     QCOMPARE(controls.at(0)->Caption().value_or(QString()), QStringLiteral("IP To Listen On:"));
     QVERIFY(controls.at(1)->Text().has_value());  // Combo1
     QCOMPARE(controls.at(4)->Caption().value_or(QString()), QStringLiteral("Add/Remove Port"));
@@ -156,7 +165,7 @@ class FrmMainTest : public QObject {
     // A Tag written through the interface is what the anchor control reads.
     controls.at(0)->setTag(QStringLiteral("IP To Listen On:"));
     QCOMPARE(m_window->Label1.widget()->property("Tag").toString(), QStringLiteral("IP To Listen On:"));
-    QCOMPARE(m_window->controlWidgets().size(), size_t{42});
+    QCOMPARE(m_window->controlWidgets().size(), size_t{51});
   }
 
   void listViewHasItsColumns() {

@@ -4,15 +4,16 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "app/engine/portspec.h"
 #include "app/runsettings.h"
 
 TEST(RunSettings, PortTextIsAWholeNumberFromOneTo65535) {
-  EXPECT_EQ(PortNumberOf(QStringLiteral("80")), 80);
-  EXPECT_EQ(PortNumberOf(QStringLiteral("080")), 80);
-  EXPECT_EQ(PortNumberOf(QStringLiteral(" 65535 ")), 65535);
-  EXPECT_EQ(PortNumberOf(QStringLiteral("0000000000000001")), 1);
-  for (const char* text : {"", "0", "65536", "70000", "99999999999999999999", "8o", "-1", "+80", "8.0", "1.2.3.4"}) {
-    EXPECT_FALSE(PortNumberOf(QString::fromLatin1(text))) << text;
+  EXPECT_EQ(portNumberOf(u"80"), 80);
+  EXPECT_EQ(portNumberOf(u"080"), 80);
+  EXPECT_EQ(portNumberOf(u"65535"), 65535);
+  EXPECT_EQ(portNumberOf(u"0000000000000001"), 1);
+  for (const char* text : {"", " 80", "0", "65536", "70000", "99999999999999999999", "8o", "-1", "+80", "8.0", "1.2.3.4"}) {
+    EXPECT_FALSE(portNumberOf(QString::fromLatin1(text))) << text;
   }
 }
 

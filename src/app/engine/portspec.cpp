@@ -4,16 +4,9 @@
 
 namespace {
 
-constexpr int kMaxDigits = 5;  // 65535
-
 std::variant<int, QString> parsePort(QStringView text) {
-  bool digitsOnly = !text.isEmpty() && text.size() <= kMaxDigits;
-  for (QChar c : text) digitsOnly = digitsOnly && c >= QLatin1Char('0') && c <= QLatin1Char('9');
-  const int port = digitsOnly ? text.toInt() : 0;
-  if (port < 1 || port > 65535) {
-    return QStringLiteral("\"%1\" is not a port number from 1 to 65535").arg(text);
-  }
-  return port;
+  if (const std::optional<int> port = portNumberOf(text)) return *port;
+  return QStringLiteral("\"%1\" is not a port number from 1 to 65535").arg(text);
 }
 
 std::variant<PortSpec, QString> specOf(QStringView portText, QStringView protocolText) {
@@ -32,6 +25,19 @@ std::variant<PortSpec, QString> specOf(QStringView portText, QStringView protoco
 }
 
 }  // namespace
+
+std::optional<int> portNumberOf(QStringView digits) {
+  // Runs of leading zeros still name one small number; anything longer
+  // cannot be in range.
+  if (digits.isEmpty() || digits.size() > 16) return std::nullopt;
+  long long value = 0;
+  for (QChar c : digits) {
+    if (c < QLatin1Char('0') || c > QLatin1Char('9')) return std::nullopt;
+    value = value * 10 + (c.unicode() - '0');
+  }
+  if (value < 1 || value > 65535) return std::nullopt;
+  return static_cast<int>(value);
+}
 
 std::variant<PortSpec, QString> parsePortSpec(QStringView text) {
   const qsizetype slash = text.indexOf(QLatin1Char('/'));

@@ -3,6 +3,7 @@
 // rows of the window's port list file.
 #include <QString>
 #include <QStringView>
+#include <optional>
 #include <variant>
 #include <vector>
 
@@ -14,6 +15,11 @@ struct PortSpec {
 
   friend bool operator==(const PortSpec&, const PortSpec&) = default;
 };
+
+// The port a text names: a whole number from 1 to 65535 in ASCII digits
+// (leading zeros allowed); nothing for any other text, blanks included. The
+// one rule for the window's rows and the command line.
+std::optional<int> portNumberOf(QStringView text);
 
 // "8080/tcp" and "27015/UDP" (protocol in any letter case); a bare number is
 // TCP. Either the port or a message saying what is wrong with `text`.
