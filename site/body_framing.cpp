@@ -1,19 +1,13 @@
 #include "site/body_framing.h"
 
+#include "site/header_text.h"
+
 #include <cctype>
 #include <string_view>
 
 namespace site {
 
 namespace {
-
-std::string_view trimmed(std::string_view text)
-{
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
 
 bool sameIgnoringCase(std::string_view a, std::string_view b)
 {
@@ -30,7 +24,7 @@ bool sameIgnoringCase(std::string_view a, std::string_view b)
 // here and another way by whatever passed the request on.
 bool parseLength(std::string_view text, std::size_t &length)
 {
-    text = trimmed(text);
+    text = trimmedHeaderValue(text);
     constexpr std::size_t kMaxDigits = 18;  // fits any size_t without overflow
     if (text.empty() || text.size() > kMaxDigits)
         return false;
@@ -47,7 +41,7 @@ bool hasContentCoding(const httplib::Headers &headers)
 {
     const auto [first, last] = headers.equal_range("Content-Encoding");
     for (auto it = first; it != last; ++it) {
-        if (!sameIgnoringCase(trimmed(it->second), "identity"))
+        if (!sameIgnoringCase(trimmedHeaderValue(it->second), "identity"))
             return true;
     }
     return false;
@@ -68,7 +62,7 @@ BodyFraming frameBody(const httplib::Headers &headers, std::size_t maxBodyBytes)
     BodyFraming framing;
     if (codings > 0) {
         // Anything but plain chunked leaves the end of the body to the close of the connection.
-        if (!sameIgnoringCase(trimmed(headers.find("Transfer-Encoding")->second), "chunked"))
+        if (!sameIgnoringCase(trimmedHeaderValue(headers.find("Transfer-Encoding")->second), "chunked"))
             return refuse(400);
         framing.kind = BodyFraming::Kind::Chunked;
     } else if (lengths > 0) {

@@ -1,21 +1,10 @@
 #include "site/requester.h"
 
+#include "site/header_text.h"
+
 #include <string_view>
 
 namespace site {
-
-namespace {
-
-std::string_view trimmed(std::string_view text)
-{
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
-        return {};
-    const auto last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
-
-}  // namespace
 
 RequesterResult findRequester(const IpAddress &peer,
                               const std::vector<std::string> &forwardedFor,
@@ -28,7 +17,7 @@ RequesterResult findRequester(const IpAddress &peer,
 
     std::string_view line = forwardedFor.back();
     const auto comma = line.rfind(',');
-    std::string_view entry = trimmed(comma == std::string_view::npos ? line : line.substr(comma + 1));
+    std::string_view entry = trimmedHeaderValue(comma == std::string_view::npos ? line : line.substr(comma + 1));
     // Proxies write IPv6 entries bare or in brackets.
     if (entry.size() >= 2 && entry.front() == '[' && entry.back() == ']')
         entry = entry.substr(1, entry.size() - 2);

@@ -16,7 +16,6 @@
 #include <QEventLoop>
 #include <QShortcut>
 #include <QTimer>
-#include <QVariant>
 #include <optional>
 
 #include "app/autosizecolumns.h"
@@ -28,7 +27,6 @@
 #include "app/runsettings.h"
 #include "controls/animationbar.h"
 #include "net/privilegedbind.h"
-#include "net/unisock.h"
 #include "platform/doevents.h"
 #include "sitecontract/sitecontract.h"
 

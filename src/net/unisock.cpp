@@ -215,10 +215,14 @@ bool UniSock::createSocket() {
     report(sckError, QStringLiteral("Bind"), error);
     return false;
   }
-  if (udp) sys::enableBroadcast(socket.get());
+  takeNewSocket(std::move(socket));
+  return true;
+}
+
+void UniSock::takeNewSocket(SocketFd socket) {
+  if (m_protocol == sckUDPProtocol) sys::enableBroadcast(socket.get());
   adoptSocket(std::move(socket), Phase::None);
   takeBlockSizes();
-  return true;
 }
 
 bool UniSock::resolveLocal(const QString& localIP, std::uint32_t* address) {
@@ -279,9 +283,7 @@ bool UniSock::bindThroughHelper(const Endpoint& at) {
     return false;
   }
   // From here on the helper's socket is this object's own, as if it had bound it.
-  if (udp) sys::enableBroadcast(socket.get());
-  adoptSocket(std::move(socket), Phase::None);
-  takeBlockSizes();
+  takeNewSocket(std::move(socket));
   return true;
 }
 

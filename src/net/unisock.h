@@ -118,6 +118,8 @@ class UniSock : public QObject, private SockMessageHandler {
   // Lifecycle and state (unisock.cpp).
   bool createSocket();
   void adoptSocket(SocketFd socket, Phase phase);
+  // A socket just made (or handed over bound) becomes this object's own.
+  void takeNewSocket(SocketFd socket);
   bool bindInternal(int localPort, const QString& localIP, bool* sawSystemError);
   // A port below 1024 that this process may not bind: the permission helper
   // binds it and this object adopts the socket. Reports the error on failure.
