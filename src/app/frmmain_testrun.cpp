@@ -22,6 +22,7 @@
 
 #include "app/autosizecolumns.h"
 #include "app/frmmain.h"
+#include "app/routerhelp.h"
 #include "app/runsettings.h"
 #include "controls/animationbar.h"
 #include "net/privilegedbind.h"
@@ -303,6 +304,7 @@ FrmMain::RowEnd FrmMain::checkListeningPort(UniListItem& row, const QString& por
   row.setSubItems(kOpenColumn, arrivalSeen ? Text15.Text() : Text16.Text());
   arrivalSeen = false;
   if (row.SubItems(kStatusColumn) == Text11.Text()) row.setSubItems(kStatusColumn, QString());
+  routerHelp().verdictWritten(portText, protocolText, row.SubItems(kOpenColumn) == Text15.Text());
   return RowEnd::Tested;
 }
 
