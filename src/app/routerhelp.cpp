@@ -111,7 +111,9 @@ void RouterHelp::showDiagnosis(const QString& portText, const QString& protocolT
   QString reason = words;
   if (siteSaw)
     reason += QStringLiteral(" (") + m_window.Text42.Text() + QLatin1Char(' ') + siteSaw->text() + QLatin1Char(')');
-  setRowToolTip(portText, protocolText, reason);
+  // An answer that comes after the row was removed, or tested again without
+  // failing, belongs to an old verdict.
+  if (!setRowToolTip(portText, protocolText, reason)) return;
   appendStatusLine(rowName(portText, protocolText) + QStringLiteral(": ") + m_window.Text16.Text() +
                    QStringLiteral(" - ") + reason);
 }
@@ -306,17 +308,17 @@ void RouterHelp::appendStatusLine(const QString& line) {
   status.setSelStart(static_cast<int>(status.Text().size() - line.size()));
 }
 
-void RouterHelp::setRowToolTip(const QString& portText, const QString& protocolText, const QString& tip) {
+bool RouterHelp::setRowToolTip(const QString& portText, const QString& protocolText, const QString& tip) {
   // Rows are told apart by port text and protocol, as the list keeps them
   // unique; a row removed since its test simply is not found.
   QTreeWidget* tree = m_window.ListView1.treeWidget();
   for (int i = 0; i < tree->topLevelItemCount(); ++i) {
     QTreeWidgetItem* item = tree->topLevelItem(i);
     if (item->text(kPortColumn) != portText || item->text(kProtocolColumn) != protocolText) continue;
-    // A diagnosis that comes after the row was tested again and did not fail
-    // belongs to the old verdict.
-    if (!tip.isEmpty() && item->text(kOpenColumn) != m_window.Text16.Text()) return;
+    // A reason is only for a row that reads "Failed".
+    if (!tip.isEmpty() && item->text(kOpenColumn) != m_window.Text16.Text()) return false;
     for (int column = 0; column < tree->columnCount(); ++column) item->setToolTip(column, tip);
-    return;
+    return true;
   }
+  return false;
 }

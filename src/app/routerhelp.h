@@ -66,7 +66,8 @@ class RouterHelp : public QObject {
   QString diagnosisWords(router::Diagnosis diagnosis, const router::Outcome& why) const;
   QString failureWords(const router::Outcome& outcome) const;
   void appendStatusLine(const QString& line);
-  void setRowToolTip(const QString& portText, const QString& protocolText, const QString& tip);
+  // False when the row is gone, or (for a reason) no longer reads "Failed".
+  bool setRowToolTip(const QString& portText, const QString& protocolText, const QString& tip);
   bool asksByItself() const;
 
   FrmMain& m_window;
