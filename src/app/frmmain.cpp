@@ -10,6 +10,7 @@
 
 #include "app/autosizecolumns.h"
 #include "app/engine/siteaddress.h"
+#include "app/routerhelp.h"
 #include "controls/animationbar.h"
 #include "image/control/aicalphaimage.h"
 #include "i18n/modlanguage.h"
@@ -31,6 +32,7 @@ FrmMain::FrmMain(const QString& programFolder, QWidget* parent)
   createControls();
   readFormData();
   connectHandlers();
+  m_routerHelp = std::make_unique<RouterHelp>(*this, settingsFile());
 }
 
 FrmMain::~FrmMain() = default;
@@ -57,7 +59,14 @@ std::vector<Translatable*> FrmMain::translatableControls() const {
       Text23.translatable(),   Text24.translatable(),   Text25.translatable(),
       Text26.translatable(),   Text27.translatable(),   Text28.translatable(),
       Text29.translatable(),   Text30.translatable(),   Text31.translatable(),
-      Text32.translatable(),
+      Text32.translatable(),   Label9.translatable(),   Text33.translatable(),
+      Text34.translatable(),   Text35.translatable(),   Text36.translatable(),
+      Text37.translatable(),   Text38.translatable(),   Text39.translatable(),
+      Text40.translatable(),   Text41.translatable(),   Text42.translatable(),
+      Text43.translatable(),   Text44.translatable(),   Text45.translatable(),
+      Text46.translatable(),   Text47.translatable(),   Text48.translatable(),
+      Text49.translatable(),   Text50.translatable(),   Text51.translatable(),
+      Text52.translatable(),   Text53.translatable(),   Text54.translatable(),
   };
 }
 
@@ -73,7 +82,11 @@ std::vector<QWidget*> FrmMain::controlWidgets() const {
       Text17.widget(),   Text18.widget(),   Text19.widget(),   Text20.widget(),    Text21.widget(),
       Text22.widget(),   Text23.widget(),   Text24.widget(),   Text25.widget(),    Text26.widget(),
       Text27.widget(),   Text28.widget(),   Text29.widget(),   Text30.widget(),    Text31.widget(),
-      Text32.widget(),
+      Text32.widget(),   Label9.widget(),   Text33.widget(),   Text34.widget(),   Text35.widget(),
+      Text36.widget(),   Text37.widget(),   Text38.widget(),   Text39.widget(),   Text40.widget(),
+      Text41.widget(),   Text42.widget(),   Text43.widget(),   Text44.widget(),   Text45.widget(),
+      Text46.widget(),   Text47.widget(),   Text48.widget(),   Text49.widget(),   Text50.widget(),
+      Text51.widget(),   Text52.widget(),   Text53.widget(),   Text54.widget(),
   };
 }
 

@@ -21,6 +21,7 @@ class UniSock;
 struct PortOpening;
 class QCloseEvent;
 class QShortcut;
+class RouterHelp;
 
 class FrmMain : public QWidget, public TranslatableWindow {
   Q_OBJECT
@@ -117,6 +118,31 @@ class FrmMain : public QWidget, public TranslatableWindow {
   UniText Text30{this};
   UniText Text31{this};
   UniText Text32{this};
+  // The router help: its link, the router's state, a failed row's diagnosis,
+  // the forwarding actions and why a router call did not work.
+  UniLabel Label9{this};
+  UniText Text33{this};
+  UniText Text34{this};
+  UniText Text35{this};
+  UniText Text36{this};
+  UniText Text37{this};
+  UniText Text38{this};
+  UniText Text39{this};
+  UniText Text40{this};
+  UniText Text41{this};
+  UniText Text42{this};
+  UniText Text43{this};
+  UniText Text44{this};
+  UniText Text45{this};
+  UniText Text46{this};
+  UniText Text47{this};
+  UniText Text48{this};
+  UniText Text49{this};
+  UniText Text50{this};
+  UniText Text51{this};
+  UniText Text52{this};
+  UniText Text53{this};
+  UniText Text54{this};
 
   // State shared by the window's handlers.
   // The port under test: its socket (listening for TCP, bound for UDP) and the
@@ -133,6 +159,10 @@ class FrmMain : public QWidget, public TranslatableWindow {
   // the run to stop at its next check.
   bool running = false;
   bool stopRequested = false;
+  // The router help behind Label9, the list's context menu and the run's
+  // failed rows.
+  RouterHelp& routerHelp() { return *m_routerHelp; }
+
   // The code of the navigation failure (an HTTP status, or the code of a
   // network failure) that ended the page a run is waiting for.
   std::optional<int> navigationFailure;
@@ -218,4 +248,6 @@ class FrmMain : public QWidget, public TranslatableWindow {
   int m_pageTimeoutSeconds = 20;
 
   QString m_programFolder;
+  // Last, so that it goes first: its router task answers to the window.
+  std::unique_ptr<RouterHelp> m_routerHelp;
 };

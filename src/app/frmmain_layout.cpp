@@ -30,6 +30,16 @@ void place(UniControl& control, int left, int top, int width, int height) {
   place(control.widget(), left, top, width, height);
 }
 
+void styleAsLink(UniLabel& label) {
+  QPalette linkPalette = label.label()->palette();
+  linkPalette.setColor(QPalette::WindowText, QColor(0, 0, 0xcc));
+  label.label()->setPalette(linkPalette);
+  QFont linkFont = label.label()->font();
+  linkFont.setUnderline(true);
+  label.label()->setFont(linkFont);
+  label.label()->setCursor(Qt::PointingHandCursor);
+}
+
 QFont windowFont() {
   QFont font(QStringLiteral("Verdana"));
   // Verdana is rarely installed on Linux; DejaVu Sans has the same wide build.
@@ -57,6 +67,7 @@ void FrmMain::createControls() {
       {&Combo2, "Combo2"},       {&Command1, "Command1"}, {&Command3, "Command3"}, {&Label6, "Label6"},
       {&Label5, "Label5"},       {&ListView1, "ListView1"}, {&Command2, "Command2"}, {&Combo3, "Combo3"},
       {&Label3, "Label3"},       {&WebBrowser1, "WebBrowser1"}, {&Text2, "Text2"}, {&Text3, "Text3"},
+      {&Label9, "Label9"},
   };
   for (const auto& [control, name] : names) control->widget()->setObjectName(QString::fromLatin1(name));
 
@@ -72,14 +83,9 @@ void FrmMain::createControls() {
   Text2.setLocked(true);
   Text3.setLocked(true);
 
-  // The help link looks and feels like one.
-  QPalette linkPalette = Label8.label()->palette();
-  linkPalette.setColor(QPalette::WindowText, QColor(0, 0, 0xcc));
-  Label8.label()->setPalette(linkPalette);
-  QFont linkFont = Label8.label()->font();
-  linkFont.setUnderline(true);
-  Label8.label()->setFont(linkFont);
-  Label8.label()->setCursor(Qt::PointingHandCursor);
+  // The help link and the router link look and feel like links.
+  styleAsLink(Label8);
+  styleAsLink(Label9);
 
   Label6.setVisible(false);
   WebBrowser1.setVisible(false);
@@ -100,9 +106,10 @@ void FrmMain::setBuiltInTexts() {
       "fail for those ports."));
   Command2.setCaption(QStringLiteral("Remove"));
   Label3.setCaption(QStringLiteral("<-- Click Begin To Test The Selected Ports"));
+  Label9.setCaption(QStringLiteral("Router..."));
 
   UniControl* anchoredTopLeft[] = {&Label1, &Combo1, &Label4, &Label8,    &Frame1,   &Label2, &Text1, &Label7,
-                                   &Command1, &Command3, &Label6, &Label5, &ListView1, &Command2, &Label3};
+                                   &Command1, &Command3, &Label6, &Label5, &ListView1, &Command2, &Label3, &Label9};
   for (UniControl* control : anchoredTopLeft) control->setTag(kAnchorTopLeft);
   WebBrowser1.setTag(kAnchorAllSides);
   Text2.setTag(kAnchorBottomWide);
@@ -140,6 +147,28 @@ void FrmMain::createMessageTexts() {
       {&Text30, "To test ports below 1024, run as administrator:"},
       {&Text31, "Stop"},
       {&Text32, "Checking Port: Stopped."},
+      {&Text33, "Router: searching..."},
+      {&Text34, "Router: none found"},
+      {&Text35, "Router:"},
+      {&Text36, "External address:"},
+      {&Text37, "No forwarding rule on the router for this port"},
+      {&Text38, "The router forwards this port to another computer or port"},
+      {&Text39, "The provider's NAT is in front of the router: no rule at home can open this port"},
+      {&Text40, "Another NAT sits between the router and the internet"},
+      {&Text41, "Cause unknown"},
+      {&Text42, "Public address seen by the test site:"},
+      {&Text43, "Forward and test again"},
+      {&Text44, "Remove the forwarding rules added by this program"},
+      {&Text45, "Forwarded on the router:"},
+      {&Text46, "Could not forward:"},
+      {&Text47, "Forwarding rules removed from the router."},
+      {&Text48, "Could not remove the forwarding rules:"},
+      {&Text49, "Forwarding rules added by this program:"},
+      {&Text50, "no router answered"},
+      {&Text51, "the router did not answer properly"},
+      {&Text52, "the port is already forwarded to another computer"},
+      {&Text53, "the router refused"},
+      {&Text54, "the router is not reached from the chosen address"},
   };
   int number = 4;
   for (const auto& [text, message] : messages) {
@@ -178,6 +207,8 @@ void FrmMain::placeControls() {
   place(Label5, 60, 2850, 3615, 1140);
   place(ListView1, 60, 4020, 3615, 1725);
   place(Command2, 2520, 5820, 1155, 270);
+  // The router link in the free space left of "Remove", under the list.
+  place(Label9, 60, 5850, 2400, 195);
   place(Combo3, 60, 8340, 2445, 300);
   place(Label3, 3750, 2160, 5595, 285);
   place(WebBrowser1, 3750, 60, 8175, 7935);

@@ -24,6 +24,7 @@
 #include "app/engine/portverdict.h"
 #include "app/frmmain.h"
 #include "app/outside/formautomation.h"
+#include "app/routerhelp.h"
 #include "app/runsettings.h"
 #include "controls/animationbar.h"
 #include "net/privilegedbind.h"
@@ -263,6 +264,7 @@ FrmMain::RowEnd FrmMain::checkListeningPort(UniListItem& row, const QString& por
   row.setSubItems(kOpenColumn, verdictFor(arrived) == PortResult::Open ? Text15.Text() : Text16.Text());
   arrivalSeen = false;
   if (row.SubItems(kStatusColumn) == Text11.Text()) row.setSubItems(kStatusColumn, QString());
+  routerHelp().verdictWritten(portText, protocolText, row.SubItems(kOpenColumn) == Text15.Text());
   return RowEnd::Tested;
 }
 

@@ -11,6 +11,9 @@
 
 class TestSite {
  public:
+  // The public address the result page says it tested.
+  static constexpr const char* kAddressTested = "198.51.100.7";
+
   TestSite() {
     m_server.Get("/port_test.php", [this](const httplib::Request& request, httplib::Response& response) {
       record(request);
@@ -33,7 +36,7 @@ class TestSite {
         m_submittedPort = QString::fromStdString(request.get_param_value("port"));
       }
       response.set_content("<html><body><p id='result'>Result for " + request.get_param_value("port") +
-                               "</p></body></html>",
+                               "</p><dl><dt>Address tested</dt><dd>" + kAddressTested + "</dd></dl></body></html>",
                            "text/html");
     });
     m_server.Get("/popup", [this](const httplib::Request& request, httplib::Response& response) {

@@ -44,7 +44,8 @@ QString SiteProcess::errors() { return QString::fromUtf8(m_process.readAllStanda
 bool pointProgramAtSite(const QString& programFolder, const QString& siteUrl, int pageTimeoutSeconds) {
   QFile settings(programFolder + QStringLiteral("/settings.ini"));
   if (!settings.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-  QString text = QStringLiteral("[main]\r\nsite=%1\r\n").arg(siteUrl);
+  // The router help stays away from the real network's router.
+  QString text = QStringLiteral("[main]\r\nsite=%1\r\nrouter=off\r\n").arg(siteUrl);
   if (pageTimeoutSeconds > 0) text += QStringLiteral("page_timeout_s=%1\r\n").arg(pageTimeoutSeconds);
   return settings.write(text.toUtf8()) > 0;
 }

@@ -15,6 +15,8 @@ inline constexpr char kPcAddress[] = "10.77.0.2";
 inline constexpr char kPublicWanAddress[] = "203.0.113.2";
 inline constexpr char kCarrierWanAddress[] = "100.64.0.2";
 inline constexpr char kCarrierPublicAddress[] = "198.51.100.1";
+// The test site in the server namespace, as the window is pointed at it.
+inline constexpr char kSiteUrl[] = "http://198.51.100.2:8380";
 
 // Whether the program runs inside a lab (else the tests skip).
 bool present();
