@@ -8,8 +8,8 @@
 #include <QVariant>
 #include <utility>
 
+#include "app/engine/portspec.h"
 #include "app/frmmain.h"
-#include "app/runsettings.h"
 #include "persist/modini.h"
 
 namespace {
@@ -76,7 +76,7 @@ void RouterHelp::verdictWritten(const QString& portText, const QString& protocol
   // A tooltip from an earlier run must not outlive the row's new verdict.
   setRowToolTip(portText, protocolText, QString());
   if (open || !asksByItself()) return;
-  const std::optional<int> port = PortNumberOf(portText);
+  const std::optional<int> port = portNumberOf(portText.trimmed());
   if (!port) return;
   // Read now: the next row's page replaces this result page.
   const std::optional<router::Ipv4> siteSaw = siteSawAddress();
@@ -234,7 +234,7 @@ void RouterHelp::forwardSelectedRow() {
   const QString portText = selected->Text();
   const QString protocolText = selected->SubItems(1);
   const QString name = rowName(portText, protocolText);
-  const std::optional<int> port = PortNumberOf(portText);
+  const std::optional<int> port = portNumberOf(portText.trimmed());
   if (!port) {
     appendStatusLine(m_window.Text46.Text() + QLatin1Char(' ') + name + QStringLiteral(": ") + m_window.Text28.Text());
     return;
