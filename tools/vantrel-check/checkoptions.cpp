@@ -6,11 +6,15 @@
 
 #include "app/engine/siteaddress.h"
 #include "net/unisock.h"
+#include "router/routerclient.h"
 
 namespace {
 
 constexpr int kDefaultTimeoutSeconds = 20;
 constexpr double kLongestTimeoutSeconds = 3600;
+// A week, the longest lease a router is asked to keep; a rule for good is never
+// asked for (a lease of 0 would even remove a NAT-PMP rule).
+constexpr int kLongestLeaseSeconds = 604800;
 
 const char kDescription[] =
     "Tests whether the router forwards ports to this computer: listens on each port itself\n"
@@ -22,6 +26,17 @@ const char kDescription[] =
     "Output: one line a port as results come (open, closed, in-use, no-permission,\n"
     "error: TEXT), then the public address the site saw. --json prints one object:\n"
     "{\"site\", \"ip\", \"public_address\", \"ports\": [{\"port\", \"protocol\", \"result\", \"detail\"}]}.\n"
+    "\n"
+    "Router help: --router first asks the home router (UPnP IGD, else NAT-PMP; the search\n"
+    "takes at most about 2 s) and names it on a first line; a port that is not open gets a\n"
+    "short reason on its line. The JSON gains \"router\": {\"found\", \"protocol\"\n"
+    "(\"upnp-igd\", \"nat-pmp\" or null), \"external_address\" (or null)} and, on every port,\n"
+    "\"diagnosis\": ok, no-mapping (the router has no rule), mapped-elsewhere (its rule\n"
+    "points at another computer or port), cgnat (the provider's NAT is in front of the\n"
+    "router), double-nat (another NAT is), unknown (no router answered, or it tells nothing).\n"
+    "--forward (implies --router) first asks the router to forward each port, same port, to\n"
+    "the --ip address and no other, for --lease seconds; the rules are left to their lease.\n"
+    "Each port of the JSON then says \"forwarded\": true or false.\n"
     "\n"
     "Exit status: 0 every port open; 1 at least one port not open; 2 no test could be\n"
     "made (bad usage, the site unreachable or not a test site).";
@@ -64,7 +79,17 @@ ParsedCheckOptions parseCheckOptions(const QStringList& arguments, const QString
   const QCommandLineOption timeout(
       QStringLiteral("timeout"), QStringLiteral("Time limit for each port in seconds (default %1).").arg(kDefaultTimeoutSeconds),
       QStringLiteral("S"));
-  parser.addOptions({help, site, ip, json, timeout});
+  const QCommandLineOption routerHelp(QStringLiteral("router"),
+                                     QStringLiteral("Ask the router why a port is not open (see above)."));
+  const QCommandLineOption forward(QStringLiteral("forward"),
+                                   QStringLiteral("Have the router forward each port to --ip before the test."));
+  const QCommandLineOption lease(
+      QStringLiteral("lease"),
+      QStringLiteral("How long the router keeps a --forward rule, in seconds (default %1, at most %2).")
+          .arg(router::kDefaultLeaseSeconds)
+          .arg(kLongestLeaseSeconds),
+      QStringLiteral("S"));
+  parser.addOptions({help, site, ip, json, timeout, routerHelp, forward, lease});
   parser.addPositionalArgument(QStringLiteral("PORT/PROTO"), QStringLiteral("Ports to test."),
                                QStringLiteral("[PORT/PROTO ...]"));
 
@@ -78,6 +103,19 @@ ParsedCheckOptions parseCheckOptions(const QStringList& arguments, const QString
 
   CheckOptions options;
   options.json = parser.isSet(json);
+  options.forward = parser.isSet(forward);
+  options.router = options.forward || parser.isSet(routerHelp);
+  options.leaseSeconds = router::kDefaultLeaseSeconds;
+  if (parser.isSet(lease)) {
+    if (!options.forward) return failure(QStringLiteral("--lease is only for --forward"));
+    bool isNumber = false;
+    options.leaseSeconds = parser.value(lease).toInt(&isNumber);
+    if (!isNumber || options.leaseSeconds < 1 || options.leaseSeconds > kLongestLeaseSeconds) {
+      return failure(QStringLiteral("--lease: \"%1\" is not a whole number of seconds from 1 to %2")
+                         .arg(parser.value(lease))
+                         .arg(kLongestLeaseSeconds));
+    }
+  }
 
   double seconds = kDefaultTimeoutSeconds;
   if (parser.isSet(timeout)) {

@@ -11,6 +11,9 @@ struct CheckOptions {
   QString site;     // no trailing "/"
   QString localIp;  // dotted IPv4
   bool json = false;
+  bool router = false;   // --router, and implied by --forward
+  bool forward = false;  // --forward
+  int leaseSeconds = 0;  // of a --forward rule
   std::chrono::milliseconds timeout{0};  // per port
   std::vector<PortSpec> ports;
 };

@@ -15,11 +15,21 @@ QByteArray jsonValueText(const QJsonValue& value) {
   return array.sliced(1, array.size() - 2);
 }
 
+QByteArray routerJson(const router::GatewayInfo& gateway) {
+  const QJsonValue null(QJsonValue::Null);
+  const QJsonValue protocol = gateway.found() ? QJsonValue(router::methodName(gateway.method)) : null;
+  const QJsonValue external = gateway.externalAddress ? QJsonValue(gateway.externalAddress->text()) : null;
+  return ",\"router\":{\"found\":" + jsonValueText(gateway.found()) + ",\"protocol\":" + jsonValueText(protocol) +
+         ",\"external_address\":" + jsonValueText(external) + '}';
+}
+
 }  // namespace
 
-QString portLine(const PortTestOutcome& outcome) {
+QString portLine(const ReportedPort& port) {
+  const PortTestOutcome& outcome = port.test;
   QString line = portName(outcome.spec) + QLatin1Char(' ') + resultName(outcome.result);
   if (outcome.result == PortResult::Error) line += QStringLiteral(": ") + outcome.detail;
+  if (port.router && !port.router->reason.isEmpty()) line += QStringLiteral(" (") + port.router->reason + QLatin1Char(')');
   return line;
 }
 
@@ -28,26 +38,33 @@ QString publicAddressLine(const QString& publicAddress) {
          (publicAddress.isEmpty() ? QStringLiteral("unknown (the site tested no port)") : publicAddress);
 }
 
-QByteArray jsonReport(const CheckOptions& options, const QString& publicAddress,
-                      const std::vector<PortTestOutcome>& outcomes) {
+QByteArray jsonReport(const CheckOptions& options, const QString& publicAddress, const router::GatewayInfo* gateway,
+                      const std::vector<ReportedPort>& reported) {
   QByteArray ports = "[";
-  for (const PortTestOutcome& outcome : outcomes) {
+  for (const ReportedPort& port : reported) {
+    const PortTestOutcome& outcome = port.test;
     if (ports.size() > 1) ports += ',';
     ports += "{\"port\":" + QByteArray::number(outcome.spec.port) +
              ",\"protocol\":" + jsonValueText(protocolName(outcome.spec.protocol)) +
              ",\"result\":" + jsonValueText(resultName(outcome.result)) +
-             ",\"detail\":" + jsonValueText(outcome.detail) + '}';
+             ",\"detail\":" + jsonValueText(outcome.detail);
+    if (port.router) {
+      ports += ",\"diagnosis\":" + jsonValueText(router::diagnosisName(port.router->diagnosis));
+      if (port.router->forwarded) ports += ",\"forwarded\":" + jsonValueText(*port.router->forwarded);
+    }
+    ports += '}';
   }
   ports += ']';
   // Written by hand in the documented order (an object sorts its keys), each
   // value through the JSON writer so that every text is escaped correctly.
   const QJsonValue address = publicAddress.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(publicAddress);
   return "{\"site\":" + jsonValueText(options.site) + ",\"ip\":" + jsonValueText(options.localIp) +
-         ",\"public_address\":" + jsonValueText(address) + ",\"ports\":" + ports + "}\n";
+         ",\"public_address\":" + jsonValueText(address) + (gateway ? routerJson(*gateway) : QByteArray()) +
+         ",\"ports\":" + ports + "}\n";
 }
 
-int exitStatusOf(const std::vector<PortTestOutcome>& outcomes) {
-  const bool allOpen = std::all_of(outcomes.begin(), outcomes.end(),
-                                   [](const PortTestOutcome& outcome) { return outcome.result == PortResult::Open; });
+int exitStatusOf(const std::vector<ReportedPort>& ports) {
+  const bool allOpen = std::all_of(ports.begin(), ports.end(),
+                                   [](const ReportedPort& port) { return port.test.result == PortResult::Open; });
   return allOpen ? 0 : 1;
 }

@@ -4,18 +4,31 @@
 
 #include <cstdio>
 
-#include "checkreport.h"
 
 CheckRun::CheckRun(CheckOptions options, QObject* parent)
     : QObject(parent), m_options(std::move(options)), m_progressOnTerminal(isatty(STDERR_FILENO) == 1) {}
 
 CheckRun::~CheckRun() = default;
 
-void CheckRun::start() { startNext(); }
+void CheckRun::start() {
+  if (m_options.router) {
+    m_router = std::make_unique<CheckRouter>(m_options);
+    if (m_progressOnTerminal) {
+      std::fputs(m_options.forward ? "asking the router to forward the ports ..." : "searching for the router ...",
+                 stderr);
+      std::fflush(stderr);
+      m_progressShown = true;
+    }
+    m_router->prepare();
+    clearProgress();
+    if (!m_options.json) printLine(routerLine(m_router->gateway()));
+  }
+  startNext();
+}
 
 void CheckRun::startNext() {
-  if (m_outcomes.size() == m_options.ports.size()) return finishRun();
-  const PortSpec& spec = m_options.ports[m_outcomes.size()];
+  if (m_ports.size() == m_options.ports.size()) return finishRun();
+  const PortSpec& spec = m_options.ports[m_ports.size()];
   showProgress(spec);
   m_current = std::make_unique<PortTest>(m_network, m_options.site, m_options.localIp, spec, m_options.timeout);
   connect(m_current.get(), &PortTest::finished, this, &CheckRun::onPortFinished, Qt::QueuedConnection);
@@ -36,20 +49,22 @@ void CheckRun::onPortFinished(const PortTestOutcome& outcome) {
     m_siteAnswered = true;
     m_publicAddress = outcome.publicAddress;
   }
-  m_outcomes.push_back(outcome);
-  if (!m_options.json) printLine(portLine(outcome));
+  ReportedPort port{outcome, std::nullopt};
+  if (m_router) port.router = m_router->noteFor(outcome);
+  m_ports.push_back(port);
+  if (!m_options.json) printLine(portLine(port));
   startNext();
 }
 
 void CheckRun::finishRun() {
   if (m_options.json) {
-    const QByteArray report = jsonReport(m_options, m_publicAddress, m_outcomes);
+    const QByteArray report = jsonReport(m_options, m_publicAddress, m_router ? &m_router->gateway() : nullptr, m_ports);
     std::fwrite(report.constData(), 1, static_cast<size_t>(report.size()), stdout);
     std::fflush(stdout);
   } else {
     printLine(publicAddressLine(m_publicAddress));
   }
-  emit done(exitStatusOf(m_outcomes));
+  emit done(exitStatusOf(m_ports));
 }
 
 void CheckRun::showProgress(const PortSpec& spec) {

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "checkoptions.h"
+#include "checkreport.h"
+#include "checkrouter.h"
 #include "porttest.h"
 
 // Exit status when no test could be made.
@@ -35,7 +37,8 @@ class CheckRun : public QObject {
   CheckOptions m_options;
   QNetworkAccessManager m_network;
   std::unique_ptr<PortTest> m_current;
-  std::vector<PortTestOutcome> m_outcomes;
+  std::unique_ptr<CheckRouter> m_router;  // with --router
+  std::vector<ReportedPort> m_ports;
   QString m_publicAddress;
   bool m_siteAnswered = false;
   bool m_progressOnTerminal = false;

@@ -1,0 +1,64 @@
+#include "checkrouter.h"
+
+#include <algorithm>
+
+#include "checkoptions.h"
+
+namespace {
+
+router::Transport transportOf(PortProtocol protocol) {
+  return protocol == PortProtocol::Tcp ? router::Transport::Tcp : router::Transport::Udp;
+}
+
+}  // namespace
+
+CheckRouter::CheckRouter(const CheckOptions& options)
+    : m_options(options), m_localAddress(router::Ipv4::parse(options.localIp)) {}
+
+void CheckRouter::prepare() {
+  m_client.discover();
+  if (!m_options.forward) return;
+  for (const PortSpec& spec : m_options.ports) {
+    // Rules are made for the address the ports listen on, and for no other.
+    m_forwarding.push_back(m_localAddress ? m_client.forward(spec.port, transportOf(spec.protocol), *m_localAddress,
+                                                             m_options.leaseSeconds)
+                                          : router::Outcome{router::Failure::WrongLocalAddress, 0});
+  }
+}
+
+PortRouterNote CheckRouter::noteFor(const PortTestOutcome& outcome) {
+  PortRouterNote note;
+  std::optional<router::Outcome> forwarding;
+  const auto index = static_cast<size_t>(
+      std::find(m_options.ports.begin(), m_options.ports.end(), outcome.spec) - m_options.ports.begin());
+  if (index < m_forwarding.size()) {
+    forwarding = m_forwarding[index];
+    note.forwarded = forwarding->ok();
+  }
+  if (outcome.result == PortResult::Open) {
+    note.diagnosis = router::Diagnosis::Ok;
+    return note;
+  }
+  // Only a port the site could not reach has a cause on the router; one that
+  // was never tested (in use, no permission, an error) has its own reason.
+  if (outcome.result == PortResult::Closed && gateway().found() && m_localAddress) {
+    const router::RouterAnswers answers{gateway(), m_client.findRule(outcome.spec.port, transportOf(outcome.spec.protocol))};
+    note.diagnosis = router::diagnose(answers, router::Ipv4::parse(outcome.publicAddress), *m_localAddress, outcome.spec.port,
+                                      false);
+  }
+  if (forwarding && !forwarding->ok() && forwarding->failure != router::Failure::NoRouter) {
+    note.reason = QStringLiteral("not forwarded: ") + router::describe(*forwarding);
+  }
+  if (outcome.result == PortResult::Closed) {
+    if (!note.reason.isEmpty()) note.reason += QStringLiteral("; ");
+    note.reason += gateway().found() ? router::diagnosisReason(note.diagnosis) : QStringLiteral("no router answered");
+  }
+  return note;
+}
+
+QString routerLine(const router::GatewayInfo& gateway) {
+  if (!gateway.found()) return QStringLiteral("router: ") + router::describe(gateway.outcome);
+  return QStringLiteral("router: %1, external address %2")
+      .arg(router::methodName(gateway.method),
+           gateway.externalAddress ? gateway.externalAddress->text() : QStringLiteral("unknown"));
+}
