@@ -12,11 +12,16 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
 
 #include <chrono>
+#include <cstdio>
+#include <functional>
 #include <iostream>
 
 namespace {
@@ -117,23 +122,31 @@ TEST_F(RouterLab, RefusedForwardingSaysWhyAndAsksNothingForAnotherAddress) {
   EXPECT_TRUE(client.addedRules().empty());
 }
 
-// Another program's rule, made straight through the UPnP client library.
-bool addRuleToPort(int externalPort, int internalPort) {
+// Straight through the UPnP client library, as another program would:
+// `call` gets the router's control address and service type.
+bool withRouter(const std::function<bool(const char* controlUrl, const char* serviceType)>& call) {
   int error = 0;
   UPNPDev* devices = upnpDiscover(2000, nullptr, nullptr, UPNP_LOCAL_PORT_ANY, 0, 2, &error);
   UPNPUrls urls{};
   IGDdatas data{};
   char lan[40] = {};
   const int found = UPNP_GetValidIGD(devices, &urls, &data, lan, sizeof lan);
-  bool added = false;
+  bool done = false;
   if (found == 1 || found == 2) {
-    const std::string external = std::to_string(externalPort), internal = std::to_string(internalPort);
-    added = UPNP_AddPortMapping(urls.controlURL, data.first.servicetype, external.c_str(), internal.c_str(),
-                                lab::kPcAddress, "another program", "TCP", nullptr, "600") == 0;
+    done = call(urls.controlURL, data.first.servicetype);
     FreeUPNPUrls(&urls);
   }
   freeUPNPDevlist(devices);
-  return added;
+  return done;
+}
+
+// Another program's rule.
+bool addRuleToPort(int externalPort, int internalPort) {
+  return withRouter([&](const char* controlUrl, const char* serviceType) {
+    const std::string external = std::to_string(externalPort), internal = std::to_string(internalPort);
+    return UPNP_AddPortMapping(controlUrl, serviceType, external.c_str(), internal.c_str(), lab::kPcAddress,
+                               "another program", "TCP", nullptr, "600") == 0;
+  });
 }
 
 TEST_F(RouterLab, RuleToAnotherInternalPortIsMappedElsewhere) {
@@ -167,6 +180,42 @@ TEST_F(RouterLab, RouterBehindProviderNatIsCgnat) {
   EXPECT_EQ(test.siteSaw, lab::kCarrierPublicAddress);
   EXPECT_EQ(test.diagnosis, Diagnosis::Cgnat);
   EXPECT_TRUE(client.removeAll().ok());
+}
+
+// vantrel-check as a person runs it on the PC. It leaves the rule it adds to
+// its lease, so the test removes the rule itself afterwards.
+TEST_F(RouterLab, CheckCommandForwardsAPortAndReadsItOpenThroughTheRouter) {
+  ASSERT_TRUE(lab::ensure(lab::Wan::Public, lab::Daemon::UpnpAndNatPmp));
+  constexpr int kPort = 40012;
+  const std::string command = std::string("timeout --kill-after=5 120 '") + VANTREL_CHECK_PROGRAM + "' --site " +
+                              lab::kSiteUrl + " --ip " + lab::kPcAddress + " --forward --lease 600 --json " +
+                              std::to_string(kPort) + "/tcp";
+  std::string output;
+  if (FILE* check = popen(command.c_str(), "r")) {
+    char buffer[4096];
+    for (size_t read; (read = fread(buffer, 1, sizeof buffer, check)) > 0;) output.append(buffer, read);
+    EXPECT_EQ(pclose(check), 0) << output;
+  }
+  const QJsonObject report = QJsonDocument::fromJson(QByteArray::fromStdString(output)).object();
+  const QJsonObject expectedRouter{{"found", true}, {"protocol", "upnp-igd"}, {"external_address", lab::kPublicWanAddress}};
+  EXPECT_EQ(report["router"].toObject(), expectedRouter) << output;
+  const QJsonObject port = report["ports"].toArray().at(0).toObject();
+  EXPECT_EQ(port["result"].toString(), QStringLiteral("open")) << output;
+  EXPECT_EQ(port["forwarded"], QJsonValue(true));
+  EXPECT_EQ(port["diagnosis"].toString(), QStringLiteral("ok"));
+
+  router::RouterClient client;
+  ASSERT_TRUE(client.discover().found());
+  const router::RuleAnswer rule = client.findRule(kPort, Transport::Tcp);
+  ASSERT_EQ(rule.state, router::RuleAnswer::State::Rule);
+  EXPECT_EQ(rule.rule.internalClient, kPc);
+  EXPECT_EQ(rule.rule.internalPort, kPort);
+  EXPECT_GT(rule.rule.leaseSeconds, 0);
+  EXPECT_LE(rule.rule.leaseSeconds, 600);
+  EXPECT_TRUE(withRouter([](const char* controlUrl, const char* serviceType) {
+    return UPNP_DeletePortMapping(controlUrl, serviceType, std::to_string(kPort).c_str(), "TCP", nullptr) == 0;
+  }));
+  EXPECT_EQ(client.findRule(kPort, Transport::Tcp).state, router::RuleAnswer::State::NoRule);
 }
 
 // The window's way: calls run on the task's thread, answers come back
