@@ -238,10 +238,11 @@ TEST(CheckCommand, RouterHelpWithoutARouterDiagnosesEveryPort) {
 
   QElapsedTimer clock;
   clock.start();
-  const CheckResult open = runCheck(siteArguments(site) << QStringLiteral("--router") << QStringLiteral("--json") << port);
+  const CheckResult open =
+      runCheck(siteArguments(site) << QStringLiteral("--router") << QStringLiteral("--json") << port);
   const qint64 openMs = clock.elapsed();
-  const CheckResult closed =
-      runCheck(siteArguments(closingSite) << QStringLiteral("--forward") << QStringLiteral("--json") << closedPortNumber);
+  const CheckResult closed = runCheck(siteArguments(closingSite) << QStringLiteral("--forward")
+                                                                  << QStringLiteral("--json") << closedPortNumber);
   const CheckResult human = runCheck(siteArguments(closingSite) << QStringLiteral("--router") << closedPortNumber);
 
   ASSERT_EQ(open.exitCode, 0) << open.out.toStdString() << open.err.toStdString();

@@ -197,7 +197,8 @@ TEST_F(RouterLab, CheckCommandForwardsAPortAndReadsItOpenThroughTheRouter) {
     EXPECT_EQ(pclose(check), 0) << output;
   }
   const QJsonObject report = QJsonDocument::fromJson(QByteArray::fromStdString(output)).object();
-  const QJsonObject expectedRouter{{"found", true}, {"protocol", "upnp-igd"}, {"external_address", lab::kPublicWanAddress}};
+  const QJsonObject expectedRouter{
+      {"found", true}, {"protocol", "upnp-igd"}, {"external_address", lab::kPublicWanAddress}};
   EXPECT_EQ(report["router"].toObject(), expectedRouter) << output;
   const QJsonObject port = report["ports"].toArray().at(0).toObject();
   EXPECT_EQ(port["result"].toString(), QStringLiteral("open")) << output;

@@ -29,7 +29,9 @@ QString portLine(const ReportedPort& port) {
   const PortTestOutcome& outcome = port.test;
   QString line = portName(outcome.spec) + QLatin1Char(' ') + resultName(outcome.result);
   if (outcome.result == PortResult::Error) line += QStringLiteral(": ") + outcome.detail;
-  if (port.router && !port.router->reason.isEmpty()) line += QStringLiteral(" (") + port.router->reason + QLatin1Char(')');
+  if (port.router && !port.router->reason.isEmpty()) {
+    line += QStringLiteral(" (") + port.router->reason + QLatin1Char(')');
+  }
   return line;
 }
 

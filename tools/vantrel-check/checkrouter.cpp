@@ -29,8 +29,8 @@ void CheckRouter::prepare() {
 PortRouterNote CheckRouter::noteFor(const PortTestOutcome& outcome) {
   PortRouterNote note;
   std::optional<router::Outcome> forwarding;
-  const auto index = static_cast<size_t>(
-      std::find(m_options.ports.begin(), m_options.ports.end(), outcome.spec) - m_options.ports.begin());
+  const auto index = static_cast<size_t>(std::find(m_options.ports.begin(), m_options.ports.end(), outcome.spec) -
+                                         m_options.ports.begin());
   if (index < m_forwarding.size()) {
     forwarding = m_forwarding[index];
     note.forwarded = forwarding->ok();
@@ -42,9 +42,10 @@ PortRouterNote CheckRouter::noteFor(const PortTestOutcome& outcome) {
   // Only a port the site could not reach has a cause on the router; one that
   // was never tested (in use, no permission, an error) has its own reason.
   if (outcome.result == PortResult::Closed && gateway().found() && m_localAddress) {
-    const router::RouterAnswers answers{gateway(), m_client.findRule(outcome.spec.port, transportOf(outcome.spec.protocol))};
-    note.diagnosis = router::diagnose(answers, router::Ipv4::parse(outcome.publicAddress), *m_localAddress, outcome.spec.port,
-                                      false);
+    const router::RouterAnswers answers{gateway(),
+                                        m_client.findRule(outcome.spec.port, transportOf(outcome.spec.protocol))};
+    note.diagnosis = router::diagnose(answers, router::Ipv4::parse(outcome.publicAddress), *m_localAddress,
+                                      outcome.spec.port, false);
   }
   if (forwarding && !forwarding->ok() && forwarding->failure != router::Failure::NoRouter) {
     note.reason = QStringLiteral("not forwarded: ") + router::describe(*forwarding);

@@ -58,7 +58,8 @@ void CheckRun::onPortFinished(const PortTestOutcome& outcome) {
 
 void CheckRun::finishRun() {
   if (m_options.json) {
-    const QByteArray report = jsonReport(m_options, m_publicAddress, m_router ? &m_router->gateway() : nullptr, m_ports);
+    const router::GatewayInfo* gateway = m_router ? &m_router->gateway() : nullptr;
+    const QByteArray report = jsonReport(m_options, m_publicAddress, gateway, m_ports);
     std::fwrite(report.constData(), 1, static_cast<size_t>(report.size()), stdout);
     std::fflush(stdout);
   } else {
