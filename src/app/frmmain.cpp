@@ -9,6 +9,7 @@
 #include "app/autosizecolumns.h"
 #include "controls/animationbar.h"
 #include "image/control/aicalphaimage.h"
+#include "i18n/languagefolder.h"
 #include "i18n/modlanguage.h"
 #include "net/unisock.h"
 #include "persist/modini.h"
@@ -110,7 +111,7 @@ void FrmMain::Form_Load() {
   storeDefaultTexts();
   // 4. Language chooser.
   Combo3.Clear();
-  loadLanguageList(m_programFolder + QStringLiteral("/Languages/_Current_Languages.txt"));
+  loadLanguageList(languageBaseFolder(m_programFolder) + QStringLiteral("/Languages/_Current_Languages.txt"));
   DoEvents();
   Combo3.AddItem(kBaseLanguageItem);
   // 5. The stored language, else English.
@@ -123,7 +124,7 @@ void FrmMain::Form_Load() {
   // 7. Column headers follow the language only when the user picks one.
   if (const auto language = LanguageNameOfItem(Combo3.Text())) applyLanguage(*language);
   // 8. Port list.
-  loadPortList(m_programFolder + QStringLiteral("/ports.dat"));
+  loadPortList(portListFile());
   DoEvents();
   AutoSizeColumns(ListView1);
   ListView1.Refresh();
@@ -193,5 +194,5 @@ void FrmMain::retitleColumns() {
 // A test site of one's own (a local one, or one on another host) is named by
 // key "site" of section "main" in settings.ini; "" keeps the built-in address.
 QString FrmMain::readSiteSetting() {
-  return ReadIniValue(QStringLiteral("main"), QStringLiteral("site"), m_programFolder + QStringLiteral("/settings.ini"));
+  return ReadIniValue(QStringLiteral("main"), QStringLiteral("site"), settingsFile());
 }
