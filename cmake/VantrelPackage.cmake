@@ -39,9 +39,8 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 
 set(CPACK_DEBIAN_VANTREL_PACKAGE_NAME vantrel)
 set(CPACK_DEBIAN_VANTREL_PACKAGE_SECTION net)
-# The window needs the display plugins and the browser engine's helper
-# process, which no library link names.
-set(app_depends "qt6-qpa-plugins, libqt6webenginecore6-bin")
+# The window needs the display plugins, which no library link names.
+set(app_depends "qt6-qpa-plugins")
 if(TARGET vantrel-bind)
   string(APPEND app_depends ", libcap2-bin")
 endif()
@@ -51,14 +50,13 @@ set(CPACK_DEBIAN_VANTREL_PACKAGE_CONTROL_EXTRA ${VANTREL_GENERATED_DIR}/debian/v
 set(CPACK_DEBIAN_VANTREL_DESCRIPTION "check whether the router forwards TCP and UDP ports
 Vantrel tests, port by port, whether a home router really forwards a TCP
 or UDP port to this computer. It listens on each port of the user's list,
-asks a test site to reach the public address on that port, and marks the
-row \"Success\" or \"Failed\" by whether anything arrived.
+asks a test site to reach the public address on that port, and marks each
+row Success or Failed by whether anything arrived.
 .
 The package holds the desktop program and its translations.")
 
 set(CPACK_DEBIAN_VANTREL-SITE_PACKAGE_NAME vantrel-site)
 set(CPACK_DEBIAN_VANTREL-SITE_PACKAGE_SECTION net)
-set(CPACK_DEBIAN_VANTREL-SITE_PACKAGE_DEPENDS "init-system-helpers")
 set(CPACK_DEBIAN_VANTREL-SITE_PACKAGE_SUGGESTS "nginx")
 set(CPACK_DEBIAN_VANTREL-SITE_PACKAGE_CONTROL_EXTRA
   ${VANTREL_GENERATED_DIR}/debian/vantrel-site/conffiles
