@@ -17,8 +17,23 @@ echo "install-deps: installing ${missing[*]}"
 sudo=()
 [ "$(id -u)" -ne 0 ] && sudo=(sudo)
 export DEBIAN_FRONTEND=noninteractive
+# Some packages (nginx, for the deployment test) start a service when installed.
+# The tests run their own processes; the distribution's services stay stopped.
+policy=/usr/sbin/policy-rc.d
+if [ ! -e "$policy" ]; then
+  printf '#!/bin/sh\nexit 101\n' | "${sudo[@]}" tee "$policy" >/dev/null
+  "${sudo[@]}" chmod 755 "$policy"
+  trap '"${sudo[@]}" rm -f "$policy"' EXIT
+fi
 # Package lists on a fresh machine may be stale or absent: refresh them only when a plain install fails.
 if ! "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"; then
   "${sudo[@]}" apt-get update
   "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
 fi
+
+# A service that the install enabled for boot is disabled again, for the same reason.
+for service in nginx; do
+  if printf '%s\n' "${missing[@]}" | grep -qx "$service" && command -v systemctl >/dev/null; then
+    "${sudo[@]}" systemctl disable "$service" >/dev/null 2>&1 || true
+  fi
+done

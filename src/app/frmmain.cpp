@@ -13,6 +13,7 @@
 #include "app/routerhelp.h"
 #include "controls/animationbar.h"
 #include "image/control/aicalphaimage.h"
+#include "i18n/languagefolder.h"
 #include "i18n/modlanguage.h"
 #include "net/unisock.h"
 #include "persist/modini.h"
@@ -110,7 +111,7 @@ void FrmMain::connectHandlers() {
   connect(&WebBrowser1, &WebBrowser::NavigateError, this, &FrmMain::WebBrowser1_NavigateError);
 }
 
-QString FrmMain::siteAddress() { return ::siteAddress(m_programFolder); }
+QString FrmMain::siteAddress() { return ::siteAddress(settingsFile()); }
 
 QString FrmMain::tcpTestPageUrl() { return siteAddress() + kTcpTestPage; }
 
@@ -127,7 +128,7 @@ void FrmMain::Form_Load() {
   storeDefaultTexts();
   // 4. Language chooser.
   Combo3.Clear();
-  loadLanguageList(m_programFolder + QStringLiteral("/Languages/_Current_Languages.txt"));
+  loadLanguageList(languageBaseFolder(m_programFolder) + QStringLiteral("/Languages/_Current_Languages.txt"));
   DoEvents();
   Combo3.AddItem(kBaseLanguageItem);
   // 5. The stored language, else English.
@@ -140,7 +141,7 @@ void FrmMain::Form_Load() {
   // 7. Column headers follow the language only when the user picks one.
   if (const auto language = LanguageNameOfItem(Combo3.Text())) applyLanguage(*language);
   // 8. Port list.
-  loadPortList(m_programFolder + QStringLiteral("/ports.dat"));
+  loadPortList(portListFile());
   DoEvents();
   AutoSizeColumns(ListView1);
   ListView1.Refresh();

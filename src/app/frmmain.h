@@ -27,7 +27,9 @@ class FrmMain : public QWidget, public TranslatableWindow {
   Q_OBJECT
 
  public:
-  // The program folder holds settings.ini, ports.dat and the Languages folder.
+  // The program folder holds settings.ini, ports.dat and the Languages folder in
+  // a build tree or portable copy; an installed copy keeps them elsewhere
+  // (persist/userfolders.h, i18n/languagefolder.h).
   explicit FrmMain(const QString& programFolder, QWidget* parent = nullptr);
   ~FrmMain() override;
 

@@ -5,6 +5,7 @@
 #include "app/frmmain.h"
 #include "app/listviewportrows.h"
 #include "persist/modlist.h"
+#include "persist/userfolders.h"
 #include "platform/doevents.h"
 
 namespace {
@@ -100,6 +101,7 @@ void FrmMain::Text1_KeyPress(int& keyAscii) {
 void FrmMain::savePortList() {
   // A save that fails keeps the previous file; the list stays changed in memory.
   const ListViewPortRows rows(ListView1);
+  makeFolderOf(portListFile());
   SavePortList(rows, portListFile());
   DoEvents();
   AutoSizeColumns(ListView1);

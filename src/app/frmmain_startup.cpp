@@ -8,6 +8,7 @@
 #include "app/frmmain.h"
 #include "app/listviewportrows.h"
 #include "controls/anchor.h"
+#include "i18n/languagefolder.h"
 #include "i18n/languagelist.h"
 #include "i18n/modlanguage.h"
 #include "i18n/translator.h"
@@ -15,6 +16,7 @@
 #include "net/unisock.h"
 #include "persist/modini.h"
 #include "persist/modlist.h"
+#include "persist/userfolders.h"
 #include "platform/twips.h"
 
 namespace {
@@ -43,9 +45,9 @@ class ComboAddressChooser : public AddressChooser {
 
 }  // namespace
 
-QString FrmMain::settingsFile() const { return m_programFolder + QStringLiteral("/settings.ini"); }
+QString FrmMain::settingsFile() const { return userDataFolder(m_programFolder) + QStringLiteral("/settings.ini"); }
 
-QString FrmMain::portListFile() const { return m_programFolder + QStringLiteral("/ports.dat"); }
+QString FrmMain::portListFile() const { return userDataFolder(m_programFolder) + QStringLiteral("/ports.dat"); }
 
 void FrmMain::initAnchor() {
   // The anchor codes are still in the Tags here; DoInit takes them out.
@@ -59,7 +61,7 @@ void FrmMain::initAnchor() {
 }
 
 void FrmMain::configureTranslator() {
-  ConfigureTranslator(Translator::programWide(), m_programFolder, windowName());
+  ConfigureTranslator(Translator::programWide(), languageBaseFolder(m_programFolder), windowName());
 }
 
 void FrmMain::storeDefaultTexts() { StoreDefaultTexts(*this); }
@@ -72,6 +74,7 @@ QString FrmMain::readLanguageSetting() { return ReadIniValue(kSettingsSection, k
 
 void FrmMain::writeLanguageSetting(const QString& chooserText) {
   // A settings file that cannot be written leaves the choice for this run only.
+  makeFolderOf(settingsFile());
   WriteIniValue(kSettingsSection, kLanguageKey, chooserText, settingsFile());
 }
 

@@ -37,7 +37,7 @@ ReplyPtr<Reply> owned(Reply* reply) {
 xcb_atom_t atom(xcb_connection_t* c, const char* name) {
   auto reply = owned(xcb_intern_atom_reply(
       c, xcb_intern_atom(c, 1, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
-  return reply ? reply->atom : XCB_ATOM_NONE;
+  return reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
 }
 
 std::optional<long> pidOf(xcb_connection_t* c, xcb_window_t window, xcb_atom_t pidAtom) {

@@ -13,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 std::vector<uint8_t> encoded(const QImage& image, const char* format) {
@@ -34,11 +37,13 @@ icobuild::Entry entry(int size, int bits) {
 
 // A 1 x 1 white GIF (35 bytes), padded with zeros after its trailer.
 std::vector<uint8_t> tinyGif(size_t size) {
-  std::vector<uint8_t> gif = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0,
-                              0, 0, 0, 255, 255, 255,
-                              0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0,
-                              2, 2, 0x4C, 1, 0, 0x3B};
-  gif.resize(size, 0);
+  static constexpr uint8_t kGif[] = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0,
+                                     0, 0, 0, 255, 255, 255,
+                                     0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0,
+                                     2, 2, 0x4C, 1, 0, 0x3B};
+  // Sized first and then filled: g++ 12 misreads a resize of the literal as out of bounds.
+  std::vector<uint8_t> gif(std::max(size, sizeof kGif), 0);
+  std::copy(std::begin(kGif), std::end(kGif), gif.begin());
   return gif;
 }
 
@@ -88,8 +93,8 @@ TEST(LoadingChain, EachFormatReachesItsDecoder) {
 TEST(LoadingChain, KeepsTheWholeArrayAndChoosesIconSizesAgain) {
   const std::vector<uint8_t> icon =
       icobuild::iconFile({entry(16, 4), entry(32, 8), entry(48, 32), entry(24, 24)});
-  std::vector<uint8_t> array(80, 1);
-  array.insert(array.end(), icon.begin(), icon.end());
+  std::vector<uint8_t> array(80 + icon.size(), 1);
+  std::copy(icon.begin(), icon.end(), array.begin() + 80);
   c32bppDIB image;
   image.setGDIplusEnabled(false);
   ASSERT_TRUE(image.LoadPicture_Stream(array, 48, 48, 80, static_cast<int32_t>(icon.size()), true));

@@ -73,7 +73,7 @@ TEST_F(PortListSave, FolderThatRefusesNewFilesKeepsThePreviousList) {
   {
     RefusedPath refused(folder(), RefusedPath::Kind::Folder);
     if (!refused.active()) GTEST_SKIP() << "this system offers no way to make a folder refuse writes";
-    EXPECT_FALSE(SavePortList(PortRows({{"1", "TCP"}}), portsPath()));
+    EXPECT_FALSE(SavePortList(PortRows(std::vector<PortRow>{{"1", "TCP"}}), portsPath()));
   }
   EXPECT_EQ(readBytes(portsPath()), before);
   EXPECT_EQ(folderEntries(folder()), QStringList{"ports.dat"});
@@ -87,7 +87,7 @@ TEST_F(PortListSave, ListThatCannotBeReplacedKeepsThePreviousList) {
     // file is refused at the very last step.
     RefusedPath refused(portsPath(), RefusedPath::Kind::File);
     if (!refused.active()) GTEST_SKIP() << "this system cannot make a file immutable";
-    EXPECT_FALSE(SavePortList(PortRows({{"1", "TCP"}}), portsPath()));
+    EXPECT_FALSE(SavePortList(PortRows(std::vector<PortRow>{{"1", "TCP"}}), portsPath()));
   }
   EXPECT_EQ(readBytes(portsPath()), before);
   EXPECT_EQ(folderEntries(folder()), QStringList{"ports.dat"});
@@ -99,7 +99,8 @@ TEST_F(PortListSave, FailureAtAnyStepKeepsThePreviousList) {
   for (const AtomicWriteStep failing : {AtomicWriteStep::CreateTemporary, AtomicWriteStep::Write,
                                         AtomicWriteStep::Sync, AtomicWriteStep::Rename}) {
     SCOPED_TRACE(static_cast<int>(failing));
-    const bool saved = writeFileAtomically(portsPath(), writePortList(PortRows({{"1", "UDP"}})),
+    const QByteArray bytes = writePortList(PortRows(std::vector<PortRow>{{"1", "UDP"}}));
+    const bool saved = writeFileAtomically(portsPath(), bytes,
                                            [failing](AtomicWriteStep step) { return step == failing; });
     EXPECT_FALSE(saved);
     EXPECT_EQ(readBytes(portsPath()), before);
@@ -154,7 +155,7 @@ TEST_F(PortListLoad, KeepsTextExactlyAsTyped) {
 
 TEST_F(PortListLoad, AppendsToRowsAlreadyInTheList) {
   ASSERT_TRUE(writeBytes(portsPath(), "443,UDP\r\n"));
-  PortRows rows({{"80", "TCP"}});
+  PortRows rows(std::vector<PortRow>{{"80", "TCP"}});
   EXPECT_EQ(LoadPortList(rows, portsPath()), 1);
   EXPECT_EQ(rows.rows, (std::vector<PortRow>{{"80", "TCP"}, {"443", "UDP"}}));
 }

@@ -6,6 +6,7 @@
 
 #include "app/engine/siteaddress.h"
 #include "net/unisock.h"
+#include "persist/userfolders.h"
 #include "router/routerclient.h"
 
 namespace {
@@ -21,7 +22,7 @@ const char kDescription[] =
     "and asks the test site to reach it.\n"
     "\n"
     "PORT/PROTO: 8080/tcp, 27015/udp (protocol in any letter case; a bare number is TCP).\n"
-    "Without ports, the port list of the window (ports.dat beside the program) is tested.\n"
+    "Without ports, the port list of the window (its ports.dat) is tested.\n"
     "\n"
     "Output: one line a port as results come (open, closed, in-use, no-permission,\n"
     "error: TEXT), then the public address the site saw. --json prints one object:\n"
@@ -129,7 +130,9 @@ ParsedCheckOptions parseCheckOptions(const QStringList& arguments, const QString
   }
   options.timeout = std::chrono::milliseconds(static_cast<qint64>(seconds * 1000.0 + 0.5));
 
-  options.site = parser.isSet(site) ? parser.value(site).trimmed() : siteAddress(programFolder);
+  // The window's files: beside the program, or the user's own for an installed copy.
+  const QString dataFolder = userDataFolder(programFolder);
+  options.site = parser.isSet(site) ? parser.value(site).trimmed() : siteAddress(dataFolder + QStringLiteral("/settings.ini"));
   while (options.site.endsWith(QLatin1Char('/'))) options.site.chop(1);
   if (!isSiteUrl(options.site)) {
     return failure(QStringLiteral("--site: \"%1\" is not an http:// or https:// address").arg(options.site));
@@ -152,7 +155,7 @@ ParsedCheckOptions parseCheckOptions(const QStringList& arguments, const QString
     options.ports.push_back(std::get<PortSpec>(spec));
   }
   if (portTexts.isEmpty()) {
-    const QString listFile = programFolder + QStringLiteral("/ports.dat");
+    const QString listFile = dataFolder + QStringLiteral("/ports.dat");
     std::variant<std::vector<PortSpec>, QString> specs = portSpecsFromFile(listFile);
     if (auto* message = std::get_if<QString>(&specs)) return failure(*message);
     options.ports = std::get<std::vector<PortSpec>>(specs);

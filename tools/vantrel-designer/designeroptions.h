@@ -1,9 +1,10 @@
 #pragma once
 // The designer's command line. Without --save it opens its window on the
 // form; with --save it edits one control of the form without a window and
-// writes the form back, so that a form can be rebuilt by a script:
+// writes the form back, so that a form can be rebuilt by a script (one
+// command line, shown on two):
 //
-//   vantrel-designer --form F.vfd --control aicAlphaImage1 --size 241x140 \
+//   vantrel-designer --form F.vfd --control aicAlphaImage1 --size 241x140
 //     --image emblem.png --set ShadowEnabled=1 --set ShadowDepth=6 --save
 #include <QSize>
 #include <QString>

@@ -147,21 +147,48 @@ void drawCheckBadge(QPainter& p) {
   p.drawPath(check);
 }
 
-}  // namespace
-
-QImage drawVantrelEmblem(const QSize& size) {
+// A transparent image of `size` whose painter maps the design area onto it,
+// scaled to fit and centred.
+QImage blankImage(const QSize& size) {
   QImage image(size, QImage::Format_ARGB32_Premultiplied);
   image.fill(Qt::transparent);
-  QPainter p(&image);
+  return image;
+}
+
+void fitDesignArea(QPainter& p, const QSize& size, const QRectF& area) {
   p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
-  const qreal scale = std::min(size.width() / kDesignWidth, size.height() / kDesignHeight);
-  p.translate((size.width() - kDesignWidth * scale) / 2, (size.height() - kDesignHeight * scale) / 2);
+  const qreal scale = std::min(size.width() / area.width(), size.height() / area.height());
+  p.translate((size.width() - area.width() * scale) / 2, (size.height() - area.height() * scale) / 2);
   p.scale(scale, scale);
-  drawPlate(p);
-  drawName(p);
+  p.translate(-area.topLeft());
+}
+
+void drawDiscParts(QPainter& p) {
   drawDisc(p);
   drawGate(p);
   drawArrow(p);
   drawCheckBadge(p);
+}
+
+}  // namespace
+
+QImage drawVantrelEmblem(const QSize& size) {
+  QImage image = blankImage(size);
+  QPainter p(&image);
+  fitDesignArea(p, size, QRectF(0, 0, kDesignWidth, kDesignHeight));
+  drawPlate(p);
+  drawName(p);
+  drawDiscParts(p);
+  return image;
+}
+
+QImage drawVantrelIcon(int side) {
+  const QSize size(side, side);
+  QImage image = blankImage(size);
+  QPainter p(&image);
+  // The disc with a pixel of air around it; the badge stays inside this square.
+  const qreal reach = kDiscRadius + 2;
+  fitDesignArea(p, size, QRectF(kDiscCentrePoint - QPointF(reach, reach), QSizeF(2 * reach, 2 * reach)));
+  drawDiscParts(p);
   return image;
 }

@@ -9,3 +9,7 @@
 // The emblem laid out for size (premultiplied ARGB). The shapes keep a free
 // margin at the right and bottom for a drop shadow drawn under them.
 QImage drawVantrelEmblem(const QSize& size);
+
+// The emblem's disc alone (gate, arrow and check badge, without the name
+// plate), centred on a transparent square: the program's icon.
+QImage drawVantrelIcon(int side);

@@ -8,10 +8,8 @@
 
 QString compiledSiteAddress() { return QStringLiteral(VANTREL_DEFAULT_SITE_URL); }
 
-QString siteAddress(const QString& programFolder) {
-  QString site =
-      ReadIniValue(QStringLiteral("main"), QStringLiteral("site"), programFolder + QStringLiteral("/settings.ini"))
-          .trimmed();
+QString siteAddress(const QString& settingsFile) {
+  QString site = ReadIniValue(QStringLiteral("main"), QStringLiteral("site"), settingsFile).trimmed();
   if (site.isEmpty()) site = compiledSiteAddress();
   while (site.endsWith(QLatin1Char('/'))) site.chop(1);
   return site;
