@@ -92,15 +92,17 @@ function(vantrel_help2man target component description)
   set(page ${VANTREL_GENERATED_DIR}/${target}.1)
   set(extra ${VANTREL_PACKAGING_DIR}/man/${target}.h2m)
   set(include_args "")
+  set(extra_depends "")
   if(EXISTS ${extra})
     set(include_args --include=${extra})
+    set(extra_depends ${extra})
   endif()
   add_custom_command(OUTPUT ${page}
     # Started by name from PATH, so the page shows the name and not the build folder.
     COMMAND ${CMAKE_COMMAND} -E env "PATH=$<TARGET_FILE_DIR:${target}>:$ENV{PATH}"
             ${VANTREL_HELP2MAN} --no-info --section=1 --version-string=${PROJECT_VERSION}
             --name=${description} ${include_args} --output=${page} ${target}
-    DEPENDS ${target} ${extra} VERBATIM)
+    DEPENDS ${target} ${extra_depends} VERBATIM)
   vantrel_gzip(${page} ${page}.gz)
   install(FILES ${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ${component})
   set(man_files ${man_files} ${page}.gz PARENT_SCOPE)
