@@ -80,6 +80,12 @@ class UniSock : public QObject, private SockMessageHandler {
   // This object's identity: the requestID its ConnectionRequest passes, and the
   // decimal title of its hidden receiver. Never 0, unique among live objects.
   int identity() const { return m_identity; }
+  // The most received bytes held for the owner (data not yet taken, or a
+  // text line without its end). A peer that sends more ends the connection
+  // with Error 10055 rather than growing memory without bound.
+  static constexpr qsizetype kDefaultReceiveLimit = qsizetype{64} * 1024 * 1024;
+  qsizetype receiveLimit() const { return m_receiveLimit; }
+  void setReceiveLimit(qsizetype bytes);
 
   // Methods.
   bool bind(int localPort = 0, const QString& localIP = QString());
@@ -154,14 +160,16 @@ class UniSock : public QObject, private SockMessageHandler {
   void writeStep();
   void writeDatagram();
   void appendToSend(const QByteArray& bytes);
-  void dropReceived(int count);
+  void dropReceived(qsizetype count);
+  bool receiveLimitReached();
   bool getData(SockVariant& data, int type, int maxLen);
 
   const int m_identity;
   SockWindow* m_window;
 
   QByteArray m_received;  // capacity = size(); the first m_receivedCount bytes are valid
-  int m_receivedCount = 0;
+  qsizetype m_receivedCount = 0;
+  qsizetype m_receiveLimit = kDefaultReceiveLimit;
   QString m_lineEnding = QStringLiteral("\r\n");
   QString m_localAddressText;
   int m_localPort = 0;
@@ -181,7 +189,7 @@ class UniSock : public QObject, private SockMessageHandler {
   std::uint64_t m_pendingSerial = 0;
 
   QByteArray m_sendBuffer;  // capacity = size(); the first m_sendLength bytes are valid
-  int m_sendLength = 0;
+  qsizetype m_sendLength = 0;
   int m_sendBlock = 8192;
 
   SocketFd m_socket;

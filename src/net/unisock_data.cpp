@@ -13,8 +13,16 @@
 #include <QPointer>
 
 #include <cstring>
+#include <limits>
 #include <new>
 #include <utility>
+
+namespace {
+
+// The events carry 32-bit counts; a longer queue reports the largest one.
+int clampToInt(qsizetype count) { return static_cast<int>(qMin<qsizetype>(count, std::numeric_limits<int>::max())); }
+
+}  // namespace
 
 // ---- receiving ---------------------------------------------------------------
 
@@ -23,6 +31,7 @@ void UniSock::readStep() {
     readDatagram();
     return;
   }
+  if (receiveLimitReached()) return;
   if (m_received.size() - m_receivedCount < m_receiveBlock) {
     try {
       m_received.resize(m_received.size() + 2 * static_cast<qsizetype>(m_receiveBlock));
@@ -31,8 +40,10 @@ void UniSock::readStep() {
       return;
     }
   }
+  // Never more than the limit leaves room for, so the count stays within it.
+  const qsizetype room = qMin<qsizetype>(m_receiveBlock, m_receiveLimit - m_receivedCount);
   const IoResult got = sys::receive(m_socket.get(), m_received.data() + m_receivedCount,
-                                    static_cast<std::size_t>(m_receiveBlock), false);
+                                    static_cast<std::size_t>(room), false);
   if (got.ok() && got.count == 0) {
     dispatchReadiness(sockmsg::kClose);  // the peer closed in order
     return;
@@ -47,12 +58,23 @@ void UniSock::readStep() {
     }
     return;
   }
-  m_receivedCount += static_cast<int>(got.count);
+  m_receivedCount += static_cast<qsizetype>(got.count);
   if (m_mode == 0) {
     emit DataArrival(static_cast<int>(got.count));
   } else {
     raiseTextLines();
   }
+}
+
+// Called when the socket is readable again: with the buffer full the peer has
+// sent more than the owner takes, and the connection ends with an error, not
+// with bytes dropped unseen or memory growing without end. What is held stays
+// with the owner until the object closes.
+bool UniSock::receiveLimitReached() {
+  if (m_receivedCount < m_receiveLimit) return false;
+  QPointer<UniSock> alive(this);
+  if (report(sckError, QStringLiteral("Private_Message"), sockerr::kNoBufferSpace) && alive) closesocket();
+  return true;
 }
 
 void UniSock::readDatagram() {
@@ -84,7 +106,7 @@ void UniSock::raiseTextLines() {
   std::vector<TextLine> lines = takeTextLines(&bytes);
   if (lines.empty()) return;
   std::memcpy(m_received.data(), bytes.constData(), static_cast<std::size_t>(bytes.size()));
-  m_receivedCount = static_cast<int>(bytes.size());
+  m_receivedCount = bytes.size();
 
   QPointer<UniSock> alive(this);
   const std::uint64_t serial = m_socketSerial;
@@ -94,8 +116,8 @@ void UniSock::raiseTextLines() {
   }
 }
 
-void UniSock::dropReceived(int count) {
-  const int rest = m_receivedCount - count;
+void UniSock::dropReceived(qsizetype count) {
+  const qsizetype rest = m_receivedCount - count;
   if (rest > 0) std::memmove(m_received.data(), m_received.constData() + count, static_cast<std::size_t>(rest));
   m_receivedCount = rest;
 }
@@ -135,7 +157,7 @@ bool UniSock::getData(SockVariant& data, int type, int maxLen) {
     }
     qsizetype used = 0;
     data = variantFromBytes(type, QByteArrayView(m_received.constData(), n), &used);
-    if (!m_peek) dropReceived(static_cast<int>(used));
+    if (!m_peek) dropReceived(used);
     return true;
   }
 
@@ -194,14 +216,14 @@ bool UniSock::SendText(const QString& text, int encoding) {
 void UniSock::appendToSend(const QByteArray& bytes) {
   if (m_sendLength < 1) {
     m_sendBuffer = bytes;
-    m_sendLength = static_cast<int>(bytes.size());
+    m_sendLength = bytes.size();
     return;
   }
   if (m_sendBuffer.size() - m_sendLength < bytes.size()) {
     m_sendBuffer.resize((m_sendBuffer.size() + bytes.size()) * 2);
   }
   std::memcpy(m_sendBuffer.data() + m_sendLength, bytes.constData(), static_cast<std::size_t>(bytes.size()));
-  m_sendLength += static_cast<int>(bytes.size());
+  m_sendLength += bytes.size();
 }
 
 void UniSock::writeStep() {
@@ -224,11 +246,11 @@ void UniSock::writeStep() {
       continue;
     }
     if (sent.error == sockerr::kWouldBlock) {
-      const int rest = m_sendLength - static_cast<int>(pos);
+      const qsizetype rest = m_sendLength - pos;
       std::memmove(m_sendBuffer.data(), m_sendBuffer.constData() + pos, static_cast<std::size_t>(rest));
       m_sendLength = rest;
       armNotifiers();  // the rest goes at the next write readiness
-      emit SendProgress(static_cast<int>(pos), rest);
+      emit SendProgress(clampToInt(pos), clampToInt(rest));
       return;
     }
     // The connection is broken; retrying the same bytes would only repeat the error.
@@ -237,10 +259,10 @@ void UniSock::writeStep() {
     report(sckError, QStringLiteral("Private_Message"), sent.error);
     return;
   }
-  const int total = m_sendLength;
+  const qsizetype total = m_sendLength;
   m_sendBuffer.clear();
   m_sendLength = 0;
-  emit SendProgress(total, 0);
+  emit SendProgress(clampToInt(total), 0);
   if (alive) emit SendComplete();
 }
 

@@ -248,6 +248,11 @@ void UniSock::acceptIncoming() {
 }
 
 void UniSock::readPending() {
+  if (m_pendingData.size() >= m_receiveLimit) {
+    // Held back: the system keeps the rest until the connection is accepted.
+    m_pendingNotifier.reset();
+    return;
+  }
   QByteArray chunk(m_receiveBlock, Qt::Uninitialized);
   const IoResult got = sys::receive(m_pending.get(), chunk.data(), static_cast<std::size_t>(chunk.size()), false);
   if (!got.ok()) {

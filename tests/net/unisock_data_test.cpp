@@ -217,3 +217,23 @@ TEST_F(ConnectedPair, HandlerMayCloseInsideTextArrival) {
   EXPECT_EQ(lines, 1);
   EXPECT_EQ(sock.State(), 0);
 }
+
+TEST_F(ConnectedPair, PeerSendingPastTheReceiveLimitGetsAnErrorAndTheClose) {
+  sock.setReceiveLimit(16);
+  QList<short> errors;
+  QByteArray heldAtError;
+  QObject::connect(&sock, &UniSock::Error,
+                   [&](short n, QString& text, int, const QString& source, const QString&, int, bool&) {
+                     errors << n;
+                     EXPECT_EQ(text, "No buffer space available.");
+                     EXPECT_EQ(source, "UniSock.Private_Message");
+                     // What is held is still there for the owner to take.
+                     SockVariant data;
+                     if (sock.GetData(data)) heldAtError = data.raw();
+                   });
+  ASSERT_TRUE(peer->send(QByteArray(40, 'x')));
+  ASSERT_TRUE(kit::waitFor([&] { return sock.State() == 0; }));
+  EXPECT_EQ(errors, QList<short>{10055});
+  EXPECT_EQ(heldAtError, QByteArray(16, 'x'));
+  EXPECT_TRUE(peer->sawClose());
+}
