@@ -378,6 +378,7 @@ bool UniSock::accept(int requestID) {
   takeBlockSizes();
   m_received = early;
   m_receivedCount = early.size();
+  m_textScanned = 0;
 
   Endpoint local;
   if (const int error = sys::localEndpoint(m_socket.get(), &local); error != 0) {
@@ -444,6 +445,7 @@ bool UniSock::closesocket() {
 
   m_received.clear();
   m_receivedCount = 0;
+  m_textScanned = 0;
   m_localAddressText.clear();
   m_localPort = 0;
   m_boundPort = 0;

@@ -170,6 +170,9 @@ class UniSock : public QObject, private SockMessageHandler {
   QByteArray m_received;  // capacity = size(); the first m_receivedCount bytes are valid
   qsizetype m_receivedCount = 0;
   qsizetype m_receiveLimit = kDefaultReceiveLimit;
+  // Text mode: the leading received bytes already known to hold no CR or LF,
+  // so that a long unfinished line is scanned once, not on every receive.
+  qsizetype m_textScanned = 0;
   QString m_lineEnding = QStringLiteral("\r\n");
   QString m_localAddressText;
   int m_localPort = 0;

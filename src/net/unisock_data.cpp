@@ -12,6 +12,7 @@
 
 #include <QPointer>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -102,6 +103,17 @@ void UniSock::readDatagram() {
 }
 
 void UniSock::raiseTextLines() {
+  // Every line ending, read as bytes or as 16-bit characters, holds a CR or an
+  // LF byte; without one in the new bytes there is nothing to cut yet.
+  const qsizetype from = qMin(m_textScanned, m_receivedCount);
+  const bool hasBreak = std::find_if(m_received.constData() + from, m_received.constData() + m_receivedCount,
+                                     [](char c) { return c == '\r' || c == '\n'; }) !=
+                        m_received.constData() + m_receivedCount;
+  if (!hasBreak) {
+    m_textScanned = m_receivedCount;
+    return;
+  }
+  m_textScanned = 0;
   QByteArray bytes(m_received.constData(), m_receivedCount);
   std::vector<TextLine> lines = takeTextLines(&bytes);
   if (lines.empty()) return;
@@ -117,6 +129,7 @@ void UniSock::raiseTextLines() {
 }
 
 void UniSock::dropReceived(qsizetype count) {
+  m_textScanned = 0;
   const qsizetype rest = m_receivedCount - count;
   if (rest > 0) std::memmove(m_received.data(), m_received.constData() + count, static_cast<std::size_t>(rest));
   m_receivedCount = rest;
@@ -152,6 +165,7 @@ bool UniSock::getData(SockVariant& data, int type, int maxLen) {
       QByteArray all = std::exchange(m_received, QByteArray());
       all.truncate(n);
       m_receivedCount = 0;
+      m_textScanned = 0;
       data = SockVariant::fromBytes(all);
       return true;
     }

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -202,6 +205,22 @@ TEST_F(ConnectedPair, TextModeRaisesLinesAndKeepsTheRest) {
   } catch (const UniSockError& e) {
     EXPECT_EQ(e.number(), 40006);
   }
+}
+
+TEST_F(ConnectedPair, TextModeTakesALongLineInManyReceivesWhole) {
+  // Thousands of receives of one unfinished line: scanning the whole buffer
+  // again on each would not finish within the wait.
+  sock.setMode(1);
+  QList<qsizetype> lengths;
+  QObject::connect(&sock, &UniSock::TextArrival, [&](QString& text, int, bool) { lengths << text.size(); });
+  const QByteArray line(qsizetype{32} * 1024 * 1024, 'a');
+  std::thread sender([&] { peer->send(line + "\nb"); });
+  const bool arrived = kit::waitFor([&] { return !lengths.isEmpty(); });
+  if (!arrived) ::shutdown(peer->fd(), SHUT_RDWR);  // frees a sender stuck on a full window
+  sender.join();
+  ASSERT_TRUE(arrived);
+  EXPECT_EQ(lengths, QList<qsizetype>{line.size()});
+  ASSERT_TRUE(kit::waitFor([&] { return sock.BytesReceived() == 1; }));
 }
 
 TEST_F(ConnectedPair, HandlerMayCloseInsideTextArrival) {
