@@ -158,7 +158,10 @@ class UniSock : public QObject, private SockMessageHandler {
   void readDatagram();
   void raiseTextLines();
   void writeStep();
-  void writeDatagram();
+  // 0 when bytes can go out now, else the error number that says why not.
+  int sendRefusal() const;
+  bool send(const QByteArray& bytes);
+  bool sendDatagram(const QByteArray& bytes);
   void appendToSend(const QByteArray& bytes);
   void dropReceived(qsizetype count);
   bool receiveLimitReached();

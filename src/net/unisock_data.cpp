@@ -207,9 +207,7 @@ bool UniSock::SendData(const SockVariant& data) {
   QByteArray bytes;
   if (!bytesFromVariant(data, m_lineEnding, &bytes)) raise(sockerr::kUnsupportedType, QStringLiteral("SendData"));
   if (bytes.isEmpty()) return false;
-  appendToSend(bytes);
-  writeStep();
-  return true;
+  return send(bytes);
 }
 
 bool UniSock::SendText(const QString& text, int encoding) {
@@ -222,6 +220,22 @@ bool UniSock::SendText(const QString& text, int encoding) {
     bytes = utf16Bytes(text + m_lineEnding);
   }
   if (bytes.isEmpty()) return false;
+  return send(bytes);
+}
+
+int UniSock::sendRefusal() const {
+  if (m_protocol == sckUDPProtocol) return m_socket.valid() ? 0 : sockerr::kNotSocket;
+  return m_socket.valid() && m_phase == Phase::Connected ? 0 : sockerr::kNotConnected;
+}
+
+bool UniSock::send(const QByteArray& bytes) {
+  // Bytes with nowhere to go are refused now: queued, they would go out later
+  // to whoever connects, or glued to the next datagram.
+  if (const int refusal = sendRefusal(); refusal != 0) {
+    report(sckError, QStringLiteral("Private_Message"), refusal);
+    return false;
+  }
+  if (m_protocol == sckUDPProtocol) return sendDatagram(bytes);
   appendToSend(bytes);
   writeStep();
   return true;
@@ -241,11 +255,8 @@ void UniSock::appendToSend(const QByteArray& bytes) {
 }
 
 void UniSock::writeStep() {
-  if (m_protocol == sckUDPProtocol) {
-    writeDatagram();
-    return;
-  }
-  // Bytes queued before the connection exists wait for it.
+  // Datagrams are never queued: each send call is one datagram, sent at once.
+  if (m_protocol == sckUDPProtocol) return;
   if (m_sendLength < 1 || !m_socket.valid() || m_phase != Phase::Connected) return;
 
   QPointer<UniSock> alive(this);
@@ -280,19 +291,16 @@ void UniSock::writeStep() {
   if (alive) emit SendComplete();
 }
 
-void UniSock::writeDatagram() {
-  if (m_sendLength < 1 || !m_socket.valid()) return;
+bool UniSock::sendDatagram(const QByteArray& bytes) {
   std::uint32_t address = 0;
   int error = 0;
   if (!sys::parseDotted(m_remoteHost, &address) && !localhost::resolveFirst(m_remoteHost, &address, &error)) {
-    m_sendLength = 0;
     report(sckError, QStringLiteral("Private_Message"), error);
-    return;
+    return false;
   }
   const Endpoint to{address, m_remotePort};
-  const IoResult sent = sys::sendTo(m_socket.get(), m_sendBuffer.constData(), static_cast<std::size_t>(m_sendLength), &to);
-  // Sent or not, the datagram leaves the queue: kept, it would be glued to the
-  // next one and reach the peer as a single corrupted datagram.
-  m_sendLength = 0;
-  if (!sent.ok()) report(sckError, QStringLiteral("Private_Message"), sent.error);
+  const IoResult sent = sys::sendTo(m_socket.get(), bytes.constData(), static_cast<std::size_t>(bytes.size()), &to);
+  if (sent.ok()) return true;
+  report(sckError, QStringLiteral("Private_Message"), sent.error);
+  return false;
 }

@@ -197,3 +197,27 @@ TEST(UniSockReportedErrors, SuccessfulLookupConnects) {
   EXPECT_EQ(client.RemoteHostIP(), "127.0.0.1");
   EXPECT_EQ(client.RemotePort(), listener.LocalPort());
 }
+
+TEST(UniSockReportedErrors, SendThatCannotHappenFailsVisiblyAndDatagramsStayApart) {
+  UniSock tcp;
+  ErrorLog tcpLog;
+  tcpLog.attach(tcp);
+  EXPECT_FALSE(tcp.SendText(QStringLiteral("early")));
+  ASSERT_EQ(tcpLog.entries.size(), 1);
+  EXPECT_EQ(tcpLog.entries[0].number, 10057);
+  EXPECT_EQ(tcpLog.entries[0].source, "UniSock.Private_Message");
+
+  kit::Peer peer = kit::Peer::udp();
+  UniSock udp;
+  udp.setProtocol(1);
+  udp.setRemoteHost(QStringLiteral("127.0.0.1"));
+  udp.setRemotePort(peer.localPort());
+  ErrorLog udpLog;
+  udpLog.attach(udp);
+  EXPECT_FALSE(udp.SendText(QStringLiteral("a")));
+  ASSERT_EQ(udpLog.entries.size(), 1);
+  EXPECT_EQ(udpLog.entries[0].number, 10038);
+  ASSERT_TRUE(udp.bind(0, QStringLiteral("127.0.0.1")));
+  ASSERT_TRUE(udp.SendText(QStringLiteral("b")));
+  EXPECT_EQ(peer.receive(3), "b\r\n");  // one datagram: the refused "a" is not glued to it
+}
