@@ -51,12 +51,11 @@ void UniSock::readStep() {
   }
   if (!got.ok()) {
     if (got.error == sockerr::kWouldBlock) return;
-    // A reset ends the connection just as surely as an orderly close does.
-    if (got.error == sockerr::kConnectionReset) {
-      dispatchReadiness(sockmsg::kClose);
-    } else {
-      report(sckError, QStringLiteral("Private_Message"), got.error);
-    }
+    // A reset ends the connection as surely as an orderly close, but it is
+    // reported as the error it is, so an owner can tell the two apart.
+    QPointer<UniSock> alive(this);
+    const bool reset = got.error == sockerr::kConnectionReset;
+    if (report(sckError, QStringLiteral("Private_Message"), got.error) && alive && reset) closesocket();
     return;
   }
   m_receivedCount += static_cast<qsizetype>(got.count);
