@@ -5,6 +5,7 @@
 
 namespace sockerr {
 
+constexpr int kTooManyFiles = 10024;
 constexpr int kWouldBlock = 10035;
 constexpr int kNotSocket = 10038;
 constexpr int kInProgress = 10036;

@@ -442,6 +442,8 @@ bool UniSock::closesocket() {
   m_phase = Phase::None;
   m_readPosted = m_writePosted = false;
   m_peerClosed = false;
+  m_acceptPaused = false;
+  m_acceptStallReported = false;
 
   m_received.clear();
   m_receivedCount = 0;

@@ -144,6 +144,7 @@ class UniSock : public QObject, private SockMessageHandler {
   void handleLookup(const SockMessage& message);
   void dispatchReadiness(int event);
   void acceptIncoming();
+  void pauseAccepting();
   void readPending();
   void armNotifiers();
   void watchSocket();
@@ -212,6 +213,10 @@ class UniSock : public QObject, private SockMessageHandler {
   bool m_writePosted = false;
   bool m_pendingPosted = false;
   bool m_peerClosed = false;
+  // Accepting rests for a moment after the process ran out of descriptors.
+  static constexpr int kAcceptBackOffMs = 100;
+  bool m_acceptPaused = false;
+  bool m_acceptStallReported = false;
   // Datagrams the owner has taken; tells whether a DataArrival handler read its datagram.
   std::uint64_t m_datagramsTaken = 0;
 };

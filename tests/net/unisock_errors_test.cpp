@@ -7,6 +7,10 @@
 
 #include <functional>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace {
 
 struct Raised {
@@ -220,4 +224,41 @@ TEST(UniSockReportedErrors, SendThatCannotHappenFailsVisiblyAndDatagramsStayApar
   ASSERT_TRUE(udp.bind(0, QStringLiteral("127.0.0.1")));
   ASSERT_TRUE(udp.SendText(QStringLiteral("b")));
   EXPECT_EQ(peer.receive(3), "b\r\n");  // one datagram: the refused "a" is not glued to it
+}
+
+TEST(UniSockReportedErrors, OutOfDescriptorsIsReportedOnceAndAcceptingResumes) {
+  UniSock listener;
+  ASSERT_TRUE(listener.bind(0, QStringLiteral("127.0.0.1")));
+  ASSERT_TRUE(listener.listen());
+  ErrorLog log;
+  log.attach(listener);
+  int requests = 0;
+  QObject::connect(&listener, &UniSock::ConnectionRequest, [&](int) { ++requests; });
+  // A first connection walks the same code while descriptors are plenty: the
+  // sanitizers' own checks need a free descriptor the first time they run.
+  kit::Peer first = kit::Peer::tcpTo(listener.LocalPort());
+  ASSERT_TRUE(kit::waitFor([&] { return requests == 1; }));
+  kit::Peer peer = kit::Peer::tcpTo(listener.LocalPort());
+  ASSERT_TRUE(peer.valid());
+
+  // No descriptor number is free below the lowered limit, so accept fails.
+  const int lowestFree = ::fcntl(0, F_DUPFD_CLOEXEC, 0);
+  ASSERT_GE(lowestFree, 0);
+  ::close(lowestFree);
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit lowered = saved;
+  lowered.rlim_cur = static_cast<rlim_t>(lowestFree);
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+  const bool reported = kit::waitFor([&] { return !log.entries.isEmpty(); });
+  kit::pump(200);
+  ::setrlimit(RLIMIT_NOFILE, &saved);
+
+  ASSERT_TRUE(reported);
+  ASSERT_EQ(log.entries.size(), 1);
+  EXPECT_EQ(log.entries[0].number, 10024);
+  EXPECT_EQ(log.entries[0].source, "UniSock.Private_Message");
+  EXPECT_EQ(requests, 1);
+  EXPECT_TRUE(kit::waitFor([&] { return requests == 2; }));
+  EXPECT_EQ(log.entries.size(), 1);
 }
