@@ -78,27 +78,27 @@ bool UniSock::receiveLimitReached() {
 }
 
 void UniSock::readDatagram() {
-  QPointer<UniSock> alive(this);
-  const int fd = m_socket.get();
-  const IoResult size = sys::nextDatagramSize(fd);
+  const IoResult size = sys::nextDatagramSize(m_socket.get());
   if (!size.ok()) {
     report(sckError, QStringLiteral("Private_Message"), size.error);
     return;
   }
   if (size.count < 0) return;  // nothing is waiting after all
-  const std::uint64_t serial = m_socketSerial;
-  const std::uint64_t takenBefore = m_datagramsTaken;
-  if (size.count > 0) {
-    emit DataArrival(static_cast<int>(size.count));
-    if (!alive || m_socketSerial != serial) return;
-  }
   // A datagram the handler left unread is dropped, so that it is not reported
-  // again. One the handler took is gone already; receiving again here would
-  // swallow the next datagram in the queue unseen.
-  if (m_datagramsTaken == takenBefore) {
-    char discard = 0;
-    sys::receive(fd, &discard, 1, false);
-  }
+  // again, also when the handler ends with an exception. One the handler took
+  // is gone already; receiving again here would swallow the next datagram in
+  // the queue unseen.
+  struct DiscardUnread {
+    QPointer<UniSock> sock;
+    std::uint64_t serial;
+    std::uint64_t takenBefore;
+    ~DiscardUnread() {
+      if (!sock || sock->m_socketSerial != serial || sock->m_datagramsTaken != takenBefore) return;
+      char discard = 0;
+      sys::receive(sock->m_socket.get(), &discard, 1, false);
+    }
+  } discard{this, m_socketSerial, m_datagramsTaken};
+  if (size.count > 0) emit DataArrival(static_cast<int>(size.count));
 }
 
 void UniSock::raiseTextLines() {
