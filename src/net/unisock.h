@@ -12,6 +12,8 @@
 //  - a call that is not valid now throws UniSockError (number, text, source);
 //  - a failure during asynchronous work is reported as StatusChange(9) and,
 //    with a number, the Error signal; nothing is thrown from event handling.
+// A peer's orderly close raises Closing; a reset raises Error 10054 instead,
+// and the object then closes itself.
 //
 // A handler may call back into the object, accept on another object, and even
 // destroy the object whose signal it is handling (prefer deleteLater()).
@@ -82,7 +84,8 @@ class UniSock : public QObject, private SockMessageHandler {
   int identity() const { return m_identity; }
   // The most received bytes held for the owner (data not yet taken, or a
   // text line without its end). A peer that sends more ends the connection
-  // with Error 10055 rather than growing memory without bound.
+  // with Error 10055 rather than growing memory without bound; the Error
+  // handler may still take what is held before the object closes.
   static constexpr qsizetype kDefaultReceiveLimit = qsizetype{64} * 1024 * 1024;
   qsizetype receiveLimit() const { return m_receiveLimit; }
   void setReceiveLimit(qsizetype bytes);
@@ -96,6 +99,9 @@ class UniSock : public QObject, private SockMessageHandler {
   // data gets the value; a data that already holds a value decides the type.
   bool GetData(SockVariant& data, int type = SockVariant::Byte | SockVariant::Array, int maxLen = 0);
   bool PeekData(SockVariant& data, int type = SockVariant::Byte | SockVariant::Array, int maxLen = 0);
+  // Nothing is queued for later: without a socket (UDP) or a connection (TCP)
+  // the send reports Error 10038 or 10057 and returns false. Each UDP send is
+  // one datagram of its own.
   bool SendData(const SockVariant& data);
   bool SendText(const QString& text, int encoding = 0);
 
