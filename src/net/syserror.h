@@ -5,10 +5,14 @@
 
 namespace sockerr {
 
+constexpr int kTooManyFiles = 10024;
 constexpr int kWouldBlock = 10035;
+constexpr int kNotSocket = 10038;
 constexpr int kInProgress = 10036;
 constexpr int kCannotAssignAddress = 10049;
 constexpr int kConnectionReset = 10054;
+constexpr int kNoBufferSpace = 10055;
+constexpr int kNotConnected = 10057;
 constexpr int kSystemCallFailure = 10107;
 constexpr int kHostNotFound = 11001;
 constexpr int kTryAgain = 11002;

@@ -13,6 +13,7 @@
 #include <QtDebug>
 
 #include <climits>
+#include <limits>
 
 namespace {
 
@@ -97,7 +98,13 @@ int UniSock::BytesReceived() const {
     const IoResult waiting = sys::waitingBytes(m_socket.get());
     return waiting.ok() ? static_cast<int>(waiting.count) : 0;
   }
-  return m_receivedCount;
+  // Bounded by the receive limit, which the owner may set past 2 GiB.
+  return static_cast<int>(qMin<qsizetype>(m_receivedCount, std::numeric_limits<int>::max()));
+}
+
+void UniSock::setReceiveLimit(qsizetype bytes) {
+  if (bytes < 1) raise(sockerr::kBadArgument, QStringLiteral("UniSock.ReceiveLimit"));
+  m_receiveLimit = bytes;
 }
 
 int UniSock::LineChange() const {
@@ -370,7 +377,8 @@ bool UniSock::accept(int requestID) {
   adoptSocket(std::move(taken), Phase::Connected);
   takeBlockSizes();
   m_received = early;
-  m_receivedCount = static_cast<int>(early.size());
+  m_receivedCount = early.size();
+  m_textScanned = 0;
 
   Endpoint local;
   if (const int error = sys::localEndpoint(m_socket.get(), &local); error != 0) {
@@ -398,7 +406,7 @@ bool UniSock::accept(int requestID) {
   // left waiting for more data that may never come.
   if (m_receivedCount > 0) {
     if (m_mode == 0) {
-      emit DataArrival(m_receivedCount);
+      emit DataArrival(static_cast<int>(qMin<qsizetype>(m_receivedCount, std::numeric_limits<int>::max())));
     } else {
       raiseTextLines();
     }
@@ -434,9 +442,12 @@ bool UniSock::closesocket() {
   m_phase = Phase::None;
   m_readPosted = m_writePosted = false;
   m_peerClosed = false;
+  m_acceptPaused = false;
+  m_acceptStallReported = false;
 
   m_received.clear();
   m_receivedCount = 0;
+  m_textScanned = 0;
   m_localAddressText.clear();
   m_localPort = 0;
   m_boundPort = 0;

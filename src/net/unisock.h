@@ -12,6 +12,8 @@
 //  - a call that is not valid now throws UniSockError (number, text, source);
 //  - a failure during asynchronous work is reported as StatusChange(9) and,
 //    with a number, the Error signal; nothing is thrown from event handling.
+// A peer's orderly close raises Closing; a reset raises Error 10054 instead,
+// and the object then closes itself.
 //
 // A handler may call back into the object, accept on another object, and even
 // destroy the object whose signal it is handling (prefer deleteLater()).
@@ -80,6 +82,13 @@ class UniSock : public QObject, private SockMessageHandler {
   // This object's identity: the requestID its ConnectionRequest passes, and the
   // decimal title of its hidden receiver. Never 0, unique among live objects.
   int identity() const { return m_identity; }
+  // The most received bytes held for the owner (data not yet taken, or a
+  // text line without its end). A peer that sends more ends the connection
+  // with Error 10055 rather than growing memory without bound; the Error
+  // handler may still take what is held before the object closes.
+  static constexpr qsizetype kDefaultReceiveLimit = qsizetype{64} * 1024 * 1024;
+  qsizetype receiveLimit() const { return m_receiveLimit; }
+  void setReceiveLimit(qsizetype bytes);
 
   // Methods.
   bool bind(int localPort = 0, const QString& localIP = QString());
@@ -90,6 +99,9 @@ class UniSock : public QObject, private SockMessageHandler {
   // data gets the value; a data that already holds a value decides the type.
   bool GetData(SockVariant& data, int type = SockVariant::Byte | SockVariant::Array, int maxLen = 0);
   bool PeekData(SockVariant& data, int type = SockVariant::Byte | SockVariant::Array, int maxLen = 0);
+  // Nothing is queued for later: without a socket (UDP) or a connection (TCP)
+  // the send reports Error 10038 or 10057 and returns false. Each UDP send is
+  // one datagram of its own.
   bool SendData(const SockVariant& data);
   bool SendText(const QString& text, int encoding = 0);
 
@@ -138,6 +150,7 @@ class UniSock : public QObject, private SockMessageHandler {
   void handleLookup(const SockMessage& message);
   void dispatchReadiness(int event);
   void acceptIncoming();
+  void pauseAccepting();
   void readPending();
   void armNotifiers();
   void watchSocket();
@@ -152,16 +165,24 @@ class UniSock : public QObject, private SockMessageHandler {
   void readDatagram();
   void raiseTextLines();
   void writeStep();
-  void writeDatagram();
+  // 0 when bytes can go out now, else the error number that says why not.
+  int sendRefusal() const;
+  bool send(const QByteArray& bytes);
+  bool sendDatagram(const QByteArray& bytes);
   void appendToSend(const QByteArray& bytes);
-  void dropReceived(int count);
+  void dropReceived(qsizetype count);
+  bool receiveLimitReached();
   bool getData(SockVariant& data, int type, int maxLen);
 
   const int m_identity;
   SockWindow* m_window;
 
   QByteArray m_received;  // capacity = size(); the first m_receivedCount bytes are valid
-  int m_receivedCount = 0;
+  qsizetype m_receivedCount = 0;
+  qsizetype m_receiveLimit = kDefaultReceiveLimit;
+  // Text mode: the leading received bytes already known to hold no CR or LF,
+  // so that a long unfinished line is scanned once, not on every receive.
+  qsizetype m_textScanned = 0;
   QString m_lineEnding = QStringLiteral("\r\n");
   QString m_localAddressText;
   int m_localPort = 0;
@@ -181,7 +202,7 @@ class UniSock : public QObject, private SockMessageHandler {
   std::uint64_t m_pendingSerial = 0;
 
   QByteArray m_sendBuffer;  // capacity = size(); the first m_sendLength bytes are valid
-  int m_sendLength = 0;
+  qsizetype m_sendLength = 0;
   int m_sendBlock = 8192;
 
   SocketFd m_socket;
@@ -198,6 +219,10 @@ class UniSock : public QObject, private SockMessageHandler {
   bool m_writePosted = false;
   bool m_pendingPosted = false;
   bool m_peerClosed = false;
+  // Accepting rests for a moment after the process ran out of descriptors.
+  static constexpr int kAcceptBackOffMs = 100;
+  bool m_acceptPaused = false;
+  bool m_acceptStallReported = false;
   // Datagrams the owner has taken; tells whether a DataArrival handler read its datagram.
   std::uint64_t m_datagramsTaken = 0;
 };

@@ -12,9 +12,18 @@
 
 #include <QPointer>
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <utility>
+
+namespace {
+
+// The events carry 32-bit counts; a longer queue reports the largest one.
+int clampToInt(qsizetype count) { return static_cast<int>(qMin<qsizetype>(count, std::numeric_limits<int>::max())); }
+
+}  // namespace
 
 // ---- receiving ---------------------------------------------------------------
 
@@ -23,6 +32,7 @@ void UniSock::readStep() {
     readDatagram();
     return;
   }
+  if (receiveLimitReached()) return;
   if (m_received.size() - m_receivedCount < m_receiveBlock) {
     try {
       m_received.resize(m_received.size() + 2 * static_cast<qsizetype>(m_receiveBlock));
@@ -31,23 +41,24 @@ void UniSock::readStep() {
       return;
     }
   }
+  // Never more than the limit leaves room for, so the count stays within it.
+  const qsizetype room = qMin<qsizetype>(m_receiveBlock, m_receiveLimit - m_receivedCount);
   const IoResult got = sys::receive(m_socket.get(), m_received.data() + m_receivedCount,
-                                    static_cast<std::size_t>(m_receiveBlock), false);
+                                    static_cast<std::size_t>(room), false);
   if (got.ok() && got.count == 0) {
     dispatchReadiness(sockmsg::kClose);  // the peer closed in order
     return;
   }
   if (!got.ok()) {
     if (got.error == sockerr::kWouldBlock) return;
-    // A reset ends the connection just as surely as an orderly close does.
-    if (got.error == sockerr::kConnectionReset) {
-      dispatchReadiness(sockmsg::kClose);
-    } else {
-      report(sckError, QStringLiteral("Private_Message"), got.error);
-    }
+    // A reset ends the connection as surely as an orderly close, but it is
+    // reported as the error it is, so an owner can tell the two apart.
+    QPointer<UniSock> alive(this);
+    const bool reset = got.error == sockerr::kConnectionReset;
+    if (report(sckError, QStringLiteral("Private_Message"), got.error) && alive && reset) closesocket();
     return;
   }
-  m_receivedCount += static_cast<int>(got.count);
+  m_receivedCount += static_cast<qsizetype>(got.count);
   if (m_mode == 0) {
     emit DataArrival(static_cast<int>(got.count));
   } else {
@@ -55,36 +66,58 @@ void UniSock::readStep() {
   }
 }
 
-void UniSock::readDatagram() {
+// Called when the socket is readable again: with the buffer full the peer has
+// sent more than the owner takes, and the connection ends with an error, not
+// with bytes dropped unseen or memory growing without end. What is held stays
+// with the owner until the object closes.
+bool UniSock::receiveLimitReached() {
+  if (m_receivedCount < m_receiveLimit) return false;
   QPointer<UniSock> alive(this);
-  const int fd = m_socket.get();
-  const IoResult size = sys::nextDatagramSize(fd);
+  if (report(sckError, QStringLiteral("Private_Message"), sockerr::kNoBufferSpace) && alive) closesocket();
+  return true;
+}
+
+void UniSock::readDatagram() {
+  const IoResult size = sys::nextDatagramSize(m_socket.get());
   if (!size.ok()) {
     report(sckError, QStringLiteral("Private_Message"), size.error);
     return;
   }
   if (size.count < 0) return;  // nothing is waiting after all
-  const std::uint64_t serial = m_socketSerial;
-  const std::uint64_t takenBefore = m_datagramsTaken;
-  if (size.count > 0) {
-    emit DataArrival(static_cast<int>(size.count));
-    if (!alive || m_socketSerial != serial) return;
-  }
   // A datagram the handler left unread is dropped, so that it is not reported
-  // again. One the handler took is gone already; receiving again here would
-  // swallow the next datagram in the queue unseen.
-  if (m_datagramsTaken == takenBefore) {
-    char discard = 0;
-    sys::receive(fd, &discard, 1, false);
-  }
+  // again, also when the handler ends with an exception. One the handler took
+  // is gone already; receiving again here would swallow the next datagram in
+  // the queue unseen.
+  struct DiscardUnread {
+    QPointer<UniSock> sock;
+    std::uint64_t serial;
+    std::uint64_t takenBefore;
+    ~DiscardUnread() {
+      if (!sock || sock->m_socketSerial != serial || sock->m_datagramsTaken != takenBefore) return;
+      char discard = 0;
+      sys::receive(sock->m_socket.get(), &discard, 1, false);
+    }
+  } discard{this, m_socketSerial, m_datagramsTaken};
+  if (size.count > 0) emit DataArrival(static_cast<int>(size.count));
 }
 
 void UniSock::raiseTextLines() {
+  // Every line ending, read as bytes or as 16-bit characters, holds a CR or an
+  // LF byte; without one in the new bytes there is nothing to cut yet.
+  const qsizetype from = qMin(m_textScanned, m_receivedCount);
+  const bool hasBreak = std::find_if(m_received.constData() + from, m_received.constData() + m_receivedCount,
+                                     [](char c) { return c == '\r' || c == '\n'; }) !=
+                        m_received.constData() + m_receivedCount;
+  if (!hasBreak) {
+    m_textScanned = m_receivedCount;
+    return;
+  }
+  m_textScanned = 0;
   QByteArray bytes(m_received.constData(), m_receivedCount);
   std::vector<TextLine> lines = takeTextLines(&bytes);
   if (lines.empty()) return;
   std::memcpy(m_received.data(), bytes.constData(), static_cast<std::size_t>(bytes.size()));
-  m_receivedCount = static_cast<int>(bytes.size());
+  m_receivedCount = bytes.size();
 
   QPointer<UniSock> alive(this);
   const std::uint64_t serial = m_socketSerial;
@@ -94,8 +127,9 @@ void UniSock::raiseTextLines() {
   }
 }
 
-void UniSock::dropReceived(int count) {
-  const int rest = m_receivedCount - count;
+void UniSock::dropReceived(qsizetype count) {
+  m_textScanned = 0;
+  const qsizetype rest = m_receivedCount - count;
   if (rest > 0) std::memmove(m_received.data(), m_received.constData() + count, static_cast<std::size_t>(rest));
   m_receivedCount = rest;
 }
@@ -130,12 +164,13 @@ bool UniSock::getData(SockVariant& data, int type, int maxLen) {
       QByteArray all = std::exchange(m_received, QByteArray());
       all.truncate(n);
       m_receivedCount = 0;
+      m_textScanned = 0;
       data = SockVariant::fromBytes(all);
       return true;
     }
     qsizetype used = 0;
     data = variantFromBytes(type, QByteArrayView(m_received.constData(), n), &used);
-    if (!m_peek) dropReceived(static_cast<int>(used));
+    if (!m_peek) dropReceived(used);
     return true;
   }
 
@@ -171,9 +206,7 @@ bool UniSock::SendData(const SockVariant& data) {
   QByteArray bytes;
   if (!bytesFromVariant(data, m_lineEnding, &bytes)) raise(sockerr::kUnsupportedType, QStringLiteral("SendData"));
   if (bytes.isEmpty()) return false;
-  appendToSend(bytes);
-  writeStep();
-  return true;
+  return send(bytes);
 }
 
 bool UniSock::SendText(const QString& text, int encoding) {
@@ -186,6 +219,22 @@ bool UniSock::SendText(const QString& text, int encoding) {
     bytes = utf16Bytes(text + m_lineEnding);
   }
   if (bytes.isEmpty()) return false;
+  return send(bytes);
+}
+
+int UniSock::sendRefusal() const {
+  if (m_protocol == sckUDPProtocol) return m_socket.valid() ? 0 : sockerr::kNotSocket;
+  return m_socket.valid() && m_phase == Phase::Connected ? 0 : sockerr::kNotConnected;
+}
+
+bool UniSock::send(const QByteArray& bytes) {
+  // Bytes with nowhere to go are refused now: queued, they would go out later
+  // to whoever connects, or glued to the next datagram.
+  if (const int refusal = sendRefusal(); refusal != 0) {
+    report(sckError, QStringLiteral("Private_Message"), refusal);
+    return false;
+  }
+  if (m_protocol == sckUDPProtocol) return sendDatagram(bytes);
   appendToSend(bytes);
   writeStep();
   return true;
@@ -194,22 +243,19 @@ bool UniSock::SendText(const QString& text, int encoding) {
 void UniSock::appendToSend(const QByteArray& bytes) {
   if (m_sendLength < 1) {
     m_sendBuffer = bytes;
-    m_sendLength = static_cast<int>(bytes.size());
+    m_sendLength = bytes.size();
     return;
   }
   if (m_sendBuffer.size() - m_sendLength < bytes.size()) {
     m_sendBuffer.resize((m_sendBuffer.size() + bytes.size()) * 2);
   }
   std::memcpy(m_sendBuffer.data() + m_sendLength, bytes.constData(), static_cast<std::size_t>(bytes.size()));
-  m_sendLength += static_cast<int>(bytes.size());
+  m_sendLength += bytes.size();
 }
 
 void UniSock::writeStep() {
-  if (m_protocol == sckUDPProtocol) {
-    writeDatagram();
-    return;
-  }
-  // Bytes queued before the connection exists wait for it.
+  // Datagrams are never queued: each send call is one datagram, sent at once.
+  if (m_protocol == sckUDPProtocol) return;
   if (m_sendLength < 1 || !m_socket.valid() || m_phase != Phase::Connected) return;
 
   QPointer<UniSock> alive(this);
@@ -224,11 +270,11 @@ void UniSock::writeStep() {
       continue;
     }
     if (sent.error == sockerr::kWouldBlock) {
-      const int rest = m_sendLength - static_cast<int>(pos);
+      const qsizetype rest = m_sendLength - pos;
       std::memmove(m_sendBuffer.data(), m_sendBuffer.constData() + pos, static_cast<std::size_t>(rest));
       m_sendLength = rest;
       armNotifiers();  // the rest goes at the next write readiness
-      emit SendProgress(static_cast<int>(pos), rest);
+      emit SendProgress(clampToInt(pos), clampToInt(rest));
       return;
     }
     // The connection is broken; retrying the same bytes would only repeat the error.
@@ -237,26 +283,23 @@ void UniSock::writeStep() {
     report(sckError, QStringLiteral("Private_Message"), sent.error);
     return;
   }
-  const int total = m_sendLength;
+  const qsizetype total = m_sendLength;
   m_sendBuffer.clear();
   m_sendLength = 0;
-  emit SendProgress(total, 0);
+  emit SendProgress(clampToInt(total), 0);
   if (alive) emit SendComplete();
 }
 
-void UniSock::writeDatagram() {
-  if (m_sendLength < 1 || !m_socket.valid()) return;
+bool UniSock::sendDatagram(const QByteArray& bytes) {
   std::uint32_t address = 0;
   int error = 0;
   if (!sys::parseDotted(m_remoteHost, &address) && !localhost::resolveFirst(m_remoteHost, &address, &error)) {
-    m_sendLength = 0;
     report(sckError, QStringLiteral("Private_Message"), error);
-    return;
+    return false;
   }
   const Endpoint to{address, m_remotePort};
-  const IoResult sent = sys::sendTo(m_socket.get(), m_sendBuffer.constData(), static_cast<std::size_t>(m_sendLength), &to);
-  // Sent or not, the datagram leaves the queue: kept, it would be glued to the
-  // next one and reach the peer as a single corrupted datagram.
-  m_sendLength = 0;
-  if (!sent.ok()) report(sckError, QStringLiteral("Private_Message"), sent.error);
+  const IoResult sent = sys::sendTo(m_socket.get(), bytes.constData(), static_cast<std::size_t>(bytes.size()), &to);
+  if (sent.ok()) return true;
+  report(sckError, QStringLiteral("Private_Message"), sent.error);
+  return false;
 }

@@ -12,6 +12,7 @@
 
 #include <QPointer>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QtDebug>
 
 #include <exception>
@@ -40,8 +41,10 @@ void UniSock::armNotifiers() {
   bool wantWrite = false;
   switch (m_phase) {
     case Phase::Datagram:
-    case Phase::Listening:
       wantRead = true;
+      break;
+    case Phase::Listening:
+      wantRead = !m_acceptPaused;
       break;
     case Phase::Connecting:
       wantWrite = true;
@@ -234,10 +237,15 @@ void UniSock::acceptIncoming() {
   int error = 0;
   SocketFd taken = sys::acceptFrom(m_socket.get(), &peer, &error);
   if (!taken.valid()) {
+    if (error == sockerr::kTooManyFiles) {
+      pauseAccepting();
+      return;
+    }
     // The peer may have given up before we got to it; nothing to report then.
     if (error != sockerr::kWouldBlock) report(sckError, QStringLiteral("Private_Message"), error);
     return;
   }
+  m_acceptStallReported = false;
   closePending();
   m_pending = std::move(taken);
   m_pendingPeer = peer;
@@ -247,7 +255,27 @@ void UniSock::acceptIncoming() {
   emit ConnectionRequest(m_identity);
 }
 
+void UniSock::pauseAccepting() {
+  // Out of descriptors, the waiting connection stays queued and the listener
+  // stays readable: retrying at once would spin and report on every round.
+  // One report for the whole stall, and a short rest before each retry.
+  m_acceptPaused = true;
+  QTimer::singleShot(kAcceptBackOffMs, this, [this] {
+    m_acceptPaused = false;
+    armNotifiers();
+  });
+  if (!m_acceptStallReported) {
+    m_acceptStallReported = true;
+    report(sckError, QStringLiteral("Private_Message"), sockerr::kTooManyFiles);
+  }
+}
+
 void UniSock::readPending() {
+  if (m_pendingData.size() >= m_receiveLimit) {
+    // Held back: the system keeps the rest until the connection is accepted.
+    m_pendingNotifier.reset();
+    return;
+  }
   QByteArray chunk(m_receiveBlock, Qt::Uninitialized);
   const IoResult got = sys::receive(m_pending.get(), chunk.data(), static_cast<std::size_t>(chunk.size()), false);
   if (!got.ok()) {

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -204,6 +207,22 @@ TEST_F(ConnectedPair, TextModeRaisesLinesAndKeepsTheRest) {
   }
 }
 
+TEST_F(ConnectedPair, TextModeTakesALongLineInManyReceivesWhole) {
+  // Thousands of receives of one unfinished line: scanning the whole buffer
+  // again on each would not finish within the wait.
+  sock.setMode(1);
+  QList<qsizetype> lengths;
+  QObject::connect(&sock, &UniSock::TextArrival, [&](QString& text, int, bool) { lengths << text.size(); });
+  const QByteArray line(qsizetype{32} * 1024 * 1024, 'a');
+  std::thread sender([&] { peer->send(line + "\nb"); });
+  const bool arrived = kit::waitFor([&] { return !lengths.isEmpty(); });
+  if (!arrived) ::shutdown(peer->fd(), SHUT_RDWR);  // frees a sender stuck on a full window
+  sender.join();
+  ASSERT_TRUE(arrived);
+  EXPECT_EQ(lengths, QList<qsizetype>{line.size()});
+  ASSERT_TRUE(kit::waitFor([&] { return sock.BytesReceived() == 1; }));
+}
+
 TEST_F(ConnectedPair, HandlerMayCloseInsideTextArrival) {
   sock.setMode(1);
   int lines = 0;
@@ -216,4 +235,24 @@ TEST_F(ConnectedPair, HandlerMayCloseInsideTextArrival) {
   kit::pump(5);
   EXPECT_EQ(lines, 1);
   EXPECT_EQ(sock.State(), 0);
+}
+
+TEST_F(ConnectedPair, PeerSendingPastTheReceiveLimitGetsAnErrorAndTheClose) {
+  sock.setReceiveLimit(16);
+  QList<short> errors;
+  QByteArray heldAtError;
+  QObject::connect(&sock, &UniSock::Error,
+                   [&](short n, QString& text, int, const QString& source, const QString&, int, bool&) {
+                     errors << n;
+                     EXPECT_EQ(text, "No buffer space available.");
+                     EXPECT_EQ(source, "UniSock.Private_Message");
+                     // What is held is still there for the owner to take.
+                     SockVariant data;
+                     if (sock.GetData(data)) heldAtError = data.raw();
+                   });
+  ASSERT_TRUE(peer->send(QByteArray(40, 'x')));
+  ASSERT_TRUE(kit::waitFor([&] { return sock.State() == 0; }));
+  EXPECT_EQ(errors, QList<short>{10055});
+  EXPECT_EQ(heldAtError, QByteArray(16, 'x'));
+  EXPECT_TRUE(peer->sawClose());
 }

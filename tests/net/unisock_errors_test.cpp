@@ -7,6 +7,10 @@
 
 #include <functional>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace {
 
 struct Raised {
@@ -196,4 +200,65 @@ TEST(UniSockReportedErrors, SuccessfulLookupConnects) {
   EXPECT_EQ(statesAtConnect, QList<int>({4, 5, 6, 7}));
   EXPECT_EQ(client.RemoteHostIP(), "127.0.0.1");
   EXPECT_EQ(client.RemotePort(), listener.LocalPort());
+}
+
+TEST(UniSockReportedErrors, SendThatCannotHappenFailsVisiblyAndDatagramsStayApart) {
+  UniSock tcp;
+  ErrorLog tcpLog;
+  tcpLog.attach(tcp);
+  EXPECT_FALSE(tcp.SendText(QStringLiteral("early")));
+  ASSERT_EQ(tcpLog.entries.size(), 1);
+  EXPECT_EQ(tcpLog.entries[0].number, 10057);
+  EXPECT_EQ(tcpLog.entries[0].source, "UniSock.Private_Message");
+
+  kit::Peer peer = kit::Peer::udp();
+  UniSock udp;
+  udp.setProtocol(1);
+  udp.setRemoteHost(QStringLiteral("127.0.0.1"));
+  udp.setRemotePort(peer.localPort());
+  ErrorLog udpLog;
+  udpLog.attach(udp);
+  EXPECT_FALSE(udp.SendText(QStringLiteral("a")));
+  ASSERT_EQ(udpLog.entries.size(), 1);
+  EXPECT_EQ(udpLog.entries[0].number, 10038);
+  ASSERT_TRUE(udp.bind(0, QStringLiteral("127.0.0.1")));
+  ASSERT_TRUE(udp.SendText(QStringLiteral("b")));
+  EXPECT_EQ(peer.receive(3), "b\r\n");  // one datagram: the refused "a" is not glued to it
+}
+
+TEST(UniSockReportedErrors, OutOfDescriptorsIsReportedOnceAndAcceptingResumes) {
+  UniSock listener;
+  ASSERT_TRUE(listener.bind(0, QStringLiteral("127.0.0.1")));
+  ASSERT_TRUE(listener.listen());
+  ErrorLog log;
+  log.attach(listener);
+  int requests = 0;
+  QObject::connect(&listener, &UniSock::ConnectionRequest, [&](int) { ++requests; });
+  // A first connection walks the same code while descriptors are plenty: the
+  // sanitizers' own checks need a free descriptor the first time they run.
+  kit::Peer first = kit::Peer::tcpTo(listener.LocalPort());
+  ASSERT_TRUE(kit::waitFor([&] { return requests == 1; }));
+  kit::Peer peer = kit::Peer::tcpTo(listener.LocalPort());
+  ASSERT_TRUE(peer.valid());
+
+  // No descriptor number is free below the lowered limit, so accept fails.
+  const int lowestFree = ::fcntl(0, F_DUPFD_CLOEXEC, 0);
+  ASSERT_GE(lowestFree, 0);
+  ::close(lowestFree);
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit lowered = saved;
+  lowered.rlim_cur = static_cast<rlim_t>(lowestFree);
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+  const bool reported = kit::waitFor([&] { return !log.entries.isEmpty(); });
+  kit::pump(200);
+  ::setrlimit(RLIMIT_NOFILE, &saved);
+
+  ASSERT_TRUE(reported);
+  ASSERT_EQ(log.entries.size(), 1);
+  EXPECT_EQ(log.entries[0].number, 10024);
+  EXPECT_EQ(log.entries[0].source, "UniSock.Private_Message");
+  EXPECT_EQ(requests, 1);
+  EXPECT_TRUE(kit::waitFor([&] { return requests == 2; }));
+  EXPECT_EQ(log.entries.size(), 1);
 }

@@ -194,23 +194,31 @@ TEST(UniSockConnection, LargeSendIsDeliveredCompletelyInOrder) {
   EXPECT_GE(progress.size(), 2);  // the system could not take it all at once
 }
 
-TEST(UniSockConnection, PeerResetMidStreamGivesClosing) {
+TEST(UniSockConnection, PeerResetMidStreamGivesError10054ThenCloses) {
   auto listener = loopbackListener();
   UniSock server;
   QObject::connect(listener.get(), &UniSock::ConnectionRequest, [&](int id) { server.accept(id); });
   kit::Peer peer = kit::Peer::tcpTo(listener->LocalPort());
   ASSERT_TRUE(kit::waitFor([&] { return server.State() == 7; }));
   int closings = 0;
-  QByteArray received;
+  QStringList errors;
+  QList<int> states;
   QObject::connect(&server, &UniSock::Closing, [&] { ++closings; });
-  QObject::connect(&server, &UniSock::DataArrival, [&](int) { received += takeAll(server); });
+  QObject::connect(&server, &UniSock::StatusChange, [&](int s) { states << s; });
+  QObject::connect(&server, &UniSock::Error,
+                   [&](short n, QString& text, int, const QString& source, const QString&, int, bool&) {
+                     errors << QStringLiteral("%1 %2 %3").arg(n).arg(text, source);
+                   });
+  QObject::connect(&server, &UniSock::DataArrival, [&](int) { takeAll(server); });
   ASSERT_TRUE(peer.send(QByteArray(1000, 'r')));
   peer.reset();
-  ASSERT_TRUE(kit::waitFor([&] { return closings == 1; }));
-  EXPECT_EQ(server.State(), 0);
+  ASSERT_TRUE(kit::waitFor([&] { return server.State() == 0; }));
+  EXPECT_EQ(errors, QStringList{"10054 Connection reset by peer. UniSock.Private_Message"});
+  EXPECT_EQ(states.mid(states.indexOf(9)), QList<int>({9, 8, 0}));  // the error, then the close
   EXPECT_EQ(server.SocketHandle(), -1);
   kit::pump(10);
-  EXPECT_EQ(closings, 1);
+  EXPECT_EQ(closings, 0);
+  EXPECT_EQ(errors.size(), 1);
 }
 
 TEST(UniSockConnection, OrderlyCloseDeliversDataThenClosing) {

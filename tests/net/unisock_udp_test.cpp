@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 namespace {
 
 class UdpPair : public ::testing::Test {
@@ -100,6 +102,20 @@ TEST_F(UdpPair, HandlerMayCloseTheSocket) {
   kit::pump(5);
   EXPECT_EQ(events, 1);
   EXPECT_EQ(sock.State(), 0);
+}
+
+TEST_F(UdpPair, DatagramIsDroppedEvenWhenTheHandlerThrows) {
+  QList<int> sizes;
+  QObject::connect(&sock, &UniSock::DataArrival, [&](int n) {
+    sizes << n;
+    throw std::runtime_error("handler failed");
+  });
+  ASSERT_TRUE(peer.sendDatagram("1", port));
+  ASSERT_TRUE(peer.sendDatagram("22", port));
+  ASSERT_TRUE(kit::waitFor([&] { return sizes.size() >= 2; }));
+  kit::pump(5);
+  EXPECT_EQ(sizes, QList<int>({1, 2}));
+  EXPECT_EQ(sock.BytesReceived(), 0);
 }
 
 TEST_F(UdpPair, SendDataGoesToRemoteHostAndPort) {
