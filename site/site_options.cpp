@@ -142,7 +142,8 @@ Options:
                          beyond it new connections get 503
   --max-connections-per-address N
                          open connections per visitor address (default 16)
-  --client-timeout-ms MS time a client gets to send a whole request, and for
+  --client-timeout-ms MS
+                         time a client gets to send a whole request, and for
                          each write of the answer (default 10000)
   --udp-gap-ms MS        pause between the three UDP datagrams (default 300)
   -h, --help             show this text and exit
