@@ -60,21 +60,44 @@ std::string jsonString(std::string_view text)
 std::string probeJson(const ResultView &result)
 {
     namespace c = sitecontract;
-    const auto key = [](const char *name) { return "\"" + std::string(name) + "\": "; };
-    std::string json = "{" + key(c::kAnswerAddress) + jsonString(result.address) + ", " + key(c::kAnswerPort) +
-                       std::to_string(result.port) + ", " + key(c::kAnswerProtocol) + "\"" +
-                       (result.protocol == Protocol::Tcp ? c::kApiTcp : c::kApiUdp) + "\", " + key(c::kAnswerOpen);
+    std::string json = "{";
+    // Appended piece by piece: a literal added to a temporary string trips a
+    // false overlap warning in g++ 12.
+    const auto key = [&json](const char *name, bool first = false) {
+        if (!first)
+            json += ", ";
+        json += '"';
+        json += name;
+        json += "\": ";
+    };
+    key(c::kAnswerAddress, true);
+    json += jsonString(result.address);
+    key(c::kAnswerPort);
+    json += std::to_string(result.port);
+    key(c::kAnswerProtocol);
+    json += '"';
+    json += result.protocol == Protocol::Tcp ? c::kApiTcp : c::kApiUdp;
+    json += '"';
+    key(c::kAnswerOpen);
     json += result.protocol == Protocol::Tcp ? (result.open ? "true" : "false") : "null";
-    json += ", " + key(c::kAnswerElapsedMs) + std::to_string(result.elapsed.count());
-    if (result.protocol == Protocol::Udp)
-        json += ", " + key(c::kAnswerSent) + std::to_string(result.datagramsSent) + ", " + key(c::kAnswerToken) +
-                jsonString(result.token);
+    key(c::kAnswerElapsedMs);
+    json += std::to_string(result.elapsed.count());
+    if (result.protocol == Protocol::Udp) {
+        key(c::kAnswerSent);
+        json += std::to_string(result.datagramsSent);
+        key(c::kAnswerToken);
+        json += jsonString(result.token);
+    }
     return json + "}";
 }
 
 std::string errorJson(std::string_view message)
 {
-    return "{\"" + std::string(sitecontract::kAnswerError) + "\": " + jsonString(message) + "}";
+    std::string json = "{\"";
+    json += sitecontract::kAnswerError;
+    json += "\": ";
+    json += jsonString(message);
+    return json + "}";
 }
 
 Site::Site(SiteOptions options)
