@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <cerrno>
 #include <cstring>
