@@ -7,15 +7,15 @@
 #include <cstdint>
 
 #include "apianswer.h"
-#include "app/engine/portspec.h"
 #include "app/engine/probepayload.h"
+#include "app/engine/testedport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;
   // The first byte picks the HTTP status and the protocol asked about.
   const int statuses[] = {200, 200, 400, 429, 503, 404, 302, 500};
   const int status = statuses[data[0] & 0x07];
-  const PortSpec asked{8080, (data[0] & 0x08) != 0 ? PortProtocol::Udp : PortProtocol::Tcp};
+  const TestedPort asked{8080, (data[0] & 0x08) != 0 ? PortProtocol::Udp : PortProtocol::Tcp};
   const QByteArrayView rest(reinterpret_cast<const char*>(data + 1), static_cast<qsizetype>(size - 1));
 
   const ApiAnswer answer = readApiAnswer(status, rest, asked);
@@ -24,8 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (const auto token = probeTokenOf(rest); token && token->size() != 16) __builtin_trap();
 
   const QString text = QString::fromUtf8(rest);
-  const std::variant<PortSpec, QString> parsed = parsePortSpec(text);
-  if (const auto* spec = std::get_if<PortSpec>(&parsed); spec && (spec->port < 1 || spec->port > 65535)) {
+  const std::variant<TestedPort, QString> parsed = parseTestedPort(text);
+  if (const auto* tested = std::get_if<TestedPort>(&parsed); tested && (tested->port < 1 || tested->port > 65535)) {
     __builtin_trap();
   }
   return 0;

@@ -20,8 +20,8 @@
 
 #include "app/autosizecolumns.h"
 #include "app/engine/portlistener.h"
-#include "app/engine/portspec.h"
 #include "app/engine/portverdict.h"
+#include "app/engine/testedport.h"
 #include "app/frmmain.h"
 #include "app/outside/formautomation.h"
 #include "app/routerhelp.h"

@@ -8,7 +8,7 @@
 #include <QVariant>
 #include <utility>
 
-#include "app/engine/portspec.h"
+#include "app/engine/testedport.h"
 #include "app/frmmain.h"
 #include "persist/modini.h"
 

@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "app/engine/portspec.h"
+#include "app/engine/testedport.h"
 #include "app/runsettings.h"
 
 TEST(RunSettings, PortTextIsAWholeNumberFromOneTo65535) {

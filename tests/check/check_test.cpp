@@ -22,7 +22,7 @@
 #include <thread>
 
 #include "app/engine/portlistener.h"
-#include "app/engine/portspec.h"
+#include "app/engine/testedport.h"
 #include "sitefixture.h"
 #include "test_support.h"
 
@@ -270,12 +270,12 @@ TEST(CheckCommand, RouterHelpWithoutARouterDiagnosesEveryPort) {
   EXPECT_LT(openMs, 10000);
 }
 
-TEST(PortSpecText, ReadsProtocolInAnyCaseAndBareNumbersAsTcp) {
-  EXPECT_EQ(std::get<PortSpec>(parsePortSpec(u"8080/TcP")), (PortSpec{8080, PortProtocol::Tcp}));
-  EXPECT_EQ(std::get<PortSpec>(parsePortSpec(u"65535")), (PortSpec{65535, PortProtocol::Tcp}));
-  EXPECT_EQ(std::get<PortSpec>(parsePortSpec(u"1/udp")), (PortSpec{1, PortProtocol::Udp}));
+TEST(TestedPortText, ReadsProtocolInAnyCaseAndBareNumbersAsTcp) {
+  EXPECT_EQ(std::get<TestedPort>(parseTestedPort(u"8080/TcP")), (TestedPort{8080, PortProtocol::Tcp}));
+  EXPECT_EQ(std::get<TestedPort>(parseTestedPort(u"65535")), (TestedPort{65535, PortProtocol::Tcp}));
+  EXPECT_EQ(std::get<TestedPort>(parseTestedPort(u"1/udp")), (TestedPort{1, PortProtocol::Udp}));
   for (const char16_t* bad : {u"", u"/tcp", u"80/", u"+80", u" 80", u"80 /tcp", u"0x50", u"123456", u"80/udp/tcp"}) {
-    EXPECT_TRUE(std::holds_alternative<QString>(parsePortSpec(bad))) << QString::fromUtf16(bad).toStdString();
+    EXPECT_TRUE(std::holds_alternative<QString>(parseTestedPort(bad))) << QString::fromUtf16(bad).toStdString();
   }
 }
 

@@ -25,7 +25,7 @@ QString stringField(const QJsonObject& object, const char* key) {
 
 }  // namespace
 
-ApiAnswer readApiAnswer(int httpStatus, QByteArrayView body, const PortSpec& asked) {
+ApiAnswer readApiAnswer(int httpStatus, QByteArrayView body, const TestedPort& asked) {
   if (body.size() > kMaxApiAnswerBytes) return notATestSite(QStringLiteral("the answer is far too large"));
   QJsonParseError parseError;
   const QJsonDocument document = QJsonDocument::fromJson(body.toByteArray(), &parseError);

@@ -5,7 +5,7 @@
 #include <QByteArrayView>
 #include <QString>
 
-#include "app/engine/portspec.h"
+#include "app/engine/testedport.h"
 
 // Larger bodies are not the site's answer (which is well under 1 KiB).
 inline constexpr qsizetype kMaxApiAnswerBytes = 64 * 1024;
@@ -23,4 +23,4 @@ struct ApiAnswer {
 };
 
 // `httpStatus` and `body` of the answer to the test of `asked`.
-ApiAnswer readApiAnswer(int httpStatus, QByteArrayView body, const PortSpec& asked);
+ApiAnswer readApiAnswer(int httpStatus, QByteArrayView body, const TestedPort& asked);

@@ -150,15 +150,15 @@ ParsedCheckOptions parseCheckOptions(const QStringList& arguments, const QString
 
   const QStringList portTexts = parser.positionalArguments();
   for (const QString& text : portTexts) {
-    std::variant<PortSpec, QString> spec = parsePortSpec(text);
-    if (auto* message = std::get_if<QString>(&spec)) return failure(*message);
-    options.ports.push_back(std::get<PortSpec>(spec));
+    std::variant<TestedPort, QString> tested = parseTestedPort(text);
+    if (auto* message = std::get_if<QString>(&tested)) return failure(*message);
+    options.ports.push_back(std::get<TestedPort>(tested));
   }
   if (portTexts.isEmpty()) {
     const QString listFile = dataFolder + QStringLiteral("/ports.dat");
-    std::variant<std::vector<PortSpec>, QString> specs = portSpecsFromFile(listFile);
-    if (auto* message = std::get_if<QString>(&specs)) return failure(*message);
-    options.ports = std::get<std::vector<PortSpec>>(specs);
+    std::variant<std::vector<TestedPort>, QString> testedPorts = testedPortsFromFile(listFile);
+    if (auto* message = std::get_if<QString>(&testedPorts)) return failure(*message);
+    options.ports = std::get<std::vector<TestedPort>>(testedPorts);
     if (options.ports.empty()) {
       return failure(QStringLiteral("no ports given, and the port list %1 has none").arg(listFile));
     }

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <vector>
 
-#include "app/engine/portspec.h"
+#include "app/engine/testedport.h"
 
 struct CheckOptions {
   QString site;     // no trailing "/"
@@ -15,7 +15,7 @@ struct CheckOptions {
   bool forward = false;  // --forward
   int leaseSeconds = 0;  // of a --forward rule
   std::chrono::milliseconds timeout{0};  // per port
-  std::vector<PortSpec> ports;
+  std::vector<TestedPort> ports;
 };
 
 struct ParsedCheckOptions {

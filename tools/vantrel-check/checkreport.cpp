@@ -6,7 +6,7 @@
 
 namespace {
 
-QString portName(const PortSpec& spec) { return QString::number(spec.port) + QLatin1Char('/') + protocolName(spec.protocol); }
+QString portName(const TestedPort& tested) { return QString::number(tested.port) + QLatin1Char('/') + protocolName(tested.protocol); }
 
 // One value as JSON text: the writer only takes arrays and objects, so the
 // value goes through a one-element array whose brackets are then dropped.
@@ -27,7 +27,7 @@ QByteArray routerJson(const router::GatewayInfo& gateway) {
 
 QString portLine(const ReportedPort& port) {
   const PortTestOutcome& outcome = port.test;
-  QString line = portName(outcome.spec) + QLatin1Char(' ') + resultName(outcome.result);
+  QString line = portName(outcome.tested) + QLatin1Char(' ') + resultName(outcome.result);
   if (outcome.result == PortResult::Error) line += QStringLiteral(": ") + outcome.detail;
   if (port.router && !port.router->reason.isEmpty()) {
     line += QStringLiteral(" (") + port.router->reason + QLatin1Char(')');
@@ -46,8 +46,8 @@ QByteArray jsonReport(const CheckOptions& options, const QString& publicAddress,
   for (const ReportedPort& port : reported) {
     const PortTestOutcome& outcome = port.test;
     if (ports.size() > 1) ports += ',';
-    ports += "{\"port\":" + QByteArray::number(outcome.spec.port) +
-             ",\"protocol\":" + jsonValueText(protocolName(outcome.spec.protocol)) +
+    ports += "{\"port\":" + QByteArray::number(outcome.tested.port) +
+             ",\"protocol\":" + jsonValueText(protocolName(outcome.tested.protocol)) +
              ",\"result\":" + jsonValueText(resultName(outcome.result)) +
              ",\"detail\":" + jsonValueText(outcome.detail);
     if (port.router) {

@@ -18,9 +18,9 @@ CheckRouter::CheckRouter(const CheckOptions& options)
 void CheckRouter::prepare() {
   m_client.discover();
   if (!m_options.forward) return;
-  for (const PortSpec& spec : m_options.ports) {
+  for (const TestedPort& tested : m_options.ports) {
     // Rules are made for the address the ports listen on, and for no other.
-    m_forwarding.push_back(m_localAddress ? m_client.forward(spec.port, transportOf(spec.protocol), *m_localAddress,
+    m_forwarding.push_back(m_localAddress ? m_client.forward(tested.port, transportOf(tested.protocol), *m_localAddress,
                                                              m_options.leaseSeconds)
                                           : router::Outcome{router::Failure::WrongLocalAddress, 0});
   }
@@ -29,7 +29,7 @@ void CheckRouter::prepare() {
 PortRouterNote CheckRouter::noteFor(const PortTestOutcome& outcome) {
   PortRouterNote note;
   std::optional<router::Outcome> forwarding;
-  const auto index = static_cast<size_t>(std::find(m_options.ports.begin(), m_options.ports.end(), outcome.spec) -
+  const auto index = static_cast<size_t>(std::find(m_options.ports.begin(), m_options.ports.end(), outcome.tested) -
                                          m_options.ports.begin());
   if (index < m_forwarding.size()) {
     forwarding = m_forwarding[index];
@@ -43,9 +43,9 @@ PortRouterNote CheckRouter::noteFor(const PortTestOutcome& outcome) {
   // was never tested (in use, no permission, an error) has its own reason.
   if (outcome.result == PortResult::Closed && gateway().found() && m_localAddress) {
     const router::RouterAnswers answers{gateway(),
-                                        m_client.findRule(outcome.spec.port, transportOf(outcome.spec.protocol))};
+                                        m_client.findRule(outcome.tested.port, transportOf(outcome.tested.protocol))};
     note.diagnosis = router::diagnose(answers, router::Ipv4::parse(outcome.publicAddress), *m_localAddress,
-                                      outcome.spec.port, false);
+                                      outcome.tested.port, false);
   }
   if (forwarding && !forwarding->ok() && forwarding->failure != router::Failure::NoRouter) {
     note.reason = QStringLiteral("not forwarded: ") + router::describe(*forwarding);

@@ -28,9 +28,9 @@ void CheckRun::start() {
 
 void CheckRun::startNext() {
   if (m_ports.size() == m_options.ports.size()) return finishRun();
-  const PortSpec& spec = m_options.ports[m_ports.size()];
-  showProgress(spec);
-  m_current = std::make_unique<PortTest>(m_network, m_options.site, m_options.localIp, spec, m_options.timeout);
+  const TestedPort& tested = m_options.ports[m_ports.size()];
+  showProgress(tested);
+  m_current = std::make_unique<PortTest>(m_network, m_options.site, m_options.localIp, tested, m_options.timeout);
   connect(m_current.get(), &PortTest::finished, this, &CheckRun::onPortFinished, Qt::QueuedConnection);
   m_current->start();
 }
@@ -68,9 +68,9 @@ void CheckRun::finishRun() {
   emit done(exitStatusOf(m_ports));
 }
 
-void CheckRun::showProgress(const PortSpec& spec) {
+void CheckRun::showProgress(const TestedPort& tested) {
   if (!m_progressOnTerminal) return;
-  std::fprintf(stderr, "\rtesting %d/%s ...", spec.port, qPrintable(protocolName(spec.protocol)));
+  std::fprintf(stderr, "\rtesting %d/%s ...", tested.port, qPrintable(protocolName(tested.protocol)));
   std::fflush(stderr);
   m_progressShown = true;
 }

@@ -30,7 +30,7 @@ class CheckRun : public QObject {
   void startNext();
   void onPortFinished(const PortTestOutcome& outcome);
   void finishRun();
-  void showProgress(const PortSpec& spec);
+  void showProgress(const TestedPort& tested);
   void clearProgress();
   void printLine(const QString& line);
 

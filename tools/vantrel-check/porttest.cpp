@@ -13,13 +13,13 @@ namespace {
 constexpr int kTooManyTests = 429;
 constexpr int kBusy = 503;
 
-QString requestPath(const PortSpec& spec) {
-  return QLatin1String(sitecontract::kApiPortPrefix) + QString::number(spec.port) + QLatin1Char('?') +
-         QLatin1String(sitecontract::kApiProtocolParameter) + QLatin1Char('=') + protocolName(spec.protocol);
+QString requestPath(const TestedPort& tested) {
+  return QLatin1String(sitecontract::kApiPortPrefix) + QString::number(tested.port) + QLatin1Char('?') +
+         QLatin1String(sitecontract::kApiProtocolParameter) + QLatin1Char('=') + protocolName(tested.protocol);
 }
 
-QString arrivalDetail(const PortSpec& spec, bool open) {
-  if (spec.protocol == PortProtocol::Tcp) {
+QString arrivalDetail(const TestedPort& tested, bool open) {
+  if (tested.protocol == PortProtocol::Tcp) {
     return open ? QStringLiteral("the site's connection request arrived")
                 : QStringLiteral("no connection request arrived before the site's answer");
   }
@@ -30,14 +30,14 @@ QString arrivalDetail(const PortSpec& spec, bool open) {
 }  // namespace
 
 PortTest::PortTest(QNetworkAccessManager& network, const QString& site, const QString& localIp,
-                   const PortSpec& spec, std::chrono::milliseconds limit, QObject* parent)
+                   const TestedPort& tested, std::chrono::milliseconds limit, QObject* parent)
     : QObject(parent),
       m_network(network),
       m_site(site),
       m_localIp(localIp),
       m_limit(limit),
-      m_listener(spec.protocol) {
-  m_outcome.spec = spec;
+      m_listener(tested.protocol) {
+  m_outcome.tested = tested;
   // Only the site's own datagram proves a UDP port open.
   m_listener.requireProbeToken(true);
   m_deadline.setSingleShot(true);
@@ -57,7 +57,7 @@ PortTest::~PortTest() {
 
 void PortTest::start() {
   m_clock.start();
-  const PortOpening opening = m_listener.open(m_outcome.spec.port, m_localIp);
+  const PortOpening opening = m_listener.open(m_outcome.tested.port, m_localIp);
   if (!opening.listening()) {
     m_outcome.result = resultOfOpening(opening);
     m_outcome.detail = opening.errorText;
@@ -69,7 +69,7 @@ void PortTest::start() {
 }
 
 void PortTest::sendRequest() {
-  QNetworkRequest request(QUrl(m_site + requestPath(m_outcome.spec)));
+  QNetworkRequest request(QUrl(m_site + requestPath(m_outcome.tested)));
   request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("vantrel-check"));
   m_replyTooLarge = false;
   m_reply = m_network.get(request);
@@ -95,7 +95,7 @@ void PortTest::onReplyFinished() {
   const int httpStatus = status.toInt();
   if (retryLater(*reply, httpStatus)) return;
 
-  const ApiAnswer answer = readApiAnswer(httpStatus, reply->readAll(), m_outcome.spec);
+  const ApiAnswer answer = readApiAnswer(httpStatus, reply->readAll(), m_outcome.tested);
   switch (answer.kind) {
     case ApiAnswer::Kind::NotATestSite:
       return finishWithSiteFailure(answer.message);
@@ -129,7 +129,7 @@ void PortTest::decide(const QString& address, const QString& token) {
   m_listener.takeWaitingArrivals();
   const bool open = m_listener.arrivalSeenFor(token);
   m_outcome.result = verdictFor(open);
-  m_outcome.detail = arrivalDetail(m_outcome.spec, open);
+  m_outcome.detail = arrivalDetail(m_outcome.tested, open);
   m_outcome.publicAddress = address;
   finish();
 }

@@ -10,14 +10,14 @@
 #include <chrono>
 
 #include "app/engine/portlistener.h"
-#include "app/engine/portspec.h"
 #include "app/engine/portverdict.h"
+#include "app/engine/testedport.h"
 
 class QNetworkAccessManager;
 class QNetworkReply;
 
 struct PortTestOutcome {
-  PortSpec spec;
+  TestedPort tested;
   PortResult result = PortResult::Error;
   QString detail;
   QString publicAddress;  // the address the site probed, when it answered
@@ -30,7 +30,7 @@ class PortTest : public QObject {
   Q_OBJECT
 
  public:
-  PortTest(QNetworkAccessManager& network, const QString& site, const QString& localIp, const PortSpec& spec,
+  PortTest(QNetworkAccessManager& network, const QString& site, const QString& localIp, const TestedPort& tested,
            std::chrono::milliseconds limit, QObject* parent = nullptr);
   ~PortTest() override;
 

@@ -1,4 +1,4 @@
-#include "app/engine/portspec.h"
+#include "app/engine/testedport.h"
 
 #include "persist/modlist.h"
 
@@ -9,19 +9,19 @@ std::variant<int, QString> parsePort(QStringView text) {
   return QStringLiteral("\"%1\" is not a port number from 1 to 65535").arg(text);
 }
 
-std::variant<PortSpec, QString> specOf(QStringView portText, QStringView protocolText) {
-  PortSpec spec;
+std::variant<TestedPort, QString> testedPortOf(QStringView portText, QStringView protocolText) {
+  TestedPort tested;
   if (protocolText.compare(QLatin1String("tcp"), Qt::CaseInsensitive) == 0) {
-    spec.protocol = PortProtocol::Tcp;
+    tested.protocol = PortProtocol::Tcp;
   } else if (protocolText.compare(QLatin1String("udp"), Qt::CaseInsensitive) == 0) {
-    spec.protocol = PortProtocol::Udp;
+    tested.protocol = PortProtocol::Udp;
   } else {
     return QStringLiteral("\"%1\" is not a protocol (tcp or udp)").arg(protocolText);
   }
   std::variant<int, QString> port = parsePort(portText);
   if (auto* message = std::get_if<QString>(&port)) return *message;
-  spec.port = std::get<int>(port);
-  return spec;
+  tested.port = std::get<int>(port);
+  return tested;
 }
 
 }  // namespace
@@ -39,31 +39,31 @@ std::optional<int> portNumberOf(QStringView digits) {
   return static_cast<int>(value);
 }
 
-std::variant<PortSpec, QString> parsePortSpec(QStringView text) {
+std::variant<TestedPort, QString> parseTestedPort(QStringView text) {
   const qsizetype slash = text.indexOf(QLatin1Char('/'));
   const QStringView portText = slash < 0 ? text : text.first(slash);
   const QStringView protocolText = slash < 0 ? QStringView(u"tcp") : text.sliced(slash + 1);
-  std::variant<PortSpec, QString> spec = specOf(portText, protocolText);
-  if (auto* message = std::get_if<QString>(&spec)) return QStringLiteral("%1: %2").arg(text, *message);
-  return spec;
+  std::variant<TestedPort, QString> tested = testedPortOf(portText, protocolText);
+  if (auto* message = std::get_if<QString>(&tested)) return QStringLiteral("%1: %2").arg(text, *message);
+  return tested;
 }
 
-std::variant<PortSpec, QString> portSpecOfRow(QStringView portText, QStringView protocolText) {
+std::variant<TestedPort, QString> testedPortOfRow(QStringView portText, QStringView protocolText) {
   // The window tolerates spaces around a typed port; so does the file.
-  return specOf(portText.trimmed(), protocolText.trimmed());
+  return testedPortOf(portText.trimmed(), protocolText.trimmed());
 }
 
-std::variant<std::vector<PortSpec>, QString> portSpecsFromFile(const QString& path) {
+std::variant<std::vector<TestedPort>, QString> testedPortsFromFile(const QString& path) {
   PortRows rows;
   LoadPortList(rows, path);
-  std::vector<PortSpec> specs;
+  std::vector<TestedPort> testedPorts;
   for (int i = 0; i < rows.portRowCount(); ++i) {
     const PortRow row = rows.portRow(i);
-    std::variant<PortSpec, QString> spec = portSpecOfRow(row.port, row.protocol);
-    if (auto* message = std::get_if<QString>(&spec)) {
+    std::variant<TestedPort, QString> tested = testedPortOfRow(row.port, row.protocol);
+    if (auto* message = std::get_if<QString>(&tested)) {
       return QStringLiteral("%1, row %2: %3").arg(path).arg(i + 1).arg(*message);
     }
-    specs.push_back(std::get<PortSpec>(spec));
+    testedPorts.push_back(std::get<TestedPort>(tested));
   }
-  return specs;
+  return testedPorts;
 }
