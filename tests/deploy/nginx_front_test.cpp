@@ -66,22 +66,6 @@ pid_t spawn(const std::vector<std::string> &command, const std::string &logPath)
     return pid;
 }
 
-// Waits up to `limit` for the process to end, then kills it. Whether it ended by itself with status 0.
-bool reap(pid_t pid, std::chrono::milliseconds limit)
-{
-    const auto deadline = Clock::now() + limit;
-    int status = 0;
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-        if (Clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            return false;
-        }
-        usleep(10 * 1000);
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 bool accepting(std::uint16_t port, std::chrono::milliseconds limit)
 {
     const auto deadline = Clock::now() + limit;
@@ -174,7 +158,7 @@ protected:
                                   "rsa:2048", "-nodes", "-days", "1", "-subj", "/CN=127.0.0.1", "-keyout", key,
                                   "-out", certificate},
                                  folder() + "/openssl.log");
-        ASSERT_TRUE(made > 0 && reap(made, std::chrono::seconds(60))) << readText(folder() + "/openssl.log");
+        ASSERT_TRUE(made > 0 && reap(made, std::chrono::seconds(60)) == 0) << readText(folder() + "/openssl.log");
         replaceOnce(config, "/etc/ssl/vantrel/CHANGE-ME-fullchain.pem", certificate);
         replaceOnce(config, "/etc/ssl/vantrel/CHANGE-ME-privkey.pem", key);
     }

@@ -42,25 +42,6 @@ pid_t spawn(const std::vector<std::string> &arguments, int outFd, int errFd)
     return pid;
 }
 
-// Waits for `pid` to end, up to `limit`; kills it past that. The exit status or -1.
-int reap(pid_t pid, std::chrono::milliseconds limit)
-{
-    const auto deadline = Clock::now() + limit;
-    int status = 0;
-    for (;;) {
-        const pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid)
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        if (done < 0)
-            return -1;
-        if (Clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            return -1;
-        }
-        usleep(10 * 1000);
-    }
-}
 
 std::string readAll(int fd, Clock::time_point deadline)
 {
@@ -80,6 +61,25 @@ std::string readAll(int fd, Clock::time_point deadline)
 }
 
 }  // namespace
+
+int reap(pid_t pid, std::chrono::milliseconds limit)
+{
+    const auto deadline = Clock::now() + limit;
+    int status = 0;
+    for (;;) {
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (done < 0)
+            return -1;
+        if (Clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            return -1;
+        }
+        usleep(10 * 1000);
+    }
+}
 
 std::string sitePath()
 {

@@ -16,6 +16,10 @@ namespace sitetest {
 
 std::string sitePath();
 
+// Waits for `pid` to end, up to `limit`, and kills it past that. Its exit
+// status, or -1 when it did not exit normally or had to be killed.
+int reap(pid_t pid, std::chrono::milliseconds limit);
+
 // The outcome of running the executable to its end (for option tests).
 struct ProgramRun {
     int exitStatus = -1;  // -1 when it did not exit normally
