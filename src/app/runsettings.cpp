@@ -12,9 +12,10 @@ constexpr int kMaxPageTimeoutSeconds = 300;
 
 // Whole seconds in ASCII digits, within the limits.
 std::optional<int> secondsOf(const QString& text) {
-  bool digitsOnly = !text.trimmed().isEmpty();
-  for (QChar c : text.trimmed()) digitsOnly = digitsOnly && c >= QLatin1Char('0') && c <= QLatin1Char('9');
-  const int seconds = digitsOnly ? text.trimmed().toInt() : 0;
+  const QString digits = text.trimmed();
+  bool digitsOnly = !digits.isEmpty();
+  for (QChar c : digits) digitsOnly = digitsOnly && c >= QLatin1Char('0') && c <= QLatin1Char('9');
+  const int seconds = digitsOnly ? digits.toInt() : 0;
   if (seconds < kMinPageTimeoutSeconds || seconds > kMaxPageTimeoutSeconds) return std::nullopt;
   return seconds;
 }
