@@ -4,11 +4,10 @@
 #include "site/connection_stream.h"
 #include "site/request_log.h"
 #include "site/stop_signal.h"
+#include "posix/pollwait.h"
 
 #include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -152,11 +151,7 @@ void ConnectionServer::installBodyRules()
     });
 }
 
-ConnectionServer::~ConnectionServer()
-{
-    if (m_listenFd >= 0)
-        close(m_listenFd);
-}
+ConnectionServer::~ConnectionServer() = default;
 
 httplib::Server &ConnectionServer::http()
 {
@@ -165,8 +160,9 @@ httplib::Server &ConnectionServer::http()
 
 bool ConnectionServer::listen(const IpAddress &address, int port, std::string &error)
 {
-    const int fd = socket(address.family(), SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
+    UniqueFd listener(socket(address.family(), SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    const int fd = listener.get();
+    if (!listener) {
         error = std::string("cannot create a socket: ") + std::strerror(errno);
         return false;
     }
@@ -181,14 +177,13 @@ bool ConnectionServer::listen(const IpAddress &address, int port, std::string &e
     if (bind(fd, reinterpret_cast<sockaddr *>(&bound), length) < 0 || ::listen(fd, SOMAXCONN) < 0) {
         error = "cannot serve on " + address.text() + " port " + std::to_string(port) + ": " +
                 std::strerror(errno);
-        close(fd);
         return false;
     }
     socklen_t actualLength = sizeof bound;
     getsockname(fd, reinterpret_cast<sockaddr *>(&bound), &actualLength);
     m_port = ntohs(bound.ss_family == AF_INET ? reinterpret_cast<sockaddr_in *>(&bound)->sin_port
                                               : reinterpret_cast<sockaddr_in6 *>(&bound)->sin6_port);
-    m_listenFd = fd;
+    m_listenFd = std::move(listener);
     return true;
 }
 
@@ -210,50 +205,40 @@ void ConnectionServer::run()
     for (auto &worker : workers)
         worker.join();
     closer.join();
-    for (auto &waiting : m_queue)
-        close(waiting.fd);
-    m_queue.clear();
+    m_queue.clear();  // closes what was still waiting
 }
 
 void ConnectionServer::acceptLoop()
 {
     for (;;) {
-        pollfd fds[2] = {{m_listenFd, POLLIN, 0}, {m_stop.fd(), POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0) {
-            if (errno == EINTR)
-                continue;
-            return;
-        }
-        if (fds[1].revents != 0)
+        pollfd fds[2] = {{m_listenFd.get(), POLLIN, 0}, {m_stop.fd(), POLLIN, 0}};
+        if (pollUntil(fds, kNoDeadline) < 0 || fds[1].revents != 0)
             return;
         sockaddr_storage address{};
         socklen_t length = sizeof address;
-        const int fd = accept4(m_listenFd, reinterpret_cast<sockaddr *>(&address), &length,
-                               SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0) {
+        UniqueFd fd(accept4(m_listenFd.get(), reinterpret_cast<sockaddr *>(&address), &length,
+                            SOCK_NONBLOCK | SOCK_CLOEXEC));
+        if (!fd) {
             if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
                 // Out of descriptors: give the workers a moment to free some
                 // instead of spinning on a listening socket that stays readable.
-                pollfd stop{m_stop.fd(), POLLIN, 0};
-                poll(&stop, 1, int(kAcceptBackoff.count()));
+                waitForEvents(m_stop.fd(), POLLIN, PollClock::now() + kAcceptBackoff);
             }
             continue;
         }
         const auto peer = IpAddress::fromSockaddr(reinterpret_cast<sockaddr *>(&address), length);
-        if (!peer) {
-            close(fd);
+        if (!peer)
             continue;
-        }
         const int on = 1;
-        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         const int peerPort = ntohs(address.ss_family == AF_INET
                                        ? reinterpret_cast<sockaddr_in *>(&address)->sin_port
                                        : reinterpret_cast<sockaddr_in6 *>(&address)->sin6_port);
-        dispatch(fd, *peer, peerPort);
+        dispatch(std::move(fd), *peer, peerPort);
     }
 }
 
-void ConnectionServer::dispatch(int fd, const IpAddress &peer, int peerPort)
+void ConnectionServer::dispatch(UniqueFd fd, const IpAddress &peer, int peerPort)
 {
     std::unique_lock lock(m_mutex);
     const bool exempt = m_limits.exemptAddress && peer == *m_limits.exemptAddress;
@@ -267,12 +252,12 @@ void ConnectionServer::dispatch(int fd, const IpAddress &peer, int peerPort)
         if (m_perAddress[peer.visitorKey()] == 0)
             m_perAddress.erase(peer.visitorKey());
         lock.unlock();
-        refuse(fd, peer, *refusal);
+        refuse(std::move(fd), peer, *refusal);
         return;
     }
     if (!exempt)
         ++m_perAddress[peer.visitorKey()];
-    m_queue.push_back({fd, peer, peerPort, !exempt});
+    m_queue.push_back({std::move(fd), peer, peerPort, !exempt});
     ++m_waiting;
     lock.unlock();
     m_workAvailable.notify_one();
@@ -308,9 +293,8 @@ void ConnectionServer::releaseAddress(const Accepted &connection)
 
 void ConnectionServer::serveConnection(Accepted &connection)
 {
-    ConnectionStream stream(connection.fd, connection.peer, connection.peerPort,
+    ConnectionStream stream(std::move(connection.fd), connection.peer, connection.peerPort,
                             {m_limits.maxHeadBytes, m_limits.maxBodyBytes, m_limits.clientTimeout}, m_stop);
-    connection.fd = -1;  // the stream owns it now
     t_stream = &stream;
     RequestRecord record;
     setCurrentRequestRecord(&record);
@@ -370,16 +354,16 @@ void ConnectionServer::writeCanned(ConnectionStream &stream, int status)
                                record ? since(record->start) : std::chrono::milliseconds(0)));
 }
 
-void ConnectionServer::refuse(int fd, const IpAddress &peer, Refusal why)
+void ConnectionServer::refuse(UniqueFd fd, const IpAddress &peer, Refusal why)
 {
     // Answered at once, before the request is read and without waiting on the
     // client, so that no number of silent connections can delay the answer to
     // another. A fresh connection's send buffer takes this small answer whole.
     const char *verdict = why == Refusal::Busy ? "busy" : "too-many-connections";
     const std::string response = cannedResponse(503, m_errorPage(503, verdict), true);
-    [[maybe_unused]] ssize_t sent = send(fd, response.data(), response.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    [[maybe_unused]] ssize_t sent = send(fd.get(), response.data(), response.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     logRefusal(peer, 503, verdict);
-    m_refusedCloser.add(fd);
+    m_refusedCloser.add(std::move(fd));
 }
 
 void ConnectionServer::logRefusal(const IpAddress &peer, int status, const char *verdict)

@@ -7,6 +7,8 @@
 
 #include "site/draining_closer.h"
 #include "site/ip_address.h"
+#include "site/site_options.h"
+#include "posix/uniquefd.h"
 
 #include <httplib.h>
 
@@ -37,8 +39,8 @@ struct ServerLimits {
     // Connections from this address (a trusted proxy) are not counted per address.
     std::optional<IpAddress> exemptAddress;
     std::chrono::milliseconds clientTimeout{10000};
-    std::size_t maxHeadBytes = 16 * 1024;
-    std::size_t maxBodyBytes = 4 * 1024;
+    std::size_t maxHeadBytes = kMaxHeadBytes;
+    std::size_t maxBodyBytes = kMaxBodyBytes;
     std::chrono::milliseconds keepAliveIdle{2000};
     unsigned maxRequestsPerConnection = 100;
 };
@@ -68,7 +70,7 @@ public:
 private:
     class HttpFront;
     struct Accepted {
-        int fd = -1;
+        UniqueFd fd;
         IpAddress peer;
         int peerPort = 0;
         bool counted = false;
@@ -76,10 +78,10 @@ private:
     enum class Refusal { Busy, TooManyFromAddress };
 
     void acceptLoop();
-    void dispatch(int fd, const IpAddress &peer, int peerPort);
+    void dispatch(UniqueFd fd, const IpAddress &peer, int peerPort);
     void workerLoop();
     void serveConnection(Accepted &connection);
-    void refuse(int fd, const IpAddress &peer, Refusal why);
+    void refuse(UniqueFd fd, const IpAddress &peer, Refusal why);
     void installBodyRules();
     void releaseAddress(const Accepted &connection);
     void writeCanned(ConnectionStream &stream, int status);
@@ -90,7 +92,7 @@ private:
     ErrorPageMaker m_errorPage;
     std::unique_ptr<HttpFront> m_http;
     DrainingCloser m_refusedCloser;
-    int m_listenFd = -1;
+    UniqueFd m_listenFd;
     std::uint16_t m_port = 0;
 
     std::mutex m_mutex;
