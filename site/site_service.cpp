@@ -37,6 +37,16 @@ void noteInLog(const std::string &verdict, const std::string &port = {})
     }
 }
 
+// "<before>N KiB<after>", appended piece by piece for g++ 12's overlap warning.
+std::string withKiB(const char *before, std::size_t bytes, const char *after)
+{
+    std::string text = before;
+    text += std::to_string(bytes / 1024);
+    text += " KiB";
+    text += after;
+    return text;
+}
+
 std::string jsonString(std::string_view text)
 {
     std::string out = "\"";
@@ -131,12 +141,14 @@ std::string Site::errorPageFor(int status, std::string_view why)
     case 408:
         return errorPage(status, "Request too slow", "The request did not arrive in time. Please try again.");
     case 413:
-        return errorPage(status, "Request too large", "The submitted form is larger than this site accepts (4 KiB).");
+        return errorPage(status, "Request too large",
+                         withKiB("The submitted form is larger than this site accepts (", kMaxBodyBytes, ")."));
     case 414:
         return errorPage(status, "Address too long", "The address of the request is longer than this site accepts.");
     case 431:
         return errorPage(status, "Request headers too large",
-                         "The request's headers are larger than this site accepts (16 KiB in all).");
+                         withKiB("The request's headers are larger than this site accepts (", kMaxHeadBytes,
+                                 " in all)."));
     case 503:
         if (why == "too-many-connections")
             return errorPage(status, "Too many connections",
