@@ -33,8 +33,13 @@ using Clock = std::chrono::steady_clock;
 constexpr DrainingCloser::Limits kRefusedClosing{512, std::chrono::milliseconds(250), 64 * 1024};
 constexpr std::chrono::milliseconds kAcceptBackoff{10};
 
+// The library's callbacks take only its request and response, so what they
+// need of the connection a worker is serving reaches them through these: set
+// by the worker around each connection, read on the same thread, and nowhere
+// else. The site's handlers get the record as an argument.
 thread_local ConnectionStream *t_stream = nullptr;
 thread_local bool t_closeAfter = false;
+thread_local RequestRecord *t_record = nullptr;
 
 // After these the input may be out of step with the requests (an unread body,
 // a cut-off head), so the connection ends after the answer.
@@ -45,8 +50,8 @@ bool endsConnection(int status)
 
 void noteVerdict(const char *verdict)
 {
-    if (RequestRecord *record = currentRequestRecord())
-        record->verdict = verdict;
+    if (t_record)
+        t_record->verdict = verdict;
 }
 
 const char *reasonPhrase(int status)
@@ -70,6 +75,27 @@ std::string cannedResponse(int status, const std::string &body, bool retryLater)
     response += "Connection: close\r\n\r\n";
     response += body;
     return response;
+}
+
+void serveRoute(const Handler &handler, const httplib::Request &req, httplib::Response &res)
+{
+    // Read from the header map itself: the library's value getters hand back C
+    // strings, which would end an entry such as "192.0.2.1<NUL>junk" at the NUL.
+    std::vector<std::string> forwardedFor;
+    const auto [first, last] = req.headers.equal_range("X-Forwarded-For");
+    for (auto it = first; it != last; ++it)
+        forwardedFor.push_back(it->second);
+    // remote_addr comes from our own stream (the socket's peer), never from a header.
+    const SiteRequest request{req.method, req.path, req.params,
+                              req.matches.size() > 1 ? std::string(req.matches[1]) : std::string(),
+                              req.remote_addr, std::move(forwardedFor)};
+    RequestRecord unlogged;
+    RequestRecord *record = t_record ? t_record : &unlogged;
+    Answer answer = handler(request, *record);
+    res.status = answer.status;
+    for (const auto &[name, value] : answer.headers)
+        res.set_header(name, value);
+    res.set_content(std::move(answer.body), answer.contentType);
 }
 
 std::chrono::milliseconds since(Clock::time_point start)
@@ -112,7 +138,7 @@ ConnectionServer::ConnectionServer(ServerLimits limits, const StopSignal &stop, 
     installBodyRules();
 
     m_http->set_logger([](const httplib::Request &req, const httplib::Response &res) {
-        RequestRecord *record = currentRequestRecord();
+        RequestRecord *record = t_record;
         if (!record)
             return;
         record->status = res.status;
@@ -153,10 +179,26 @@ void ConnectionServer::installBodyRules()
 
 ConnectionServer::~ConnectionServer() = default;
 
-httplib::Server &ConnectionServer::http()
+void ConnectionServer::setRoutes(const std::vector<Route> &routes)
 {
-    return *m_http;
+    m_http->set_default_headers({{"X-Content-Type-Options", "nosniff"},
+                                 {"Referrer-Policy", "no-referrer"},
+                                 {"Cache-Control", "no-store"},
+                                 {"Accept-Ranges", "none"}});
+    for (const Route &route : routes) {
+        // The library matches paths as regular expressions; a prefix route's tail is the first group.
+        std::string pattern = route.path;
+        if (route.match == Route::Match::Prefix)
+            pattern += "([^/]*)";
+        const auto serve = [handler = route.handler](const httplib::Request &req, httplib::Response &res) {
+            serveRoute(handler, req, res);
+        };
+        m_http->Get(pattern, serve);
+        if (route.methods == Route::Methods::GetAndPost)
+            m_http->Post(pattern, serve);
+    }
 }
+
 
 bool ConnectionServer::listen(const IpAddress &address, int port, std::string &error)
 {
@@ -297,7 +339,7 @@ void ConnectionServer::serveConnection(Accepted &connection)
                             {m_limits.maxHeadBytes, m_limits.maxBodyBytes, m_limits.clientTimeout}, m_stop);
     t_stream = &stream;
     RequestRecord record;
-    setCurrentRequestRecord(&record);
+    t_record = &record;
 
     bool clientMayStillBeSending = false;
     const auto othersWaiting = [this] { return m_waiting.load() > 0; };
@@ -339,7 +381,7 @@ void ConnectionServer::serveConnection(Accepted &connection)
         if (closeAfter || closedByClient)
             break;
     }
-    setCurrentRequestRecord(nullptr);
+    t_record = nullptr;
     t_stream = nullptr;
     stream.closeGracefully(clientMayStillBeSending);
 }
@@ -348,7 +390,7 @@ void ConnectionServer::writeCanned(ConnectionStream &stream, int status)
 {
     const std::string response = cannedResponse(status, m_errorPage(status, {}), false);
     stream.write(response.data(), response.size());
-    RequestRecord *record = currentRequestRecord();
+    RequestRecord *record = t_record;
     writeLogLine(formatLogLine(std::chrono::system_clock::now(), stream.peer().text(), "-", "-", status,
                                "-", status == 408 ? "timeout" : "too-large",
                                record ? since(record->start) : std::chrono::milliseconds(0)));

@@ -8,9 +8,8 @@
 #include "site/draining_closer.h"
 #include "site/ip_address.h"
 #include "site/site_options.h"
+#include "site/site_request.h"
 #include "posix/uniquefd.h"
-
-#include <httplib.h>
 
 #include <atomic>
 #include <chrono>
@@ -56,8 +55,9 @@ public:
     ConnectionServer(const ConnectionServer &) = delete;
     ConnectionServer &operator=(const ConnectionServer &) = delete;
 
-    // Routes are registered here before run().
-    httplib::Server &http();
+    // The pages served, set once before run(). Each request's handler gets
+    // the record of its log line; the line is written after the answer.
+    void setRoutes(const std::vector<Route> &routes);
 
     // Binds and listens; on failure returns false and says why in `error`.
     bool listen(const IpAddress &address, int port, std::string &error);
@@ -86,6 +86,7 @@ private:
     void releaseAddress(const Accepted &connection);
     void writeCanned(ConnectionStream &stream, int status);
     void logRefusal(const IpAddress &peer, int status, const char *verdict);
+
 
     ServerLimits m_limits;
     const StopSignal &m_stop;
