@@ -26,6 +26,17 @@ public:
     }
 };
 
+// A worker and what it knows of the connection it is serving. The library's
+// callbacks take only its request and response; each worker has a front of
+// its own whose callbacks hold this by reference, so nothing passes between
+// them through per-thread or process-wide state.
+struct ConnectionServer::Worker {
+    HttpFront http;
+    ConnectionStream *stream = nullptr;
+    bool closeAfter = false;
+    RequestRecord record;
+};
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -33,25 +44,12 @@ using Clock = std::chrono::steady_clock;
 constexpr DrainingCloser::Limits kRefusedClosing{512, std::chrono::milliseconds(250), 64 * 1024};
 constexpr std::chrono::milliseconds kAcceptBackoff{10};
 
-// The library's callbacks take only its request and response, so what they
-// need of the connection a worker is serving reaches them through these: set
-// by the worker around each connection, read on the same thread, and nowhere
-// else. The site's handlers get the record as an argument.
-thread_local ConnectionStream *t_stream = nullptr;
-thread_local bool t_closeAfter = false;
-thread_local RequestRecord *t_record = nullptr;
 
 // After these the input may be out of step with the requests (an unread body,
 // a cut-off head), so the connection ends after the answer.
 bool endsConnection(int status)
 {
     return status == 400 || status == 408 || status == 413 || status == 414 || status == 415 || status == 431;
-}
-
-void noteVerdict(const char *verdict)
-{
-    if (t_record)
-        t_record->verdict = verdict;
 }
 
 const char *reasonPhrase(int status)
@@ -77,7 +75,19 @@ std::string cannedResponse(int status, const std::string &body, bool retryLater)
     return response;
 }
 
-void serveRoute(const Handler &handler, const httplib::Request &req, httplib::Response &res)
+// Whether `path` is served by `route`; a prefix route's tail is one path segment.
+bool matches(const Route &route, const std::string &path, std::string &tail)
+{
+    if (route.match == Route::Match::Path)
+        return path == route.path;
+    if (path.compare(0, route.path.size(), route.path) != 0 || path.find('/', route.path.size()) != std::string::npos)
+        return false;
+    tail = path.substr(route.path.size());
+    return true;
+}
+
+void serveRoute(const Handler &handler, RequestRecord &record, std::string tail, const httplib::Request &req,
+                httplib::Response &res)
 {
     // Read from the header map itself: the library's value getters hand back C
     // strings, which would end an entry such as "192.0.2.1<NUL>junk" at the NUL.
@@ -86,12 +96,9 @@ void serveRoute(const Handler &handler, const httplib::Request &req, httplib::Re
     for (auto it = first; it != last; ++it)
         forwardedFor.push_back(it->second);
     // remote_addr comes from our own stream (the socket's peer), never from a header.
-    const SiteRequest request{req.method, req.path, req.params,
-                              req.matches.size() > 1 ? std::string(req.matches[1]) : std::string(),
-                              req.remote_addr, std::move(forwardedFor)};
-    RequestRecord unlogged;
-    RequestRecord *record = t_record ? t_record : &unlogged;
-    Answer answer = handler(request, *record);
+    const SiteRequest request{req.method, req.path, req.params, std::move(tail), req.remote_addr,
+                              std::move(forwardedFor)};
+    Answer answer = handler(request, record);
     res.status = answer.status;
     for (const auto &[name, value] : answer.headers)
         res.set_header(name, value);
@@ -107,98 +114,107 @@ std::chrono::milliseconds since(Clock::time_point start)
 
 ConnectionServer::ConnectionServer(ServerLimits limits, const StopSignal &stop, ErrorPageMaker errorPage)
     : m_limits(std::move(limits)), m_stop(stop), m_errorPage(std::move(errorPage)),
-      m_http(std::make_unique<HttpFront>()), m_refusedCloser(stop, kRefusedClosing)
+      m_refusedCloser(stop, kRefusedClosing)
 {
-    m_http->set_payload_max_length(m_limits.maxBodyBytes);
-    m_http->set_keep_alive_max_count(m_limits.maxRequestsPerConnection);
-    m_http->set_keep_alive_timeout(std::max<time_t>(
+}
+
+ConnectionServer::~ConnectionServer() = default;
+
+void ConnectionServer::setRoutes(std::vector<Route> routes)
+{
+    m_routes = std::move(routes);
+}
+
+void ConnectionServer::configure(Worker &worker) const
+{
+    httplib::Server &http = worker.http;
+    http.set_payload_max_length(m_limits.maxBodyBytes);
+    http.set_keep_alive_max_count(m_limits.maxRequestsPerConnection);
+    http.set_keep_alive_timeout(std::max<time_t>(
         1, std::chrono::duration_cast<std::chrono::seconds>(m_limits.keepAliveIdle).count()));
 
-    m_http->set_error_handler([this](const httplib::Request &req, httplib::Response &res) {
+    http.set_error_handler([this, &worker](const httplib::Request &req, httplib::Response &res) {
         // The library answers 400 when it could not read the head; say why
         // when our own limits cut it off.
-        if (res.status == 400 && t_stream && t_stream->headTooLarge())
+        const ConnectionStream *stream = worker.stream;
+        if (res.status == 400 && stream && stream->headTooLarge())
             res.status = 431;
-        else if (res.status == 400 && t_stream && t_stream->bodyTooLarge())
+        else if (res.status == 400 && stream && stream->bodyTooLarge())
             res.status = 413;
-        else if (res.status == 400 && t_stream && t_stream->timedOut())
+        else if (res.status == 400 && stream && stream->timedOut())
             res.status = 408;
         if (res.status == 413)
-            noteVerdict("too-large");
+            worker.record.verdict = "too-large";
         // Ranges still set here were read before the site saw the request (the
         // library refuses a Range it cannot parse), and they would be applied
         // to this page: an empty answer leaves nothing to multiply.
         if (res.body.empty() && req.ranges.empty())
             res.set_content(m_errorPage(res.status, {}), "text/html; charset=utf-8");
         // The library itself says "close" when it was going to close anyway.
-        if (endsConnection(res.status) && !t_closeAfter && req.get_header_value("Connection") != "close")
+        if (endsConnection(res.status) && !worker.closeAfter && req.get_header_value("Connection") != "close")
             res.set_header("Connection", "close");
     });
 
-    installBodyRules();
+    installBodyRules(worker);
+    installRoutes(worker);
 
-    m_http->set_logger([](const httplib::Request &req, const httplib::Response &res) {
-        RequestRecord *record = t_record;
-        if (!record)
-            return;
-        record->status = res.status;
-        writeLogLine(formatLogLine(std::chrono::system_clock::now(), record->requester, req.method,
-                                   req.path, res.status, record->port, record->verdict,
-                                   since(record->start)));
+    http.set_logger([&worker](const httplib::Request &req, const httplib::Response &res) {
+        RequestRecord &record = worker.record;
+        record.status = res.status;
+        writeLogLine(formatLogLine(std::chrono::system_clock::now(), record.requester, req.method, req.path,
+                                   res.status, record.port, record.verdict, since(record.start)));
     });
 }
 
-void ConnectionServer::installBodyRules()
+void ConnectionServer::installBodyRules(Worker &worker) const
 {
-    const auto refusal = [this](const httplib::Request &req) {
-        const BodyFraming framing = frameBody(req.headers, m_limits.maxBodyBytes);
-        return framing.kind == BodyFraming::Kind::Refused ? framing.status : 0;
-    };
+    const std::size_t maxBodyBytes = m_limits.maxBodyBytes;
     // Refused before the client is told to go on and send the body.
-    m_http->set_expect_100_continue_handler([refusal](const httplib::Request &req, httplib::Response &res) {
-        const int status = refusal(req);
-        if (status == 0)
+    worker.http.set_expect_100_continue_handler([maxBodyBytes, &worker](const httplib::Request &req,
+                                                                         httplib::Response &res) {
+        const BodyFraming framing = frameBody(req.headers, maxBodyBytes);
+        if (framing.kind != BodyFraming::Kind::Refused)
             return 100;
-        noteVerdict("bad-body");
-        res.status = status;
-        return status;
+        worker.record.verdict = "bad-body";
+        res.status = framing.status;
+        return framing.status;
     });
     // Runs once the head is read and before any of the body is.
-    m_http->set_pre_routing_handler([this](const httplib::Request &req, httplib::Response &res) {
-        const BodyFraming framing = frameBody(req.headers, m_limits.maxBodyBytes);
+    worker.http.set_pre_routing_handler([maxBodyBytes, &worker](const httplib::Request &req, httplib::Response &res) {
+        const BodyFraming framing = frameBody(req.headers, maxBodyBytes);
         if (framing.kind == BodyFraming::Kind::Refused) {
-            noteVerdict("bad-body");
+            worker.record.verdict = "bad-body";
             res.status = framing.status;
             return httplib::Server::HandlerResponse::Handled;
         }
-        if (t_stream)
-            t_stream->beginBody(framing);
+        if (worker.stream)
+            worker.stream->beginBody(framing);
         return httplib::Server::HandlerResponse::Unhandled;
     });
 }
 
-ConnectionServer::~ConnectionServer() = default;
-
-void ConnectionServer::setRoutes(const std::vector<Route> &routes)
+void ConnectionServer::installRoutes(Worker &worker) const
 {
-    m_http->set_default_headers({{"X-Content-Type-Options", "nosniff"},
-                                 {"Referrer-Policy", "no-referrer"},
-                                 {"Cache-Control", "no-store"},
-                                 {"Accept-Ranges", "none"}});
-    for (const Route &route : routes) {
-        // The library matches paths as regular expressions; a prefix route's tail is the first group.
-        std::string pattern = route.path;
-        if (route.match == Route::Match::Prefix)
-            pattern += "([^/]*)";
-        const auto serve = [handler = route.handler](const httplib::Request &req, httplib::Response &res) {
-            serveRoute(handler, req, res);
-        };
-        m_http->Get(pattern, serve);
-        if (route.methods == Route::Methods::GetAndPost)
-            m_http->Post(pattern, serve);
-    }
+    worker.http.set_default_headers({{"X-Content-Type-Options", "nosniff"},
+                                     {"Referrer-Policy", "no-referrer"},
+                                     {"Cache-Control", "no-store"},
+                                     {"Accept-Ranges", "none"}});
+    // The routes are looked up here rather than given to the library one by
+    // one: it would compile a regular expression per route for every worker.
+    const auto dispatch = [this, &worker](const httplib::Request &req, httplib::Response &res) {
+        const bool post = req.method == "POST";
+        for (const Route &route : m_routes) {
+            std::string tail;
+            if ((post && route.methods != Route::Methods::GetAndPost) || !matches(route, req.path, tail))
+                continue;
+            serveRoute(route.handler, worker.record, std::move(tail), req, res);
+            return;
+        }
+        res.status = 404;  // the error page comes from the error handler
+    };
+    worker.http.Get(".*", dispatch);
+    worker.http.Post(".*", dispatch);
 }
-
 
 bool ConnectionServer::listen(const IpAddress &address, int port, std::string &error)
 {
@@ -307,6 +323,8 @@ void ConnectionServer::dispatch(UniqueFd fd, const IpAddress &peer, int peerPort
 
 void ConnectionServer::workerLoop()
 {
+    const auto worker = std::make_unique<Worker>();
+    configure(*worker);
     for (;;) {
         Accepted connection;
         {
@@ -318,7 +336,7 @@ void ConnectionServer::workerLoop()
             m_queue.pop_front();
             --m_waiting;
         }
-        serveConnection(connection);
+        serveConnection(*worker, connection);
         releaseAddress(connection);
     }
 }
@@ -333,13 +351,12 @@ void ConnectionServer::releaseAddress(const Accepted &connection)
         m_perAddress.erase(it);
 }
 
-void ConnectionServer::serveConnection(Accepted &connection)
+void ConnectionServer::serveConnection(Worker &worker, Accepted &connection)
 {
     ConnectionStream stream(std::move(connection.fd), connection.peer, connection.peerPort,
                             {m_limits.maxHeadBytes, m_limits.maxBodyBytes, m_limits.clientTimeout}, m_stop);
-    t_stream = &stream;
-    RequestRecord record;
-    t_record = &record;
+    worker.stream = &stream;
+    RequestRecord &record = worker.record;
 
     bool clientMayStillBeSending = false;
     const auto othersWaiting = [this] { return m_waiting.load() > 0; };
@@ -356,15 +373,15 @@ void ConnectionServer::serveConnection(Accepted &connection)
         // With others waiting for a worker, this one is handed on after the answer.
         const bool closeAfter = served + 1 == m_limits.maxRequestsPerConnection ||
                                 othersWaiting() || m_stop.raised();
-        t_closeAfter = closeAfter;
+        worker.closeAfter = closeAfter;
         bool closedByClient = false;
-        const bool answered = m_http->serveOne(stream, closeAfter, closedByClient);
+        const bool answered = worker.http.serveOne(stream, closeAfter, closedByClient);
         if (!answered) {
             if (stream.requestStarted() && stream.bytesWrittenThisRequest() == 0) {
                 if (stream.headTooLarge())
-                    writeCanned(stream, stream.inRequestLine() ? 414 : 431);
+                    writeCanned(stream, stream.inRequestLine() ? 414 : 431, record);
                 else if (stream.timedOut())
-                    writeCanned(stream, 408);
+                    writeCanned(stream, 408, record);
                 clientMayStillBeSending = true;
             }
             break;
@@ -381,19 +398,16 @@ void ConnectionServer::serveConnection(Accepted &connection)
         if (closeAfter || closedByClient)
             break;
     }
-    t_record = nullptr;
-    t_stream = nullptr;
+    worker.stream = nullptr;
     stream.closeGracefully(clientMayStillBeSending);
 }
 
-void ConnectionServer::writeCanned(ConnectionStream &stream, int status)
+void ConnectionServer::writeCanned(ConnectionStream &stream, int status, const RequestRecord &record)
 {
     const std::string response = cannedResponse(status, m_errorPage(status, {}), false);
     stream.write(response.data(), response.size());
-    RequestRecord *record = t_record;
     writeLogLine(formatLogLine(std::chrono::system_clock::now(), stream.peer().text(), "-", "-", status,
-                               "-", status == 408 ? "timeout" : "too-large",
-                               record ? since(record->start) : std::chrono::milliseconds(0)));
+                               "-", status == 408 ? "timeout" : "too-large", since(record.start)));
 }
 
 void ConnectionServer::refuse(UniqueFd fd, const IpAddress &peer, Refusal why)

@@ -57,7 +57,7 @@ public:
 
     // The pages served, set once before run(). Each request's handler gets
     // the record of its log line; the line is written after the answer.
-    void setRoutes(const std::vector<Route> &routes);
+    void setRoutes(std::vector<Route> routes);
 
     // Binds and listens; on failure returns false and says why in `error`.
     bool listen(const IpAddress &address, int port, std::string &error);
@@ -69,6 +69,7 @@ public:
 
 private:
     class HttpFront;
+    struct Worker;
     struct Accepted {
         UniqueFd fd;
         IpAddress peer;
@@ -80,18 +81,21 @@ private:
     void acceptLoop();
     void dispatch(UniqueFd fd, const IpAddress &peer, int peerPort);
     void workerLoop();
-    void serveConnection(Accepted &connection);
+    void serveConnection(Worker &worker, Accepted &connection);
+    // Gives a worker's front the limits, the body rules, the routes and the log.
+    void configure(Worker &worker) const;
+    void installBodyRules(Worker &worker) const;
+    void installRoutes(Worker &worker) const;
     void refuse(UniqueFd fd, const IpAddress &peer, Refusal why);
-    void installBodyRules();
     void releaseAddress(const Accepted &connection);
-    void writeCanned(ConnectionStream &stream, int status);
+    void writeCanned(ConnectionStream &stream, int status, const RequestRecord &record);
     void logRefusal(const IpAddress &peer, int status, const char *verdict);
 
 
     ServerLimits m_limits;
     const StopSignal &m_stop;
     ErrorPageMaker m_errorPage;
-    std::unique_ptr<HttpFront> m_http;
+    std::vector<Route> m_routes;
     DrainingCloser m_refusedCloser;
     UniqueFd m_listenFd;
     std::uint16_t m_port = 0;
