@@ -52,10 +52,23 @@ bool endsConnection(int status)
     return status == 400 || status == 408 || status == 413 || status == 414 || status == 415 || status == 431;
 }
 
+// The answer to a request that our own limits cut off, or 0 when they did not.
+int cutOffStatus(const ConnectionStream &stream)
+{
+    if (stream.headTooLarge())
+        return stream.inRequestLine() ? 414 : 431;
+    if (stream.bodyTooLarge())
+        return 413;
+    if (stream.timedOut())
+        return 408;
+    return 0;
+}
+
 const char *reasonPhrase(int status)
 {
     switch (status) {
     case 408: return "Request Timeout";
+    case 413: return "Payload Too Large";
     case 414: return "URI Too Long";
     case 431: return "Request Header Fields Too Large";
     case 503: return "Service Unavailable";
@@ -136,13 +149,10 @@ void ConnectionServer::configure(Worker &worker) const
     http.set_error_handler([this, &worker](const httplib::Request &req, httplib::Response &res) {
         // The library answers 400 when it could not read the head; say why
         // when our own limits cut it off.
-        const ConnectionStream *stream = worker.stream;
-        if (res.status == 400 && stream && stream->headTooLarge())
-            res.status = 431;
-        else if (res.status == 400 && stream && stream->bodyTooLarge())
-            res.status = 413;
-        else if (res.status == 400 && stream && stream->timedOut())
-            res.status = 408;
+        if (res.status == 400 && worker.stream) {
+            if (const int status = cutOffStatus(*worker.stream); status != 0)
+                res.status = status;
+        }
         if (res.status == 413)
             worker.record.verdict = "too-large";
         // Ranges still set here were read before the site saw the request (the
@@ -378,10 +388,8 @@ void ConnectionServer::serveConnection(Worker &worker, Accepted &connection)
         const bool answered = worker.http.serveOne(stream, closeAfter, closedByClient);
         if (!answered) {
             if (stream.requestStarted() && stream.bytesWrittenThisRequest() == 0) {
-                if (stream.headTooLarge())
-                    writeCanned(stream, stream.inRequestLine() ? 414 : 431, record);
-                else if (stream.timedOut())
-                    writeCanned(stream, 408, record);
+                if (const int status = cutOffStatus(stream); status != 0)
+                    writeCanned(stream, status, record);
                 clientMayStillBeSending = true;
             }
             break;
