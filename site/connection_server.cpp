@@ -4,11 +4,10 @@
 #include "site/connection_stream.h"
 #include "site/request_log.h"
 #include "site/stop_signal.h"
+#include "posix/pollwait.h"
 
 #include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -27,6 +26,17 @@ public:
     }
 };
 
+// A worker and what it knows of the connection it is serving. The library's
+// callbacks take only its request and response; each worker has a front of
+// its own whose callbacks hold this by reference, so nothing passes between
+// them through per-thread or process-wide state.
+struct ConnectionServer::Worker {
+    HttpFront http;
+    ConnectionStream *stream = nullptr;
+    bool closeAfter = false;
+    RequestRecord record;
+};
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -34,8 +44,6 @@ using Clock = std::chrono::steady_clock;
 constexpr DrainingCloser::Limits kRefusedClosing{512, std::chrono::milliseconds(250), 64 * 1024};
 constexpr std::chrono::milliseconds kAcceptBackoff{10};
 
-thread_local ConnectionStream *t_stream = nullptr;
-thread_local bool t_closeAfter = false;
 
 // After these the input may be out of step with the requests (an unread body,
 // a cut-off head), so the connection ends after the answer.
@@ -44,16 +52,23 @@ bool endsConnection(int status)
     return status == 400 || status == 408 || status == 413 || status == 414 || status == 415 || status == 431;
 }
 
-void noteVerdict(const char *verdict)
+// The answer to a request that our own limits cut off, or 0 when they did not.
+int cutOffStatus(const ConnectionStream &stream)
 {
-    if (RequestRecord *record = currentRequestRecord())
-        record->verdict = verdict;
+    if (stream.headTooLarge())
+        return stream.inRequestLine() ? 414 : 431;
+    if (stream.bodyTooLarge())
+        return 413;
+    if (stream.timedOut())
+        return 408;
+    return 0;
 }
 
 const char *reasonPhrase(int status)
 {
     switch (status) {
     case 408: return "Request Timeout";
+    case 413: return "Payload Too Large";
     case 414: return "URI Too Long";
     case 431: return "Request Header Fields Too Large";
     case 503: return "Service Unavailable";
@@ -73,6 +88,36 @@ std::string cannedResponse(int status, const std::string &body, bool retryLater)
     return response;
 }
 
+// Whether `path` is served by `route`; a prefix route's tail is one path segment.
+bool matches(const Route &route, const std::string &path, std::string &tail)
+{
+    if (route.match == Route::Match::Path)
+        return path == route.path;
+    if (path.compare(0, route.path.size(), route.path) != 0 || path.find('/', route.path.size()) != std::string::npos)
+        return false;
+    tail = path.substr(route.path.size());
+    return true;
+}
+
+void serveRoute(const Handler &handler, RequestRecord &record, std::string tail, const httplib::Request &req,
+                httplib::Response &res)
+{
+    // Read from the header map itself: the library's value getters hand back C
+    // strings, which would end an entry such as "192.0.2.1<NUL>junk" at the NUL.
+    std::vector<std::string> forwardedFor;
+    const auto [first, last] = req.headers.equal_range("X-Forwarded-For");
+    for (auto it = first; it != last; ++it)
+        forwardedFor.push_back(it->second);
+    // remote_addr comes from our own stream (the socket's peer), never from a header.
+    const SiteRequest request{req.method, req.path, req.params, std::move(tail), req.remote_addr,
+                              std::move(forwardedFor)};
+    Answer answer = handler(request, record);
+    res.status = answer.status;
+    for (const auto &[name, value] : answer.headers)
+        res.set_header(name, value);
+    res.set_content(std::move(answer.body), answer.contentType);
+}
+
 std::chrono::milliseconds since(Clock::time_point start)
 {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
@@ -82,91 +127,110 @@ std::chrono::milliseconds since(Clock::time_point start)
 
 ConnectionServer::ConnectionServer(ServerLimits limits, const StopSignal &stop, ErrorPageMaker errorPage)
     : m_limits(std::move(limits)), m_stop(stop), m_errorPage(std::move(errorPage)),
-      m_http(std::make_unique<HttpFront>()), m_refusedCloser(stop, kRefusedClosing)
+      m_refusedCloser(stop, kRefusedClosing)
 {
-    m_http->set_payload_max_length(m_limits.maxBodyBytes);
-    m_http->set_keep_alive_max_count(m_limits.maxRequestsPerConnection);
-    m_http->set_keep_alive_timeout(std::max<time_t>(
+}
+
+ConnectionServer::~ConnectionServer() = default;
+
+void ConnectionServer::setRoutes(std::vector<Route> routes)
+{
+    m_routes = std::move(routes);
+}
+
+void ConnectionServer::configure(Worker &worker) const
+{
+    httplib::Server &http = worker.http;
+    http.set_payload_max_length(m_limits.maxBodyBytes);
+    http.set_keep_alive_max_count(m_limits.maxRequestsPerConnection);
+    http.set_keep_alive_timeout(std::max<time_t>(
         1, std::chrono::duration_cast<std::chrono::seconds>(m_limits.keepAliveIdle).count()));
 
-    m_http->set_error_handler([this](const httplib::Request &req, httplib::Response &res) {
+    http.set_error_handler([this, &worker](const httplib::Request &req, httplib::Response &res) {
         // The library answers 400 when it could not read the head; say why
         // when our own limits cut it off.
-        if (res.status == 400 && t_stream && t_stream->headTooLarge())
-            res.status = 431;
-        else if (res.status == 400 && t_stream && t_stream->bodyTooLarge())
-            res.status = 413;
-        else if (res.status == 400 && t_stream && t_stream->timedOut())
-            res.status = 408;
+        if (res.status == 400 && worker.stream) {
+            if (const int status = cutOffStatus(*worker.stream); status != 0)
+                res.status = status;
+        }
         if (res.status == 413)
-            noteVerdict("too-large");
+            worker.record.verdict = "too-large";
         // Ranges still set here were read before the site saw the request (the
         // library refuses a Range it cannot parse), and they would be applied
         // to this page: an empty answer leaves nothing to multiply.
         if (res.body.empty() && req.ranges.empty())
             res.set_content(m_errorPage(res.status, {}), "text/html; charset=utf-8");
         // The library itself says "close" when it was going to close anyway.
-        if (endsConnection(res.status) && !t_closeAfter && req.get_header_value("Connection") != "close")
+        if (endsConnection(res.status) && !worker.closeAfter && req.get_header_value("Connection") != "close")
             res.set_header("Connection", "close");
     });
 
-    installBodyRules();
+    installBodyRules(worker);
+    installRoutes(worker);
 
-    m_http->set_logger([](const httplib::Request &req, const httplib::Response &res) {
-        RequestRecord *record = currentRequestRecord();
-        if (!record)
-            return;
-        record->status = res.status;
-        writeLogLine(formatLogLine(std::chrono::system_clock::now(), record->requester, req.method,
-                                   req.path, res.status, record->port, record->verdict,
-                                   since(record->start)));
+    http.set_logger([&worker](const httplib::Request &req, const httplib::Response &res) {
+        RequestRecord &record = worker.record;
+        record.status = res.status;
+        writeLogLine(formatLogLine(std::chrono::system_clock::now(), record.requester, req.method, req.path,
+                                   res.status, record.port, record.verdict, since(record.start)));
     });
 }
 
-void ConnectionServer::installBodyRules()
+void ConnectionServer::installBodyRules(Worker &worker) const
 {
-    const auto refusal = [this](const httplib::Request &req) {
-        const BodyFraming framing = frameBody(req.headers, m_limits.maxBodyBytes);
-        return framing.kind == BodyFraming::Kind::Refused ? framing.status : 0;
-    };
+    const std::size_t maxBodyBytes = m_limits.maxBodyBytes;
     // Refused before the client is told to go on and send the body.
-    m_http->set_expect_100_continue_handler([refusal](const httplib::Request &req, httplib::Response &res) {
-        const int status = refusal(req);
-        if (status == 0)
+    worker.http.set_expect_100_continue_handler([maxBodyBytes, &worker](const httplib::Request &req,
+                                                                         httplib::Response &res) {
+        const BodyFraming framing = frameBody(req.headers, maxBodyBytes);
+        if (framing.kind != BodyFraming::Kind::Refused)
             return 100;
-        noteVerdict("bad-body");
-        res.status = status;
-        return status;
+        worker.record.verdict = "bad-body";
+        res.status = framing.status;
+        return framing.status;
     });
     // Runs once the head is read and before any of the body is.
-    m_http->set_pre_routing_handler([this](const httplib::Request &req, httplib::Response &res) {
-        const BodyFraming framing = frameBody(req.headers, m_limits.maxBodyBytes);
+    worker.http.set_pre_routing_handler([maxBodyBytes, &worker](const httplib::Request &req, httplib::Response &res) {
+        const BodyFraming framing = frameBody(req.headers, maxBodyBytes);
         if (framing.kind == BodyFraming::Kind::Refused) {
-            noteVerdict("bad-body");
+            worker.record.verdict = "bad-body";
             res.status = framing.status;
             return httplib::Server::HandlerResponse::Handled;
         }
-        if (t_stream)
-            t_stream->beginBody(framing);
+        if (worker.stream)
+            worker.stream->beginBody(framing);
         return httplib::Server::HandlerResponse::Unhandled;
     });
 }
 
-ConnectionServer::~ConnectionServer()
+void ConnectionServer::installRoutes(Worker &worker) const
 {
-    if (m_listenFd >= 0)
-        close(m_listenFd);
-}
-
-httplib::Server &ConnectionServer::http()
-{
-    return *m_http;
+    worker.http.set_default_headers({{"X-Content-Type-Options", "nosniff"},
+                                     {"Referrer-Policy", "no-referrer"},
+                                     {"Cache-Control", "no-store"},
+                                     {"Accept-Ranges", "none"}});
+    // The routes are looked up here rather than given to the library one by
+    // one: it would compile a regular expression per route for every worker.
+    const auto dispatch = [this, &worker](const httplib::Request &req, httplib::Response &res) {
+        const bool post = req.method == "POST";
+        for (const Route &route : m_routes) {
+            std::string tail;
+            if ((post && route.methods != Route::Methods::GetAndPost) || !matches(route, req.path, tail))
+                continue;
+            serveRoute(route.handler, worker.record, std::move(tail), req, res);
+            return;
+        }
+        res.status = 404;  // the error page comes from the error handler
+    };
+    worker.http.Get(".*", dispatch);
+    worker.http.Post(".*", dispatch);
 }
 
 bool ConnectionServer::listen(const IpAddress &address, int port, std::string &error)
 {
-    const int fd = socket(address.family(), SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
+    UniqueFd listener(socket(address.family(), SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    const int fd = listener.get();
+    if (!listener) {
         error = std::string("cannot create a socket: ") + std::strerror(errno);
         return false;
     }
@@ -181,14 +245,13 @@ bool ConnectionServer::listen(const IpAddress &address, int port, std::string &e
     if (bind(fd, reinterpret_cast<sockaddr *>(&bound), length) < 0 || ::listen(fd, SOMAXCONN) < 0) {
         error = "cannot serve on " + address.text() + " port " + std::to_string(port) + ": " +
                 std::strerror(errno);
-        close(fd);
         return false;
     }
     socklen_t actualLength = sizeof bound;
     getsockname(fd, reinterpret_cast<sockaddr *>(&bound), &actualLength);
     m_port = ntohs(bound.ss_family == AF_INET ? reinterpret_cast<sockaddr_in *>(&bound)->sin_port
                                               : reinterpret_cast<sockaddr_in6 *>(&bound)->sin6_port);
-    m_listenFd = fd;
+    m_listenFd = std::move(listener);
     return true;
 }
 
@@ -210,50 +273,40 @@ void ConnectionServer::run()
     for (auto &worker : workers)
         worker.join();
     closer.join();
-    for (auto &waiting : m_queue)
-        close(waiting.fd);
-    m_queue.clear();
+    m_queue.clear();  // closes what was still waiting
 }
 
 void ConnectionServer::acceptLoop()
 {
     for (;;) {
-        pollfd fds[2] = {{m_listenFd, POLLIN, 0}, {m_stop.fd(), POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0) {
-            if (errno == EINTR)
-                continue;
-            return;
-        }
-        if (fds[1].revents != 0)
+        pollfd fds[2] = {{m_listenFd.get(), POLLIN, 0}, {m_stop.fd(), POLLIN, 0}};
+        if (pollUntil(fds, kNoDeadline) < 0 || fds[1].revents != 0)
             return;
         sockaddr_storage address{};
         socklen_t length = sizeof address;
-        const int fd = accept4(m_listenFd, reinterpret_cast<sockaddr *>(&address), &length,
-                               SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0) {
+        UniqueFd fd(accept4(m_listenFd.get(), reinterpret_cast<sockaddr *>(&address), &length,
+                            SOCK_NONBLOCK | SOCK_CLOEXEC));
+        if (!fd) {
             if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
                 // Out of descriptors: give the workers a moment to free some
                 // instead of spinning on a listening socket that stays readable.
-                pollfd stop{m_stop.fd(), POLLIN, 0};
-                poll(&stop, 1, int(kAcceptBackoff.count()));
+                waitForEvents(m_stop.fd(), POLLIN, PollClock::now() + kAcceptBackoff);
             }
             continue;
         }
         const auto peer = IpAddress::fromSockaddr(reinterpret_cast<sockaddr *>(&address), length);
-        if (!peer) {
-            close(fd);
+        if (!peer)
             continue;
-        }
         const int on = 1;
-        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         const int peerPort = ntohs(address.ss_family == AF_INET
                                        ? reinterpret_cast<sockaddr_in *>(&address)->sin_port
                                        : reinterpret_cast<sockaddr_in6 *>(&address)->sin6_port);
-        dispatch(fd, *peer, peerPort);
+        dispatch(std::move(fd), *peer, peerPort);
     }
 }
 
-void ConnectionServer::dispatch(int fd, const IpAddress &peer, int peerPort)
+void ConnectionServer::dispatch(UniqueFd fd, const IpAddress &peer, int peerPort)
 {
     std::unique_lock lock(m_mutex);
     const bool exempt = m_limits.exemptAddress && peer == *m_limits.exemptAddress;
@@ -267,12 +320,12 @@ void ConnectionServer::dispatch(int fd, const IpAddress &peer, int peerPort)
         if (m_perAddress[peer.visitorKey()] == 0)
             m_perAddress.erase(peer.visitorKey());
         lock.unlock();
-        refuse(fd, peer, *refusal);
+        refuse(std::move(fd), peer, *refusal);
         return;
     }
     if (!exempt)
         ++m_perAddress[peer.visitorKey()];
-    m_queue.push_back({fd, peer, peerPort, !exempt});
+    m_queue.push_back({std::move(fd), peer, peerPort, !exempt});
     ++m_waiting;
     lock.unlock();
     m_workAvailable.notify_one();
@@ -280,6 +333,8 @@ void ConnectionServer::dispatch(int fd, const IpAddress &peer, int peerPort)
 
 void ConnectionServer::workerLoop()
 {
+    const auto worker = std::make_unique<Worker>();
+    configure(*worker);
     for (;;) {
         Accepted connection;
         {
@@ -291,7 +346,7 @@ void ConnectionServer::workerLoop()
             m_queue.pop_front();
             --m_waiting;
         }
-        serveConnection(connection);
+        serveConnection(*worker, connection);
         releaseAddress(connection);
     }
 }
@@ -306,14 +361,12 @@ void ConnectionServer::releaseAddress(const Accepted &connection)
         m_perAddress.erase(it);
 }
 
-void ConnectionServer::serveConnection(Accepted &connection)
+void ConnectionServer::serveConnection(Worker &worker, Accepted &connection)
 {
-    ConnectionStream stream(connection.fd, connection.peer, connection.peerPort,
+    ConnectionStream stream(std::move(connection.fd), connection.peer, connection.peerPort,
                             {m_limits.maxHeadBytes, m_limits.maxBodyBytes, m_limits.clientTimeout}, m_stop);
-    connection.fd = -1;  // the stream owns it now
-    t_stream = &stream;
-    RequestRecord record;
-    setCurrentRequestRecord(&record);
+    worker.stream = &stream;
+    RequestRecord &record = worker.record;
 
     bool clientMayStillBeSending = false;
     const auto othersWaiting = [this] { return m_waiting.load() > 0; };
@@ -330,15 +383,13 @@ void ConnectionServer::serveConnection(Accepted &connection)
         // With others waiting for a worker, this one is handed on after the answer.
         const bool closeAfter = served + 1 == m_limits.maxRequestsPerConnection ||
                                 othersWaiting() || m_stop.raised();
-        t_closeAfter = closeAfter;
+        worker.closeAfter = closeAfter;
         bool closedByClient = false;
-        const bool answered = m_http->serveOne(stream, closeAfter, closedByClient);
+        const bool answered = worker.http.serveOne(stream, closeAfter, closedByClient);
         if (!answered) {
             if (stream.requestStarted() && stream.bytesWrittenThisRequest() == 0) {
-                if (stream.headTooLarge())
-                    writeCanned(stream, stream.inRequestLine() ? 414 : 431);
-                else if (stream.timedOut())
-                    writeCanned(stream, 408);
+                if (const int status = cutOffStatus(stream); status != 0)
+                    writeCanned(stream, status, record);
                 clientMayStillBeSending = true;
             }
             break;
@@ -355,31 +406,28 @@ void ConnectionServer::serveConnection(Accepted &connection)
         if (closeAfter || closedByClient)
             break;
     }
-    setCurrentRequestRecord(nullptr);
-    t_stream = nullptr;
+    worker.stream = nullptr;
     stream.closeGracefully(clientMayStillBeSending);
 }
 
-void ConnectionServer::writeCanned(ConnectionStream &stream, int status)
+void ConnectionServer::writeCanned(ConnectionStream &stream, int status, const RequestRecord &record)
 {
     const std::string response = cannedResponse(status, m_errorPage(status, {}), false);
     stream.write(response.data(), response.size());
-    RequestRecord *record = currentRequestRecord();
     writeLogLine(formatLogLine(std::chrono::system_clock::now(), stream.peer().text(), "-", "-", status,
-                               "-", status == 408 ? "timeout" : "too-large",
-                               record ? since(record->start) : std::chrono::milliseconds(0)));
+                               "-", status == 408 ? "timeout" : "too-large", since(record.start)));
 }
 
-void ConnectionServer::refuse(int fd, const IpAddress &peer, Refusal why)
+void ConnectionServer::refuse(UniqueFd fd, const IpAddress &peer, Refusal why)
 {
     // Answered at once, before the request is read and without waiting on the
     // client, so that no number of silent connections can delay the answer to
     // another. A fresh connection's send buffer takes this small answer whole.
     const char *verdict = why == Refusal::Busy ? "busy" : "too-many-connections";
     const std::string response = cannedResponse(503, m_errorPage(503, verdict), true);
-    [[maybe_unused]] ssize_t sent = send(fd, response.data(), response.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    [[maybe_unused]] ssize_t sent = send(fd.get(), response.data(), response.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     logRefusal(peer, 503, verdict);
-    m_refusedCloser.add(fd);
+    m_refusedCloser.add(std::move(fd));
 }
 
 void ConnectionServer::logRefusal(const IpAddress &peer, int status, const char *verdict)

@@ -7,8 +7,9 @@
 
 #include "site/draining_closer.h"
 #include "site/ip_address.h"
-
-#include <httplib.h>
+#include "site/site_options.h"
+#include "site/site_request.h"
+#include "posix/uniquefd.h"
 
 #include <atomic>
 #include <chrono>
@@ -37,8 +38,8 @@ struct ServerLimits {
     // Connections from this address (a trusted proxy) are not counted per address.
     std::optional<IpAddress> exemptAddress;
     std::chrono::milliseconds clientTimeout{10000};
-    std::size_t maxHeadBytes = 16 * 1024;
-    std::size_t maxBodyBytes = 4 * 1024;
+    std::size_t maxHeadBytes = kMaxHeadBytes;
+    std::size_t maxBodyBytes = kMaxBodyBytes;
     std::chrono::milliseconds keepAliveIdle{2000};
     unsigned maxRequestsPerConnection = 100;
 };
@@ -54,8 +55,9 @@ public:
     ConnectionServer(const ConnectionServer &) = delete;
     ConnectionServer &operator=(const ConnectionServer &) = delete;
 
-    // Routes are registered here before run().
-    httplib::Server &http();
+    // The pages served, set once before run(). Each request's handler gets
+    // the record of its log line; the line is written after the answer.
+    void setRoutes(std::vector<Route> routes);
 
     // Binds and listens; on failure returns false and says why in `error`.
     bool listen(const IpAddress &address, int port, std::string &error);
@@ -67,8 +69,9 @@ public:
 
 private:
     class HttpFront;
+    struct Worker;
     struct Accepted {
-        int fd = -1;
+        UniqueFd fd;
         IpAddress peer;
         int peerPort = 0;
         bool counted = false;
@@ -76,21 +79,25 @@ private:
     enum class Refusal { Busy, TooManyFromAddress };
 
     void acceptLoop();
-    void dispatch(int fd, const IpAddress &peer, int peerPort);
+    void dispatch(UniqueFd fd, const IpAddress &peer, int peerPort);
     void workerLoop();
-    void serveConnection(Accepted &connection);
-    void refuse(int fd, const IpAddress &peer, Refusal why);
-    void installBodyRules();
+    void serveConnection(Worker &worker, Accepted &connection);
+    // Gives a worker's front the limits, the body rules, the routes and the log.
+    void configure(Worker &worker) const;
+    void installBodyRules(Worker &worker) const;
+    void installRoutes(Worker &worker) const;
+    void refuse(UniqueFd fd, const IpAddress &peer, Refusal why);
     void releaseAddress(const Accepted &connection);
-    void writeCanned(ConnectionStream &stream, int status);
+    void writeCanned(ConnectionStream &stream, int status, const RequestRecord &record);
     void logRefusal(const IpAddress &peer, int status, const char *verdict);
+
 
     ServerLimits m_limits;
     const StopSignal &m_stop;
     ErrorPageMaker m_errorPage;
-    std::unique_ptr<HttpFront> m_http;
+    std::vector<Route> m_routes;
     DrainingCloser m_refusedCloser;
-    int m_listenFd = -1;
+    UniqueFd m_listenFd;
     std::uint16_t m_port = 0;
 
     std::mutex m_mutex;

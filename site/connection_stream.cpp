@@ -1,8 +1,8 @@
 #include "site/connection_stream.h"
 
 #include "site/stop_signal.h"
+#include "posix/pollwait.h"
 
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -21,34 +21,17 @@ constexpr std::size_t kDrainBytes = 256 * 1024;
 
 }  // namespace
 
-ConnectionStream::ConnectionStream(int fd, IpAddress peer, int peerPort, Limits limits,
+ConnectionStream::ConnectionStream(UniqueFd fd, IpAddress peer, int peerPort, Limits limits,
                                    const StopSignal &stop)
-    : m_fd(fd), m_peer(std::move(peer)), m_peerPort(peerPort), m_limits(limits), m_stop(stop)
+    : m_fd(std::move(fd)), m_peer(std::move(peer)), m_peerPort(peerPort), m_limits(limits), m_stop(stop)
 {
     beginRequest(true);
 }
 
-ConnectionStream::~ConnectionStream()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
-
 bool ConnectionStream::waitUntil(short events, Clock::time_point deadline) const
 {
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0)
-            return false;
-        pollfd fds[2] = {{m_fd, events, 0}, {m_stop.fd(), POLLIN, 0}};
-        const int ready = poll(fds, 2, int(left.count()));
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready <= 0 || fds[1].revents != 0)
-            return false;
-        if (fds[0].revents != 0)
-            return true;
-    }
+    pollfd fds[2] = {{m_fd.get(), events, 0}, {m_stop.fd(), POLLIN, 0}};
+    return pollUntil(fds, deadline) > 0 && fds[1].revents == 0 && fds[0].revents != 0;
 }
 
 bool ConnectionStream::waitForRequest(std::chrono::milliseconds idle,
@@ -99,7 +82,7 @@ bool ConnectionStream::fill()
             m_failed = true;
             return false;
         }
-        const ssize_t got = recv(m_fd, m_buffer.data(), m_buffer.size(), MSG_DONTWAIT);
+        const ssize_t got = recv(m_fd.get(), m_buffer.data(), m_buffer.size(), MSG_DONTWAIT);
         if (got > 0) {
             m_begin = 0;
             m_end = std::size_t(got);
@@ -207,7 +190,7 @@ ssize_t ConnectionStream::write(const char *ptr, std::size_t size)
     const auto deadline = Clock::now() + m_limits.clientTimeout;
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t sent = send(m_fd, ptr + done, size - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+        const ssize_t sent = send(m_fd.get(), ptr + done, size - done, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (sent > 0) {
             done += std::size_t(sent);
             continue;
@@ -242,7 +225,7 @@ void ConnectionStream::get_local_ip_and_port(std::string &ip, int &port) const
 {
     sockaddr_storage address{};
     socklen_t length = sizeof address;
-    if (getsockname(m_fd, reinterpret_cast<sockaddr *>(&address), &length) == 0) {
+    if (getsockname(m_fd.get(), reinterpret_cast<sockaddr *>(&address), &length) == 0) {
         if (auto local = IpAddress::fromSockaddr(reinterpret_cast<sockaddr *>(&address), length)) {
             ip = local->text();
             port = ntohs(address.ss_family == AF_INET
@@ -257,16 +240,16 @@ void ConnectionStream::get_local_ip_and_port(std::string &ip, int &port) const
 
 void ConnectionStream::closeGracefully(bool clientMayStillBeSending)
 {
-    if (m_fd < 0)
+    if (!m_fd)
         return;
-    shutdown(m_fd, SHUT_WR);
+    shutdown(m_fd.get(), SHUT_WR);
     // Closing with unread input makes the kernel send a reset, which can
     // destroy an answer the client has not read yet; so read it away first.
     const auto deadline = Clock::now() + (clientMayStillBeSending ? kDrainTime : std::chrono::milliseconds(0));
     std::size_t drained = 0;
     char sink[4096];
     while (drained < kDrainBytes) {
-        const ssize_t got = recv(m_fd, sink, sizeof sink, MSG_DONTWAIT);
+        const ssize_t got = recv(m_fd.get(), sink, sizeof sink, MSG_DONTWAIT);
         if (got > 0) {
             drained += std::size_t(got);
             continue;
@@ -276,8 +259,7 @@ void ConnectionStream::closeGracefully(bool clientMayStillBeSending)
         if (!waitUntil(POLLIN, deadline))
             break;
     }
-    ::close(m_fd);
-    m_fd = -1;
+    m_fd.reset();
 }
 
 }  // namespace site

@@ -6,6 +6,7 @@
 
 #include "site/body_framing.h"
 #include "site/ip_address.h"
+#include "posix/uniquefd.h"
 
 #include <httplib.h>
 
@@ -30,9 +31,8 @@ public:
         std::chrono::milliseconds clientTimeout{10000};
     };
 
-    // Takes ownership of `fd` (non-blocking).
-    ConnectionStream(int fd, IpAddress peer, int peerPort, Limits limits, const StopSignal &stop);
-    ~ConnectionStream() override;
+    // `fd` is non-blocking.
+    ConnectionStream(UniqueFd fd, IpAddress peer, int peerPort, Limits limits, const StopSignal &stop);
     ConnectionStream(const ConnectionStream &) = delete;
     ConnectionStream &operator=(const ConnectionStream &) = delete;
 
@@ -76,7 +76,7 @@ public:
     using httplib::Stream::write;
     void get_remote_ip_and_port(std::string &ip, int &port) const override;
     void get_local_ip_and_port(std::string &ip, int &port) const override;
-    socket_t socket() const override { return m_fd; }
+    socket_t socket() const override { return m_fd.get(); }
 
 private:
     // Refills the buffer; false on end of stream, timeout, stop or error.
@@ -86,7 +86,7 @@ private:
     std::size_t countHeadBytes(const char *data, std::size_t size);
     std::size_t bodyLeft() const;
 
-    int m_fd;
+    UniqueFd m_fd;
     IpAddress m_peer;
     int m_peerPort;
     Limits m_limits;

@@ -1,8 +1,8 @@
 #include "site/draining_closer.h"
 
 #include "site/stop_signal.h"
+#include "posix/pollwait.h"
 
-#include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -17,54 +17,44 @@ namespace site {
 DrainingCloser::DrainingCloser(const StopSignal &stop, Limits limits)
     : m_stop(stop), m_limits(limits), m_wakeFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
-    if (m_wakeFd < 0)
+    if (!m_wakeFd)
         throw std::runtime_error("cannot create the closer's wake-up (eventfd)");
 }
 
-DrainingCloser::~DrainingCloser()
+void DrainingCloser::add(UniqueFd connection)
 {
-    for (const Lingering &connection : m_lingering)
-        ::close(connection.fd);
-    for (int fd : m_arrived)
-        ::close(fd);
-    ::close(m_wakeFd);
-}
-
-void DrainingCloser::add(int fd)
-{
-    shutdown(fd, SHUT_WR);
+    shutdown(connection.get(), SHUT_WR);
     if (m_held.fetch_add(1) >= m_limits.maxConnections) {
         m_held.fetch_sub(1);
-        ::close(fd);
-        return;
+        return;  // closed as `connection` goes
     }
     {
         std::lock_guard lock(m_mutex);
-        m_arrived.push_back(fd);
+        m_arrived.push_back(std::move(connection));
     }
     const std::uint64_t one = 1;
-    [[maybe_unused]] ssize_t written = write(m_wakeFd, &one, sizeof one);
+    [[maybe_unused]] ssize_t written = write(m_wakeFd.get(), &one, sizeof one);
 }
 
 void DrainingCloser::takeArrivals()
 {
     std::uint64_t count = 0;
-    [[maybe_unused]] ssize_t got = read(m_wakeFd, &count, sizeof count);
-    std::vector<int> arrived;
+    [[maybe_unused]] ssize_t got = read(m_wakeFd.get(), &count, sizeof count);
+    std::vector<UniqueFd> arrived;
     {
         std::lock_guard lock(m_mutex);
         arrived.swap(m_arrived);
     }
     const auto until = Clock::now() + m_limits.linger;
-    for (int fd : arrived)
-        m_lingering.push_back({fd, until, 0});
+    for (UniqueFd &fd : arrived)
+        m_lingering.push_back({std::move(fd), until, 0});
 }
 
 bool DrainingCloser::drain(Lingering &connection)
 {
     char sink[4096];
     for (;;) {
-        const ssize_t got = recv(connection.fd, sink, sizeof sink, MSG_DONTWAIT);
+        const ssize_t got = recv(connection.fd.get(), sink, sizeof sink, MSG_DONTWAIT);
         if (got > 0) {
             connection.drained += std::size_t(got);
             if (connection.drained >= m_limits.maxDrainBytes)
@@ -77,14 +67,13 @@ bool DrainingCloser::drain(Lingering &connection)
     }
 }
 
-int DrainingCloser::pollTimeout() const
+DrainingCloser::Clock::time_point DrainingCloser::soonestEnd() const
 {
     if (m_lingering.empty())
-        return -1;
-    const auto soonest = std::min_element(m_lingering.begin(), m_lingering.end(),
-                                          [](const Lingering &a, const Lingering &b) { return a.until < b.until; });
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(soonest->until - Clock::now());
-    return int(std::max<std::chrono::milliseconds::rep>(0, left.count()));
+        return kNoDeadline;
+    return std::min_element(m_lingering.begin(), m_lingering.end(),
+                            [](const Lingering &a, const Lingering &b) { return a.until < b.until; })
+        ->until;
 }
 
 void DrainingCloser::run()
@@ -93,10 +82,10 @@ void DrainingCloser::run()
     for (;;) {
         fds.clear();
         fds.push_back({m_stop.fd(), POLLIN, 0});
-        fds.push_back({m_wakeFd, POLLIN, 0});
+        fds.push_back({m_wakeFd.get(), POLLIN, 0});
         for (const Lingering &connection : m_lingering)
-            fds.push_back({connection.fd, POLLIN, 0});
-        if (poll(fds.data(), fds.size(), pollTimeout()) < 0 && errno != EINTR)
+            fds.push_back({connection.fd.get(), POLLIN, 0});
+        if (pollUntil(fds, soonestEnd()) < 0)
             return;
         if (fds[0].revents != 0)
             return;
@@ -108,8 +97,7 @@ void DrainingCloser::run()
             const bool done = (fds[i + 2].revents != 0 && drain(connection)) || now >= connection.until;
             if (!done)
                 continue;
-            ::close(connection.fd);
-            connection = m_lingering.back();
+            connection = std::move(m_lingering.back());  // closes this one
             m_lingering.pop_back();
             m_held.fetch_sub(1);
         }

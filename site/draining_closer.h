@@ -4,6 +4,8 @@
 // closing with unread input makes the kernel send a reset, which can destroy
 // an answer the client has not read yet.
 
+#include "posix/uniquefd.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstddef>
@@ -25,20 +27,19 @@ public:
     };
 
     DrainingCloser(const StopSignal &stop, Limits limits);
-    ~DrainingCloser();
     DrainingCloser(const DrainingCloser &) = delete;
     DrainingCloser &operator=(const DrainingCloser &) = delete;
 
     // Takes `fd`, whose answer is sent, and ends our side of it. Never waits:
     // when already holding its maximum, it closes the connection at once.
-    void add(int fd);
+    void add(UniqueFd connection);
     // Closes what it holds as each client goes quiet or its time runs out,
-    // until the stop signal; what is left is closed by the destructor.
+    // until the stop signal; what is left is closed with the closer.
     void run();
 
 private:
     struct Lingering {
-        int fd = -1;
+        UniqueFd fd;
         Clock::time_point until;
         std::size_t drained = 0;
     };
@@ -46,13 +47,13 @@ private:
     void takeArrivals();
     // Reads what is waiting; true once the connection is done with.
     bool drain(Lingering &connection);
-    int pollTimeout() const;
+    Clock::time_point soonestEnd() const;
 
     const StopSignal &m_stop;
     Limits m_limits;
-    int m_wakeFd = -1;
+    UniqueFd m_wakeFd;
     std::mutex m_mutex;
-    std::vector<int> m_arrived;
+    std::vector<UniqueFd> m_arrived;
     std::atomic<std::size_t> m_held{0};
     std::vector<Lingering> m_lingering;  // only run() touches it
 };

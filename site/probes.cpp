@@ -2,11 +2,11 @@
 
 #include "site/stop_signal.h"
 #include "sitecontract/sitecontract.h"
+#include "posix/pollwait.h"
+#include "posix/uniquefd.h"
 
-#include <poll.h>
 #include <sys/random.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <array>
 #include <cerrno>
@@ -15,30 +15,12 @@ namespace site {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = PollClock;
 
 std::chrono::milliseconds since(Clock::time_point start)
 {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
 }
-
-// Owns one descriptor.
-class Socket {
-public:
-    explicit Socket(int fd) : m_fd(fd) {}
-    ~Socket()
-    {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-    Socket(const Socket &) = delete;
-    Socket &operator=(const Socket &) = delete;
-    int fd() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-
-private:
-    int m_fd;
-};
 
 TcpOutcome outcomeOfError(int error)
 {
@@ -56,40 +38,19 @@ TcpOutcome outcomeOfError(int error)
 }
 
 // Waits for `fd` to show `events` or for the stop signal, up to `timeout`.
-// Returns the poll revents of `fd`, 0 on timeout, -1 when stopped.
+// Returns the poll revents of `fd`, 0 on timeout or error, -1 when stopped.
 int waitFor(int fd, short events, std::chrono::milliseconds timeout, const StopSignal &stop)
 {
-    const auto deadline = Clock::now() + timeout;
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0)
-            return 0;
-        std::array<pollfd, 2> fds{pollfd{fd, events, 0}, pollfd{stop.fd(), POLLIN, 0}};
-        const int ready = poll(fds.data(), fds.size(), int(left.count()));
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready < 0)
-            return 0;
-        if (fds[1].revents != 0)
-            return -1;
-        if (ready > 0)
-            return fds[0].revents;
-    }
+    std::array<pollfd, 2> fds{pollfd{fd, events, 0}, pollfd{stop.fd(), POLLIN, 0}};
+    if (pollUntil(fds, Clock::now() + timeout) <= 0)
+        return 0;
+    return fds[1].revents != 0 ? -1 : fds[0].revents;
 }
 
 // Sleeps for `gap` unless the stop signal comes first; true when stopped.
 bool pauseUnlessStopped(std::chrono::milliseconds gap, const StopSignal &stop)
 {
-    const auto deadline = Clock::now() + gap;
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0)
-            return false;
-        pollfd p{stop.fd(), POLLIN, 0};
-        const int ready = poll(&p, 1, int(left.count()));
-        if (ready > 0)
-            return true;
-    }
+    return waitForEvents(stop.fd(), POLLIN, Clock::now() + gap);
 }
 
 }  // namespace
@@ -99,7 +60,7 @@ TcpProbeResult probeTcp(const IpAddress &target, std::uint16_t port,
 {
     const auto start = Clock::now();
     TcpProbeResult result;
-    Socket socket(::socket(target.family(), SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    const UniqueFd socket(::socket(target.family(), SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (!socket.valid()) {
         result.elapsed = since(start);
         return result;
@@ -108,7 +69,7 @@ TcpProbeResult probeTcp(const IpAddress &target, std::uint16_t port,
     const socklen_t length = target.toSockaddr(port, address);
     int rc;
     do {
-        rc = connect(socket.fd(), reinterpret_cast<const sockaddr *>(&address), length);
+        rc = connect(socket.get(), reinterpret_cast<const sockaddr *>(&address), length);
     } while (rc < 0 && errno == EINTR);
 
     if (rc == 0) {
@@ -116,7 +77,7 @@ TcpProbeResult probeTcp(const IpAddress &target, std::uint16_t port,
     } else if (errno != EINPROGRESS) {
         result.outcome = outcomeOfError(errno);
     } else {
-        const int events = waitFor(socket.fd(), POLLOUT, timeout, stop);
+        const int events = waitFor(socket.get(), POLLOUT, timeout, stop);
         if (events < 0) {
             result.outcome = TcpOutcome::Stopped;
         } else if (events == 0) {
@@ -124,7 +85,7 @@ TcpProbeResult probeTcp(const IpAddress &target, std::uint16_t port,
         } else {
             int error = 0;
             socklen_t errorLength = sizeof error;
-            if (getsockopt(socket.fd(), SOL_SOCKET, SO_ERROR, &error, &errorLength) < 0)
+            if (getsockopt(socket.get(), SOL_SOCKET, SO_ERROR, &error, &errorLength) < 0)
                 error = errno;
             result.outcome = outcomeOfError(error);
         }
@@ -140,7 +101,7 @@ UdpProbeResult probeUdp(const IpAddress &target, std::uint16_t port, std::string
 {
     const auto start = Clock::now();
     UdpProbeResult result;
-    Socket socket(::socket(target.family(), SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    const UniqueFd socket(::socket(target.family(), SOCK_DGRAM | SOCK_CLOEXEC, 0));
     if (!socket.valid()) {
         result.elapsed = since(start);
         return result;
@@ -155,7 +116,7 @@ UdpProbeResult probeUdp(const IpAddress &target, std::uint16_t port, std::string
         const std::string payload = udpProbePayload(token, n);
         // Unconnected sendto: an ICMP "port unreachable" for one datagram must
         // not make the next send fail, every datagram is tried.
-        const ssize_t sent = sendto(socket.fd(), payload.data(), payload.size(), MSG_NOSIGNAL,
+        const ssize_t sent = sendto(socket.get(), payload.data(), payload.size(), MSG_NOSIGNAL,
                                     reinterpret_cast<const sockaddr *>(&address), length);
         if (sent == ssize_t(payload.size()))
             ++result.sent;

@@ -9,22 +9,6 @@
 
 namespace site {
 
-namespace {
-
-thread_local RequestRecord *t_record = nullptr;
-
-}  // namespace
-
-RequestRecord *currentRequestRecord()
-{
-    return t_record;
-}
-
-void setCurrentRequestRecord(RequestRecord *record)
-{
-    t_record = record;
-}
-
 std::string sanitizeForLog(std::string_view text, std::size_t limit)
 {
     static const char hex[] = "0123456789ABCDEF";

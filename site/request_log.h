@@ -8,8 +8,8 @@
 
 namespace site {
 
-// What a request's handling learned, for its log line. The worker serving a
-// connection owns one; handlers on the same thread fill it in.
+// What a request's handling learned, for its log line. The transport owns one
+// per request and hands it to the request's handler.
 struct RequestRecord {
     std::string requester = "-";
     std::string port = "-";
@@ -17,10 +17,6 @@ struct RequestRecord {
     int status = 0;
     std::chrono::steady_clock::time_point start{};
 };
-
-// The record of the request being served on this thread, or nullptr.
-RequestRecord *currentRequestRecord();
-void setCurrentRequestRecord(RequestRecord *record);
 
 // Control characters, blanks, quotes, backslashes and bytes above 0x7e become
 // %XX, and the text is cut at `limit`, so a visitor cannot forge log lines.

@@ -2,11 +2,27 @@
 
 #include <charconv>
 #include <functional>
-#include <map>
+#include <string_view>
 
 namespace site {
 
 namespace {
+
+// Each setter returns an empty string on success, else what was wrong.
+using Setter = std::function<std::string(SiteOptions &, const std::string &)>;
+// The value an option holds in `options`, as --help shows a default.
+using Shower = std::function<std::string(const SiteOptions &)>;
+
+// One command-line option: how it is read, and how --help describes it.
+// "{default}" in the description stands for the value of a SiteOptions left
+// as constructed, so no default is written twice.
+struct Option {
+    const char *name;
+    const char *valueName;
+    std::vector<std::string_view> description;  // one line each, as shown
+    Setter set;
+    Shower show;
+};
 
 std::optional<unsigned long> parseWhole(const std::string &text, unsigned long low, unsigned long high)
 {
@@ -19,9 +35,6 @@ std::optional<unsigned long> parseWhole(const std::string &text, unsigned long l
     return value;
 }
 
-using Setter = std::function<std::string(SiteOptions &, const std::string &)>;
-
-// Each setter returns an empty string on success, else what was wrong.
 Setter wholeNumber(unsigned long low, unsigned long high, std::function<void(SiteOptions &, unsigned long)> apply)
 {
     return [=](SiteOptions &options, const std::string &text) -> std::string {
@@ -33,16 +46,31 @@ Setter wholeNumber(unsigned long low, unsigned long high, std::function<void(Sit
     };
 }
 
-Setter milliseconds(unsigned long low, unsigned long high, std::chrono::milliseconds SiteOptions::*member)
+template <class Member>
+Shower shown(Member SiteOptions::*member)
 {
-    return wholeNumber(low, high, [member](SiteOptions &o, unsigned long v) {
-        o.*member = std::chrono::milliseconds(v);
-    });
+    return [member](const SiteOptions &o) {
+        if constexpr (std::is_same_v<Member, std::chrono::milliseconds>)
+            return std::to_string((o.*member).count());
+        else
+            return std::to_string(o.*member);
+    };
 }
 
-Setter count(unsigned long low, unsigned long high, unsigned SiteOptions::*member)
+Option milliseconds(const char *name, unsigned long low, unsigned long high,
+                    std::chrono::milliseconds SiteOptions::*member, std::vector<std::string_view> description)
 {
-    return wholeNumber(low, high, [member](SiteOptions &o, unsigned long v) { o.*member = unsigned(v); });
+    return {name, "MS", std::move(description),
+            wholeNumber(low, high, [member](SiteOptions &o, unsigned long v) { o.*member = std::chrono::milliseconds(v); }),
+            shown(member)};
+}
+
+Option count(const char *name, unsigned long low, unsigned long high, unsigned SiteOptions::*member,
+             std::vector<std::string_view> description)
+{
+    return {name, "N", std::move(description),
+            wholeNumber(low, high, [member](SiteOptions &o, unsigned long v) { o.*member = unsigned(v); }),
+            shown(member)};
 }
 
 Setter address(std::function<void(SiteOptions &, const IpAddress &)> apply)
@@ -56,24 +84,99 @@ Setter address(std::function<void(SiteOptions &, const IpAddress &)> apply)
     };
 }
 
-const std::map<std::string, Setter> &setters()
+Shower noDefault()
 {
-    static const std::map<std::string, Setter> table = {
-        {"--listen", address([](SiteOptions &o, const IpAddress &a) { o.listenAddress = a; })},
-        {"--port", wholeNumber(0, 65535, [](SiteOptions &o, unsigned long v) { o.port = int(v); })},
-        {"--probe-timeout-ms", milliseconds(1, 60000, &SiteOptions::probeTimeout)},
-        {"--burst", count(1, 1000000, &SiteOptions::burst)},
-        {"--refill-ms", milliseconds(1, 86400000, &SiteOptions::refill)},
-        {"--max-probes", count(1, 100000, &SiteOptions::maxProbes)},
-        {"--trust-proxy", address([](SiteOptions &o, const IpAddress &a) { o.trustProxy = a; })},
-        {"--probe-address", address([](SiteOptions &o, const IpAddress &a) { o.probeAddress = a; })},
-        {"--workers", count(1, 4096, &SiteOptions::workers)},
-        {"--max-queue", count(1, 100000, &SiteOptions::maxQueue)},
-        {"--max-connections-per-address", count(1, 100000, &SiteOptions::maxConnectionsPerAddress)},
-        {"--client-timeout-ms", milliseconds(1, 600000, &SiteOptions::clientTimeout)},
-        {"--udp-gap-ms", milliseconds(0, 60000, &SiteOptions::udpGap)},
+    return [](const SiteOptions &) { return std::string(); };
+}
+
+const std::vector<Option> &options()
+{
+    using O = SiteOptions;
+    static const std::vector<Option> table = {
+        {"--listen", "ADDR", {"address to serve on (default {default}; 0.0.0.0 or ::", "for every interface)"},
+         address([](O &o, const IpAddress &a) { o.listenAddress = a; }),
+         [](const O &o) { return o.listenAddress.text(); }},
+        {"--port", "N", {"port to serve on (default {default}; 0 picks a free port)"},
+         wholeNumber(0, 65535, [](O &o, unsigned long v) { o.port = int(v); }), shown(&O::port)},
+        milliseconds("--probe-timeout-ms", 1, 60000, &O::probeTimeout,
+                     {"how long a TCP probe waits for an answer (default {default})"}),
+        count("--burst", 1, 1000000, &O::burst, {"probes a visitor may run back to back (default {default})"}),
+        milliseconds("--refill-ms", 1, 86400000, &O::refill,
+                     {"one more probe allowed per MS after the burst (default {default})"}),
+        count("--max-probes", 1, 100000, &O::maxProbes,
+              {"probes running at once across the site (default {default});",
+               "beyond it visitors get 503 and a Retry-After"}),
+        {"--trust-proxy", "ADDR",
+         {"a reverse proxy at ADDR may name the visitor: for its",
+          "connections only, the last X-Forwarded-For entry (the",
+          "one the proxy appended) is the address probed"},
+         address([](O &o, const IpAddress &a) { o.trustProxy = a; }), noDefault()},
+        {"--probe-address", "ADDR", {"FOR TESTS ONLY: probe ADDR instead of the visitor"},
+         address([](O &o, const IpAddress &a) { o.probeAddress = a; }), noDefault()},
+        count("--workers", 1, 4096, &O::workers, {"requests served at once (default {default})"}),
+        count("--max-queue", 1, 100000, &O::maxQueue,
+              {"accepted connections waiting for a worker (default {default});",
+               "beyond it new connections get 503"}),
+        count("--max-connections-per-address", 1, 100000, &O::maxConnectionsPerAddress,
+              {"open connections per visitor address (default {default})"}),
+        milliseconds("--client-timeout-ms", 1, 600000, &O::clientTimeout,
+                     {"time a client gets to send a whole request, and for",
+                      "each write of the answer (default {default})"}),
+        milliseconds("--udp-gap-ms", 0, 60000, &O::udpGap,
+                     {"pause between the three UDP datagrams (default {default})"}),
     };
     return table;
+}
+
+const Option *findOption(std::string_view name)
+{
+    for (const Option &option : options()) {
+        if (name == option.name)
+            return &option;
+    }
+    return nullptr;
+}
+
+// Lines up descriptions in one column; a name too long for the first column
+// gets a line of its own.
+void appendOptionHelp(std::string &out, std::string_view name, std::string_view valueName,
+                      const std::vector<std::string> &lines)
+{
+    constexpr std::size_t kColumn = 25;
+    const std::string indent(kColumn, ' ');
+    std::string head = "  ";
+    head += name;
+    if (!valueName.empty()) {
+        head += ' ';
+        head += valueName;
+    }
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i == 0 && head.size() + 1 < kColumn) {
+            out += head;
+            out += std::string(kColumn - head.size(), ' ');
+        } else {
+            if (i == 0) {
+                out += head;
+                out += '\n';
+            }
+            out += indent;
+        }
+        out += lines[i];
+        out += '\n';
+    }
+}
+
+std::vector<std::string> describe(const Option &option)
+{
+    static const SiteOptions defaults;
+    std::vector<std::string> lines;
+    for (std::string_view line : option.description) {
+        std::string text(line);
+        if (const auto at = text.find("{default}"); at != std::string::npos)
+            text.replace(at, 9, option.show(defaults));
+        lines.push_back(std::move(text));
+    }
+    return lines;
 }
 
 }  // namespace
@@ -99,15 +202,15 @@ ParsedOptions parseOptions(const std::vector<std::string> &arguments)
             name = argument.substr(0, equals);
             value = argument.substr(equals + 1);
         }
-        const auto setter = setters().find(name);
-        if (setter == setters().end())
+        const Option *option = findOption(name);
+        if (!option)
             return fail("unknown option \"" + name + "\"");
         if (!value) {
             if (i + 1 >= arguments.size())
                 return fail("option " + name + " needs a value");
             value = arguments[++i];
         }
-        if (std::string problem = setter->second(parsed.options, *value); !problem.empty())
+        if (std::string problem = option->set(parsed.options, *value); !problem.empty())
             return fail("option " + name + " " + problem);
     }
     return parsed;
@@ -115,7 +218,9 @@ ParsedOptions parseOptions(const std::vector<std::string> &arguments)
 
 std::string helpText(const std::string &programName)
 {
-    return "Usage: " + programName + R"( [OPTION]...
+    std::string text = "Usage: ";
+    text += programName;
+    text += R"( [OPTION]...
 The Vantrel test site: serves the port test pages and, when a visitor submits
 a port, checks whether that port on the visitor's own address can be reached.
 
@@ -125,35 +230,21 @@ Pages:
   /common-problems-fixes-port-forwarding   help for a test that keeps failing
 
 Options:
-  --listen ADDR          address to serve on (default 127.0.0.1; 0.0.0.0 or ::
-                         for every interface)
-  --port N               port to serve on (default 8380; 0 picks a free port)
-  --probe-timeout-ms MS  how long a TCP probe waits for an answer (default 3000)
-  --burst N              probes a visitor may run back to back (default 30)
-  --refill-ms MS         one more probe allowed per MS after the burst (default 2000)
-  --max-probes N         probes running at once across the site (default 64);
-                         beyond it visitors get 503 and a Retry-After
-  --trust-proxy ADDR     a reverse proxy at ADDR may name the visitor: for its
-                         connections only, the last X-Forwarded-For entry (the
-                         one the proxy appended) is the address probed
-  --probe-address ADDR   FOR TESTS ONLY: probe ADDR instead of the visitor
-  --workers N            requests served at once (default 96)
-  --max-queue N          accepted connections waiting for a worker (default 256);
-                         beyond it new connections get 503
-  --max-connections-per-address N
-                         open connections per visitor address (default 16)
-  --client-timeout-ms MS
-                         time a client gets to send a whole request, and for
-                         each write of the answer (default 10000)
-  --udp-gap-ms MS        pause between the three UDP datagrams (default 300)
-  -h, --help             show this text and exit
-
-Limits: request line and headers 16 KiB in all (431 beyond), body 4 KiB (413).
+)";
+    for (const Option &option : options())
+        appendOptionHelp(text, option.name, option.valueName, describe(option));
+    appendOptionHelp(text, "-h, --help", "", {"show this text and exit"});
+    text += "\nLimits: request line and headers ";
+    text += std::to_string(kMaxHeadBytes / 1024);
+    text += " KiB in all (431 beyond), body ";
+    text += std::to_string(kMaxBodyBytes / 1024);
+    text += R"( KiB (413).
 Each request is logged as one line on standard error.
 
 Exit status: 0 after a clean stop (SIGINT or SIGTERM), 1 when the address
 cannot be served, 2 for a bad command line.
 )";
+    return text;
 }
 
 }  // namespace site

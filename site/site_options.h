@@ -4,12 +4,18 @@
 #include "site/ip_address.h"
 
 #include <chrono>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace site {
 
+// What one request may bring: its request line and headers together, and its body.
+constexpr std::size_t kMaxHeadBytes = 16 * 1024;
+constexpr std::size_t kMaxBodyBytes = 4 * 1024;
+
+// The defaults here are the ones --help shows.
 struct SiteOptions {
     IpAddress listenAddress = *IpAddress::parse("127.0.0.1");
     int port = 8380;  // 0: any free port (announced on standard error)

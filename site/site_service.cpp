@@ -28,13 +28,21 @@ ServerLimits limitsFrom(const SiteOptions &options)
     return limits;
 }
 
-void noteInLog(const std::string &verdict, const std::string &port = {})
+std::vector<std::pair<std::string, std::string>> retryAfterHeader(std::chrono::seconds retryAfter)
 {
-    if (RequestRecord *record = currentRequestRecord()) {
-        record->verdict = verdict;
-        if (!port.empty())
-            record->port = port;
-    }
+    if (retryAfter.count() <= 0)
+        return {};
+    return {{"Retry-After", std::to_string(retryAfter.count())}};
+}
+
+// "<before>N KiB<after>", appended piece by piece for g++ 12's overlap warning.
+std::string withKiB(const char *before, std::size_t bytes, const char *after)
+{
+    std::string text = before;
+    text += std::to_string(bytes / 1024);
+    text += " KiB";
+    text += after;
+    return text;
 }
 
 std::string jsonString(std::string_view text)
@@ -106,7 +114,7 @@ Site::Site(SiteOptions options)
       m_gate(m_options.maxProbes),
       m_server(limitsFrom(m_options), m_stop, &Site::errorPageFor)
 {
-    installRoutes();
+    m_server.setRoutes(routes());
 }
 
 bool Site::listen(std::string &error)
@@ -131,12 +139,14 @@ std::string Site::errorPageFor(int status, std::string_view why)
     case 408:
         return errorPage(status, "Request too slow", "The request did not arrive in time. Please try again.");
     case 413:
-        return errorPage(status, "Request too large", "The submitted form is larger than this site accepts (4 KiB).");
+        return errorPage(status, "Request too large",
+                         withKiB("The submitted form is larger than this site accepts (", kMaxBodyBytes, ")."));
     case 414:
         return errorPage(status, "Address too long", "The address of the request is longer than this site accepts.");
     case 431:
         return errorPage(status, "Request headers too large",
-                         "The request's headers are larger than this site accepts (16 KiB in all).");
+                         withKiB("The request's headers are larger than this site accepts (", kMaxHeadBytes,
+                                 " in all)."));
     case 503:
         if (why == "too-many-connections")
             return errorPage(status, "Too many connections",
@@ -147,138 +157,115 @@ std::string Site::errorPageFor(int status, std::string_view why)
     }
 }
 
-void Site::installRoutes()
+std::vector<Route> Site::routes()
 {
-    httplib::Server &http = m_server.http();
-    http.set_default_headers({{"X-Content-Type-Options", "nosniff"},
-                              {"Referrer-Policy", "no-referrer"},
-                              {"Cache-Control", "no-store"},
-                              {"Accept-Ranges", "none"}});
-
-    http.Get("/", [](const httplib::Request &, httplib::Response &res) {
-        res.set_content(indexPage(), kHtml);
-    });
-    http.Get(kHelpPagePath, [](const httplib::Request &, httplib::Response &res) {
-        res.set_content(helpPage(), kHtml);
-    });
+    const auto page = [](std::string (*make)()) {
+        return [make](const SiteRequest &, RequestRecord &) { return Answer{200, kHtml, make(), {}}; };
+    };
+    using M = Route::Methods;
+    std::vector<Route> table = {
+        {M::Get, Route::Match::Path, "/", page(indexPage)},
+        {M::Get, Route::Match::Path, kHelpPagePath, page(helpPage)},
+        {M::Get, Route::Match::Prefix, sitecontract::kApiPortPrefix,
+         [this](const SiteRequest &request, RequestRecord &record) { return handleApi(request, record); }},
+    };
     for (Protocol protocol : {Protocol::Tcp, Protocol::Udp}) {
-        const auto handler = [this, protocol](const httplib::Request &req, httplib::Response &res) {
-            handleTestPage(req, res, protocol);
-        };
-        http.Get(testPagePath(protocol), handler);
-        http.Post(testPagePath(protocol), handler);
+        table.push_back({M::GetAndPost, Route::Match::Path, testPagePath(protocol),
+                         [this, protocol](const SiteRequest &request, RequestRecord &record) {
+                             return handleTestPage(request, record, protocol);
+                         }});
     }
-    http.Get(std::string(sitecontract::kApiPortPrefix) + "([^/]*)", [this](const httplib::Request &req, httplib::Response &res) {
-        handleApi(req, res);
-    });
+    return table;
 }
 
-void Site::handleTestPage(const httplib::Request &req, httplib::Response &res, Protocol protocol)
+Answer Site::handleTestPage(const SiteRequest &request, RequestRecord &record, Protocol protocol)
 {
-    const bool submitted = req.method == "POST" || req.has_param(sitecontract::kPortField) ||
-                           req.has_param(sitecontract::kSubmitButton);
+    const bool submitted = request.method == "POST" || request.fieldCount(sitecontract::kPortField) > 0 ||
+                           request.fieldCount(sitecontract::kSubmitButton) > 0;
     if (!submitted) {
-        noteInLog("form");
-        res.set_content(formPage(protocol), kHtml);
-        return;
+        record.verdict = "form";
+        return {200, kHtml, formPage(protocol), {}};
     }
     const std::string back = testPagePath(protocol);
-    if (req.method == "HEAD") {
+    if (request.method == "HEAD") {
         // A probe is an action; a HEAD request (a link checker, say) must not start one.
-        noteInLog("bad-method");
-        res.status = 405;
-        res.set_header("Allow", "GET, POST");
-        res.set_content(errorPage(405, "Method not allowed", "Use the form to run a test."), kHtml);
-        return;
+        record.verdict = "bad-method";
+        return {405, kHtml, errorPage(405, "Method not allowed", "Use the form to run a test."), {{"Allow", "GET, POST"}}};
     }
-    const std::size_t ports = req.get_param_value_count(sitecontract::kPortField);
+    const std::size_t ports = request.fieldCount(sitecontract::kPortField);
     if (ports != 1) {
-        noteInLog("bad-port");
-        res.status = 400;
-        res.set_content(errorPage(400, "No port to test",
-                                  ports == 0 ? "Please enter a port number from 1 to 65535."
-                                             : "Please enter one port number, not several.",
-                                  back),
-                        kHtml);
-        return;
+        record.verdict = "bad-port";
+        return {400, kHtml,
+                errorPage(400, "No port to test",
+                          ports == 0 ? "Please enter a port number from 1 to 65535."
+                                     : "Please enter one port number, not several.",
+                          back),
+                {}};
     }
-    const ProbeOutcome outcome = probe(req, protocol, req.get_param_value(sitecontract::kPortField));
-    res.status = outcome.status;
-    if (outcome.retryAfter.count() > 0)
-        res.set_header("Retry-After", std::to_string(outcome.retryAfter.count()));
-    if (outcome.result)
-        res.set_content(resultPage(*outcome.result), kHtml);
-    else
-        res.set_content(errorPage(outcome.status, outcome.title, outcome.message, back), kHtml);
+    const ProbeOutcome outcome = probe(request, record, protocol, request.field(sitecontract::kPortField));
+    Answer answer{outcome.status, kHtml, {}, retryAfterHeader(outcome.retryAfter)};
+    answer.body = outcome.result ? resultPage(*outcome.result)
+                                 : errorPage(outcome.status, outcome.title, outcome.message, back);
+    return answer;
 }
 
-void Site::handleApi(const httplib::Request &req, httplib::Response &res)
+Answer Site::handleApi(const SiteRequest &request, RequestRecord &record)
 {
-    const auto refuse = [&res](int status, const std::string &verdict, const std::string &message) {
-        noteInLog(verdict);
-        res.status = status;
-        res.set_content(errorJson(message), kJson);
+    const auto refuse = [&record](int status, const char *verdict, std::string_view message) {
+        record.verdict = verdict;
+        return Answer{status, kJson, errorJson(message), {}};
     };
-    if (req.method == "HEAD")
+    if (request.method == "HEAD")
         return refuse(405, "bad-method", "use GET");
     Protocol protocol = Protocol::Tcp;
-    const std::size_t protos = req.get_param_value_count(sitecontract::kApiProtocolParameter);
+    const std::size_t protos = request.fieldCount(sitecontract::kApiProtocolParameter);
     if (protos > 1)
         return refuse(400, "bad-proto", "give proto once");
     if (protos == 1) {
-        const std::string proto = req.get_param_value(sitecontract::kApiProtocolParameter);
+        const std::string proto = request.field(sitecontract::kApiProtocolParameter);
         if (proto == "udp" || proto == "UDP")
             protocol = Protocol::Udp;
         else if (proto != "tcp" && proto != "TCP")
             return refuse(400, "bad-proto", "proto must be tcp or udp");
     }
-    const ProbeOutcome outcome = probe(req, protocol, req.matches.size() > 1 ? std::string(req.matches[1]) : "");
-    res.status = outcome.status;
-    if (outcome.retryAfter.count() > 0)
-        res.set_header("Retry-After", std::to_string(outcome.retryAfter.count()));
-    res.set_content(outcome.result ? probeJson(*outcome.result) : errorJson(outcome.message), kJson);
+    const ProbeOutcome outcome = probe(request, record, protocol, request.pathTail);
+    return {outcome.status, kJson, outcome.result ? probeJson(*outcome.result) : errorJson(outcome.message),
+            retryAfterHeader(outcome.retryAfter)};
 }
 
-Site::ProbeOutcome Site::probe(const httplib::Request &req, Protocol protocol, const std::string &portText)
+Site::ProbeOutcome Site::probe(const SiteRequest &request, RequestRecord &record, Protocol protocol,
+                               const std::string &portText)
 {
-    noteInLog("-", portText);
+    record.port = portText;
     const auto port = parsePortNumber(portText);
     if (!port) {
-        noteInLog("bad-port");
+        record.verdict = "bad-port";
         return {400, "Not a port number", "A port is a whole number from 1 to 65535, written in digits only.", {}, {}};
     }
 
-    // Read from the header map itself: the library's value getters hand back C
-    // strings, which would end an entry such as "192.0.2.1<NUL>junk" at the NUL.
-    std::vector<std::string> forwardedFor;
-    const auto [first, last] = req.headers.equal_range("X-Forwarded-For");
-    for (auto it = first; it != last; ++it)
-        forwardedFor.push_back(it->second);
-    // remote_addr comes from our own stream (the socket's peer), never from a header.
-    const auto peer = IpAddress::parse(req.remote_addr);
+    const auto peer = IpAddress::parse(request.peer);
     if (!peer) {
-        noteInLog("no-requester");
+        record.verdict = "no-requester";
         return {400, "Unknown address", "The address of this request could not be read.", {}, {}};
     }
-    const RequesterResult requester = findRequester(*peer, forwardedFor, m_options.trustProxy);
+    const RequesterResult requester = findRequester(*peer, request.forwardedFor, m_options.trustProxy);
     if (!requester.address) {
-        noteInLog("no-requester");
+        record.verdict = "no-requester";
         return {400, "Unknown address", requester.problem, {}, {}};
     }
-    if (RequestRecord *record = currentRequestRecord())
-        record->requester = requester.address->text();
+    record.requester = requester.address->text();
 
     // The site-wide cap first, so that a visitor turned away for it keeps their token.
     ProbeGate::Slot slot = m_gate.tryEnter();
     if (!slot) {
-        noteInLog("busy");
+        record.verdict = "busy";
         return {503, "Busy", "Too many tests are running right now. Please try again in a moment.",
                 std::chrono::seconds(1), {}};
     }
     const RateLimiter::Decision decision =
         m_limiter.take(requester.address->visitorKey(), RateLimiter::Clock::now());
     if (!decision.allowed) {
-        noteInLog("rate-limited");
+        record.verdict = "rate-limited";
         const auto seconds = std::chrono::ceil<std::chrono::seconds>(decision.retryAfter);
         return {429, "Too many tests",
                 "You have run many tests in a short time. Please wait " + std::to_string(seconds.count()) +
@@ -286,17 +273,17 @@ Site::ProbeOutcome Site::probe(const httplib::Request &req, Protocol protocol, c
                 std::max(std::chrono::seconds(1), seconds), {}};
     }
     if (m_stop.raised()) {
-        noteInLog("stopping");
+        record.verdict = "stopping";
         return {503, "Shutting down", "The site is shutting down. Please try again later.", std::chrono::seconds(1), {}};
     }
 
     const IpAddress &target = m_options.probeAddress ? *m_options.probeAddress : *requester.address;
     ProbeOutcome outcome;
-    outcome.result = runProbe(target, *port, protocol);
+    outcome.result = runProbe(target, *port, protocol, record);
     return outcome;
 }
 
-ResultView Site::runProbe(const IpAddress &target, std::uint16_t port, Protocol protocol)
+ResultView Site::runProbe(const IpAddress &target, std::uint16_t port, Protocol protocol, RequestRecord &record)
 {
     ResultView view;
     view.protocol = protocol;
@@ -307,14 +294,14 @@ ResultView Site::runProbe(const IpAddress &target, std::uint16_t port, Protocol 
         const TcpProbeResult result = probeTcp(target, port, m_options.probeTimeout, m_stop);
         view.open = result.outcome == TcpOutcome::Open;
         view.elapsed = result.elapsed;
-        noteInLog(tcpOutcomeName(result.outcome));
+        record.verdict = tcpOutcomeName(result.outcome);
     } else {
         view.token = newProbeToken();
         view.datagramsPlanned = kUdpDatagrams;
         const UdpProbeResult result = probeUdp(target, port, view.token, kUdpDatagrams, m_options.udpGap, m_stop);
         view.datagramsSent = result.sent;
         view.elapsed = result.elapsed;
-        noteInLog("sent-" + std::to_string(result.sent));
+        record.verdict = "sent-" + std::to_string(result.sent);
     }
     return view;
 }

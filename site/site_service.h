@@ -8,13 +8,13 @@
 #include "site/probe_gate.h"
 #include "site/rate_limiter.h"
 #include "site/site_options.h"
+#include "site/site_request.h"
 #include "site/stop_signal.h"
-
-#include <httplib.h>
 
 #include <chrono>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace site {
 
@@ -42,11 +42,13 @@ private:
         std::optional<ResultView> result;
     };
 
-    void installRoutes();
-    void handleTestPage(const httplib::Request &req, httplib::Response &res, Protocol protocol);
-    void handleApi(const httplib::Request &req, httplib::Response &res);
-    ProbeOutcome probe(const httplib::Request &req, Protocol protocol, const std::string &portText);
-    ResultView runProbe(const IpAddress &target, std::uint16_t port, Protocol protocol);
+    // Every page the site serves and who answers it.
+    std::vector<Route> routes();
+    Answer handleTestPage(const SiteRequest &request, RequestRecord &record, Protocol protocol);
+    Answer handleApi(const SiteRequest &request, RequestRecord &record);
+    ProbeOutcome probe(const SiteRequest &request, RequestRecord &record, Protocol protocol,
+                       const std::string &portText);
+    ResultView runProbe(const IpAddress &target, std::uint16_t port, Protocol protocol, RequestRecord &record);
     static std::string errorPageFor(int status, std::string_view why);
 
     SiteOptions m_options;

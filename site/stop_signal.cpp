@@ -1,6 +1,7 @@
 #include "site/stop_signal.h"
 
-#include <poll.h>
+#include "posix/pollwait.h"
+
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -11,26 +12,20 @@ namespace site {
 
 StopSignal::StopSignal() : m_fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
-    if (m_fd < 0)
+    if (!m_fd)
         throw std::runtime_error("cannot create the stop signal (eventfd)");
-}
-
-StopSignal::~StopSignal()
-{
-    close(m_fd);
 }
 
 void StopSignal::raise()
 {
     const std::uint64_t one = 1;
     // A full counter (impossible in practice) still leaves the descriptor readable.
-    [[maybe_unused]] ssize_t written = write(m_fd, &one, sizeof one);
+    [[maybe_unused]] ssize_t written = write(m_fd.get(), &one, sizeof one);
 }
 
 bool StopSignal::raised() const
 {
-    pollfd p{m_fd, POLLIN, 0};
-    return poll(&p, 1, 0) > 0;
+    return waitForEvents(m_fd.get(), POLLIN, PollClock::now());
 }
 
 }  // namespace site

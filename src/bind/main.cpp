@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "bind/bindprotocol.h"
+#include "posix/uniquefd.h"
 
 namespace {
 
@@ -82,19 +83,18 @@ bool replyChannelIsUnixSocket() {
   return name.ss_family == AF_UNIX;
 }
 
-// Binds the socket; returns its descriptor, or -1 with errno set.
-int bindSocket(const Request& request) {
-  const int fd = socket(AF_INET, request.type | SOCK_CLOEXEC, 0);
-  if (fd < 0) return -1;
+// Binds the socket; returns it, or no descriptor with errno set.
+UniqueFd bindSocket(const Request& request) {
+  UniqueFd fd(socket(AF_INET, request.type | SOCK_CLOEXEC, 0));
+  if (!fd) return fd;
   sockaddr_in at{};
   at.sin_family = AF_INET;
   at.sin_addr = request.address;
   at.sin_port = htons(static_cast<std::uint16_t>(request.port));
-  if (bind(fd, reinterpret_cast<const sockaddr*>(&at), sizeof at) != 0) {
+  if (bind(fd.get(), reinterpret_cast<const sockaddr*>(&at), sizeof at) != 0) {
     const int error = errno;
-    close(fd);
+    fd.reset();
     errno = error;
-    return -1;
   }
   return fd;
 }
@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
     sendReply(refusal, -1);
     return 1;
   }
-  const int fd = bindSocket(request);
-  if (fd < 0) return sendReply(errno, -1) ? 1 : 2;
-  return sendReply(0, fd) ? 0 : 2;
+  const UniqueFd fd = bindSocket(request);
+  if (!fd) return sendReply(errno, -1) ? 1 : 2;
+  return sendReply(0, fd.get()) ? 0 : 2;
 }

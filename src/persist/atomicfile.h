@@ -13,10 +13,11 @@ enum class AtomicWriteStep { CreateTemporary, Write, Sync, Rename };
 // for the step that should fail.
 using AtomicWriteFault = std::function<bool(AtomicWriteStep)>;
 
-// Writes `bytes` to `path` through a temporary file in the same folder.
-// A file that already exists keeps its permissions; a symbolic link is
-// followed, so the file it points to is the one replaced. Returns false when
-// any step failed; the previous file is then untouched and no temporary file
-// is left behind.
+// Writes `bytes` to `path` through a temporary file in the same folder; the
+// one way this program replaces a file. A file that already exists keeps its
+// permissions; a symbolic link is followed, so the file it points to is the
+// one replaced; anything but a regular file there is refused. Returns false
+// when any step failed, with the system's reason in `error` when given; the
+// previous file is then untouched and no temporary file is left behind.
 bool writeFileAtomically(const QString& path, QByteArrayView bytes,
-                         const AtomicWriteFault& fault = {});
+                         const AtomicWriteFault& fault = {}, QString* error = nullptr);

@@ -1,7 +1,8 @@
 #include "platform/formdata.h"
 
+#include "persist/atomicfile.h"
+
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <bit>
@@ -283,9 +284,9 @@ bool saveFormDataFile(const QString& path, const FormData& form, QString* error)
     if (error) *error = QStringLiteral("a control or property name cannot be stored");
     return false;
   }
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(*bytes) != bytes->size() || !file.commit()) {
-    if (error) *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+  QString why;
+  if (!writeFileAtomically(path, *bytes, {}, &why)) {
+    if (error) *error = QStringLiteral("cannot write %1: %2").arg(path, why);
     return false;
   }
   return true;

@@ -58,6 +58,8 @@ std::optional<FormData> parseFormData(std::span<const uint8_t> bytes, FormDataEr
 // The file's bytes; nullopt when a control or property name cannot be written
 // (empty, or holding spaces or characters outside printable ASCII).
 std::optional<QByteArray> serializeFormData(const FormData& form);
+// The one rule for control and property names, wherever a name is typed or
+// read: non-empty printable ASCII without spaces, so the file can hold it.
 bool isValidFormDataName(const QString& name);
 
 // Reads a file (or a Qt resource path such as ":/forms/frmmain.vfd").

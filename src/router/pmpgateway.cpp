@@ -1,11 +1,11 @@
 #include "router/pmpgateway.h"
 
 #include "router/routeranswers.h"
+#include "posix/pollwait.h"
 
 #include <natpmp.h>
 
 #include <arpa/inet.h>
-#include <poll.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -13,16 +13,14 @@
 namespace router {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = PollClock;
 
 // The library's own retry schedule doubles up to a minute; our limit cuts it.
-int pollMilliseconds(natpmp_t* session, Clock::time_point deadline) {
+Clock::time_point nextRetryOrDeadline(natpmp_t* session, Clock::time_point deadline) {
   timeval retry{};
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  long long wait = std::max<long long>(left, 0);
-  if (getnatpmprequesttimeout(session, &retry) == 0)
-    wait = std::min<long long>(wait, retry.tv_sec * 1000LL + retry.tv_usec / 1000 + 1);
-  return static_cast<int>(wait);
+  if (getnatpmprequesttimeout(session, &retry) != 0) return deadline;
+  const auto untilRetry = std::chrono::seconds(retry.tv_sec) + std::chrono::microseconds(retry.tv_usec);
+  return std::min(deadline, Clock::now() + std::chrono::ceil<std::chrono::milliseconds>(untilRetry));
 }
 
 }  // namespace
@@ -64,8 +62,7 @@ int PmpGateway::awaitAnswer(std::chrono::milliseconds limit, void* response) {
   natpmp_t* state = &m_session->state;
   const auto deadline = Clock::now() + limit;
   for (;;) {
-    pollfd readable{state->s, POLLIN, 0};
-    poll(&readable, 1, pollMilliseconds(state, deadline));
+    waitForEvents(state->s, POLLIN, nextRetryOrDeadline(state, deadline));
     const int result = readnatpmpresponseorretry(state, static_cast<natpmpresp_t*>(response));
     if (result != NATPMP_TRYAGAIN) return result;
     if (Clock::now() >= deadline) return NATPMP_ERR_NOGATEWAYSUPPORT;

@@ -1,8 +1,9 @@
 #include "loopback.h"
 
+#include "posix/pollwait.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -30,28 +31,6 @@ std::string lower(std::string text)
 }
 
 }  // namespace
-
-Fd::~Fd()
-{
-    reset();
-}
-
-Fd &Fd::operator=(Fd &&other) noexcept
-{
-    if (this != &other) {
-        reset();
-        m_fd = other.m_fd;
-        other.m_fd = -1;
-    }
-    return *this;
-}
-
-void Fd::reset()
-{
-    if (m_fd >= 0)
-        close(m_fd);
-    m_fd = -1;
-}
 
 std::string HttpResponse::header(const std::string &lowerName) const
 {
@@ -213,8 +192,7 @@ bool acceptNow(int listener)
 
 bool waitReadable(int fd, std::chrono::milliseconds limit)
 {
-    pollfd p{fd, POLLIN, 0};
-    return poll(&p, 1, int(limit.count())) > 0;
+    return waitForEvents(fd, POLLIN, PollClock::now() + limit);
 }
 
 std::string receiveDatagram(int fd, std::chrono::milliseconds limit)

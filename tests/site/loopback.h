@@ -3,6 +3,8 @@
 // reads whole answers, and TCP and UDP listeners that stand for the visitor's
 // program. Independent of the HTTP library the site uses.
 
+#include "posix/uniquefd.h"
+
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -11,21 +13,7 @@
 
 namespace sitetest {
 
-class Fd {
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd();
-    Fd(Fd &&other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
-    Fd &operator=(Fd &&other) noexcept;
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-    void reset();
-
-private:
-    int m_fd;
-};
+using Fd = UniqueFd;
 
 struct HttpResponse {
     int status = 0;  // 0: no answer could be read

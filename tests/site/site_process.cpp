@@ -1,9 +1,9 @@
 #include "site_process.h"
 
+#include "posix/pollwait.h"
 #include "test_support.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -48,9 +48,7 @@ std::string readAll(int fd, Clock::time_point deadline)
     std::string text;
     char buffer[4096];
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        pollfd p{fd, POLLIN, 0};
-        if (left.count() <= 0 || poll(&p, 1, int(left.count())) <= 0)
+        if (!waitForEvents(fd, POLLIN, deadline))
             break;
         const ssize_t got = read(fd, buffer, sizeof buffer);
         if (got <= 0)

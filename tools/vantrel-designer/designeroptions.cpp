@@ -1,5 +1,7 @@
 #include "designeroptions.h"
 
+#include "platform/formdata.h"
+
 namespace {
 
 constexpr int kMaxControlSide = 10000;
@@ -13,14 +15,6 @@ QString designerUsage() {
       "                        [--clear] [--image FILE] [--set Name=value ...] --save\n"
       "Without --save the designer window opens on the form. With --save the\n"
       "control is edited without a window and the form is written back.\n");
-}
-
-bool isValidControlName(const QString& name) {
-  if (name.isEmpty()) return false;
-  for (const QChar c : name) {
-    if (c.unicode() <= 0x20 || c.unicode() >= 0x7F) return false;
-  }
-  return true;
 }
 
 std::optional<QSize> parseControlSize(const QString& text) {
@@ -70,7 +64,7 @@ std::optional<DesignerOptions> parseDesignerOptions(const QStringList& arguments
       return fail(QStringLiteral("unknown argument \"%1\"").arg(argument));
     }
   }
-  if (!isValidControlName(options.controlName)) {
+  if (!isValidFormDataName(options.controlName)) {
     return fail(QStringLiteral("a control name is printable ASCII without spaces"));
   }
   const bool edits = !options.imagePath.isEmpty() || !options.settings.isEmpty() || options.clearImage;

@@ -26,7 +26,5 @@ struct DesignerOptions {
 // arguments[0] is the program name.
 std::optional<DesignerOptions> parseDesignerOptions(const QStringList& arguments, QString* error);
 QString designerUsage();
-// A name a form data file can hold: printable ASCII without spaces.
-bool isValidControlName(const QString& name);
 // "241x140" as a size; nullopt unless both sides are 1..10000.
 std::optional<QSize> parseControlSize(const QString& text);

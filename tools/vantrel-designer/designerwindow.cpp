@@ -14,6 +14,7 @@
 #include "designeroptions.h"
 #include "image/control/aicalphaimage.h"
 #include "image/control/ppgsourceimage.h"
+#include "platform/formdata.h"
 #include "propertypanel.h"
 
 namespace {
@@ -123,7 +124,7 @@ void DesignerWindow::fillControlList() {
 }
 
 void DesignerWindow::selectControl(const QString& name) {
-  if (!isValidControlName(name)) return;
+  if (!isValidFormDataName(name)) return;
   if (m_form.find(name) == nullptr) {
     storeShownControl();
     m_form.control(name);
@@ -137,7 +138,7 @@ void DesignerWindow::selectControl(const QString& name) {
 
 void DesignerWindow::addNamedControl() {
   const QString name = m_newName->text().trimmed();
-  if (!isValidControlName(name)) {
+  if (!isValidFormDataName(name)) {
     QMessageBox::warning(this, windowTitle(), QStringLiteral("A control name is one word of printable characters."));
     return;
   }

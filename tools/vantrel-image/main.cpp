@@ -14,10 +14,10 @@
 // Exit status: 0 an image was loaded, 1 none was (or OUT could not be written),
 // 2 bad usage.
 #include "image/c32bppdib.h"
+#include "persist/atomicfile.h"
 #include "render_command.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QStringList>
 
 #include <algorithm>
@@ -107,20 +107,11 @@ bool writePixels(const c32bppDIB& image, const QString& path, bool straight) {
   layout.asBGRformat = false;
   layout.asBottomUp = false;
   if (!image.GetDIBbits(bits, layout, 0, 0, 0, 0, !straight)) return false;
-  QFile out(path);
-  if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-  const auto size = static_cast<qint64>(bits.bytes.size());
-  return out.write(reinterpret_cast<const char*>(bits.bytes.data()), size) == size && out.flush();
+  return writeFileAtomically(path, QByteArrayView(bits.bytes.data(), static_cast<qsizetype>(bits.bytes.size())));
 }
 
 bool writeBytes(const std::vector<uint8_t>& bytes, const QString& path) {
-  QFile out(path);
-  if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-  const auto size = static_cast<qint64>(bytes.size());
-  const bool ok = out.write(reinterpret_cast<const char*>(bytes.data()), size) == size && out.flush();
-  out.close();
-  if (!ok) out.remove();
-  return ok;
+  return writeFileAtomically(path, QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
 // Saves the image as the command asks; false when nothing could be written.

@@ -8,7 +8,6 @@
 // "WIDTH HEIGHT" of the saved picture.
 #include "render_command.h"
 
-#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -16,6 +15,7 @@
 #include <map>
 
 #include "image/c32bppdib.h"
+#include "persist/atomicfile.h"
 
 namespace {
 
@@ -99,11 +99,7 @@ bool parse(const QStringList& args, RenderOptions& o, QString& problem) {
 bool savePng(const c32bppDIB& image, const QString& path) {
   std::vector<uint8_t> bytes;
   if (!image.SaveToStream_PNG(bytes)) return false;
-  QSaveFile file(path);
-  return file.open(QIODevice::WriteOnly) &&
-         file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size())) ==
-             static_cast<qint64>(bytes.size()) &&
-         file.commit();
+  return writeFileAtomically(path, QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
 }  // namespace
