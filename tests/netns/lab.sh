@@ -24,6 +24,9 @@
 # provider's side of the WAN link and reports the router's own address, as a
 # real STUN server does for a router with a public address.
 #
+# Why "nfproto ipv4" on the masquerade: the table serves both families, and
+# IPv6 reaches the PC untranslated, as from a real provider.
+#
 # Why the base chains: the daemon's nftables back end only fills its own
 # chains; the forward and NAT base chains that jump to them must exist first.
 #
@@ -83,7 +86,7 @@ table inet vantrel_lab {
   chain postrouting {
     type nat hook postrouting priority 100; policy accept;
     jump postrouting_miniupnpd
-    oifname "wan0" masquerade
+    meta nfproto ipv4 oifname "wan0" masquerade
   }
   chain prerouting_miniupnpd {
   }
