@@ -213,6 +213,8 @@ TEST(CheckCommand, BadUsageGivesExitTwoAndTestsNothing) {
       {good, QStringLiteral("65536/tcp")}, {good, QStringLiteral("0")},          {good, QStringLiteral("80/sctp")},
       {good, QStringLiteral("http/tcp")},  {QStringLiteral("--timeout"), QStringLiteral("0"), good},
       {QStringLiteral("--no-such-option"), good},
+      // Families that contradict the IPv4 --ip of siteArguments, or each other.
+      {QStringLiteral("-6"), good}, {QStringLiteral("-4"), QStringLiteral("-6"), good},
   };
   for (const QStringList& usage : badUsages) {
     const CheckResult result = runCheck(siteArguments(site) << usage);
