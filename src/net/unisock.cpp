@@ -325,7 +325,13 @@ bool UniSock::connect(const QString& remoteHost, int remotePort) {
     return false;
   }
   if (!createSocket()) return false;
-  if (m_protocol == sckUDPProtocol) return bind(0, QString());
+  if (m_protocol == sckUDPProtocol) {
+    // Datagrams to an IPv6 address go out from an IPv6 socket, bound to any
+    // of this computer's IPv6 addresses as the first address is for IPv4.
+    Endpoint remote;
+    const bool toIpv6 = sys::parseNumeric(m_remoteHost, &remote) && remote.ipv6;
+    return bind(0, toIpv6 ? QStringLiteral("::") : QString());
+  }
 
   Endpoint address;
   if (sys::parseNumeric(m_remoteHost, &address)) return ensureFamily(address.ipv6) && connectToAddress(address);

@@ -69,13 +69,13 @@ TEST(UniSockIpv6, UdpDatagramArrivesAndBindErrorsAreThoseOfIpv4) {
     SockVariant data;
     if (receiver.GetData(data)) received = data.raw();
   });
-  int error = 0;
-  SocketFd sender = sys::openSocket(sys::Kind::Datagram, &error, true);
-  ASSERT_TRUE(sender.valid());
-  const Endpoint to = loopback6(port);
-  ASSERT_TRUE(sys::sendTo(sender.get(), "over six", 8, &to).ok());
+  // A sender object that is only told where to: connect() makes its socket IPv6.
+  UniSock sender;
+  sender.setProtocol(UniSock::sckUDPProtocol);
+  ASSERT_TRUE(sender.connect(kLoopback6, port));
+  ASSERT_TRUE(sender.SendText(QStringLiteral("over six")));
   ASSERT_TRUE(kit::waitFor([&] { return !received.isEmpty(); }));
-  EXPECT_EQ(received, "over six");
+  EXPECT_EQ(received, "over six\r\n");  // SendText ends the line
 
   UniSock second;
   second.setProtocol(UniSock::sckUDPProtocol);
