@@ -31,5 +31,5 @@ struct ParsedCheckOptions {
 // `arguments` includes the program name. Defaults come from the program's
 // folder (settings.ini, ports.dat) and this computer's first address (with
 // -6: the IPv6 address it reaches the site from). Looks up the site's name
-// for -6, which blocks for as long as the resolver takes.
+// for -6 (a bounded wait).
 ParsedCheckOptions parseCheckOptions(const QStringList& arguments, const QString& programFolder);

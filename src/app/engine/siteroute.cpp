@@ -1,12 +1,18 @@
 #include "app/engine/siteroute.h"
 
 #include <QHostAddress>
+#include <QEventLoop>
 #include <QHostInfo>
+#include <QTimer>
+
+#include <chrono>
 
 #include "app/engine/siteaddress.h"
 #include "net/socketfd.h"
 
 namespace {
+
+constexpr std::chrono::seconds kLongestSiteLookup{10};
 
 QString hostHeaderOf(const QUrl& url) {
   QString header = url.host(QUrl::FullyEncoded);
@@ -21,6 +27,26 @@ QString noIpv6Message(const QString& site) {
   message += QStringLiteral(" has no IPv6 address, so it cannot test an IPv6 address (give an IPv6 site: "
                             "site6= in settings.ini, or --site)");
   return message;
+}
+
+// The resolver may take seconds: the look-up runs beside the event loop,
+// which keeps running (a window stays responsive, a Stop click is seen), and
+// the wait is bounded.
+QHostInfo lookUpWhileEventsRun(const QString& host) {
+  QHostInfo found;
+  bool done = false;
+  QEventLoop wait;
+  const int id = QHostInfo::lookupHost(host, &wait, [&](const QHostInfo& info) {
+    found = info;
+    done = true;
+    wait.quit();
+  });
+  if (!done) {
+    QTimer::singleShot(kLongestSiteLookup, &wait, &QEventLoop::quit);
+    wait.exec();
+  }
+  if (!done) QHostInfo::abortHostLookup(id);
+  return found;
 }
 
 }  // namespace
@@ -40,7 +66,7 @@ std::variant<SiteRoute, QString> routeToSite(const QString& site, bool ipv6) {
     if (literal.protocol() == QAbstractSocket::IPv6Protocol) return route;
     return noIpv6Message(site);
   }
-  const QHostInfo found = QHostInfo::fromName(route.host);
+  const QHostInfo found = lookUpWhileEventsRun(route.host);
   for (const QHostAddress& address : found.addresses()) {
     if (address.protocol() != QAbstractSocket::IPv6Protocol) continue;
     route.hostHeader = hostHeaderOf(route.url);

@@ -17,7 +17,8 @@ struct SiteRoute {
 };
 
 // IPv4: the site exactly as given. IPv6: the site as given when its host is
-// an IPv6 address; a name is looked up (blocking) and its first IPv6 address
+// an IPv6 address; a name is looked up (the event loop runs meanwhile, for
+// at most a few seconds) and its first IPv6 address
 // takes its place. A site with an IPv4 address, or a name without an IPv6
 // address, gives a message saying so instead.
 std::variant<SiteRoute, QString> routeToSite(const QString& site, bool ipv6);
