@@ -10,11 +10,13 @@
 
 #include "app/autosizecolumns.h"
 #include "app/engine/siteaddress.h"
+#include "app/engine/siteroute.h"
 #include "app/routerhelp.h"
 #include "controls/animationbar.h"
 #include "image/control/aicalphaimage.h"
 #include "i18n/languagefolder.h"
 #include "i18n/modlanguage.h"
+#include "net/modgetip.h"
 #include "net/unisock.h"
 #include "persist/modini.h"
 #include "platform/doevents.h"
@@ -113,9 +115,16 @@ void FrmMain::connectHandlers() {
 
 QString FrmMain::siteAddress() { return ::siteAddress(settingsFile()); }
 
-QString FrmMain::tcpTestPageUrl() { return siteAddress() + kTcpTestPage; }
+QString FrmMain::tcpTestPageUrl() { return testSiteAddress() + kTcpTestPage; }
 
-QString FrmMain::udpTestPageUrl() { return siteAddress() + kUdpTestPage; }
+QString FrmMain::udpTestPageUrl() { return testSiteAddress() + kUdpTestPage; }
+
+QString FrmMain::testSiteAddress() {
+  // The site probes the address the page's request comes from, so a test of
+  // an IPv6 address loads its pages over IPv6.
+  const TestSite site = windowTestSite(settingsFile(), addressOfChooserText(Combo1.Text()));
+  return site.error.isEmpty() ? site.base : siteAddress();
+}
 
 QString FrmMain::helpPageUrl() { return siteAddress() + kHelpPage; }
 

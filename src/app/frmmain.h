@@ -43,6 +43,8 @@ class FrmMain : public QWidget, public TranslatableWindow {
   QString programFolder() const { return m_programFolder; }
   // The test site's base address, without a trailing "/".
   QString siteAddress();
+  // The site over the family of the chosen local address (siteroute.h).
+  QString testSiteAddress();
   QString tcpTestPageUrl();
   QString udpTestPageUrl();
   QString helpPageUrl();

@@ -21,12 +21,14 @@
 #include "app/autosizecolumns.h"
 #include "app/engine/portlistener.h"
 #include "app/engine/portverdict.h"
+#include "app/engine/siteroute.h"
 #include "app/engine/testedport.h"
 #include "app/frmmain.h"
 #include "app/outside/formautomation.h"
 #include "app/routerhelp.h"
 #include "app/runsettings.h"
 #include "controls/animationbar.h"
+#include "net/modgetip.h"
 #include "net/privilegedbind.h"
 #include "platform/doevents.h"
 #include "sitecontract/sitecontract.h"
@@ -159,9 +161,14 @@ FrmMain::RowEnd FrmMain::testPortRow(int index) {
   RowEnd end = RowEnd::Tested;
   // Blanks around a typed number are tolerated, as in the port list file.
   const std::optional<int> port = portNumberOf(portText.trimmed());
+  const TestSite site = windowTestSite(settingsFile(), addressOfChooserText(Combo1.Text()));
   if (!port) {
     // Nothing to listen on and nothing to ask the site about.
     failRow(row, Text28.Text());
+  } else if (!site.error.isEmpty()) {
+    // An IPv6 address with a site that has none: no page could test it.
+    failRow(row, Text24.Text());
+    appendErrorLine(site.error);
   } else {
     const PortOpening opening = openWinsock(protocolText == kProtocolTcp, *port);
     DoEvents();
@@ -198,7 +205,7 @@ PortOpening FrmMain::openWinsock(bool tcp, int port) {
   listener->setCloseOnArrival(false);
   connect(listener.get(), &PortListener::arrived, this, &FrmMain::recordArrival, Qt::DirectConnection);
   Winsock = listener;
-  return listener->open(port, Combo1.Text());
+  return listener->open(port, addressOfChooserText(Combo1.Text()));
 }
 
 void FrmMain::failRow(UniListItem& row, const QString& cause) {

@@ -8,8 +8,10 @@
 #include <QVariant>
 #include <utility>
 
+#include "app/engine/siteroute.h"
 #include "app/engine/testedport.h"
 #include "app/frmmain.h"
+#include "net/modgetip.h"
 #include "persist/modini.h"
 
 namespace {
@@ -76,6 +78,8 @@ void RouterHelp::verdictWritten(const QString& portText, const QString& protocol
   // A tooltip from an earlier run must not outlive the row's new verdict.
   setRowToolTip(portText, protocolText, QString());
   if (open || !asksByItself()) return;
+  // The router's rules and its NAT concern IPv4; an IPv6 port has nothing to diagnose there.
+  if (isIpv6AddressText(addressOfChooserText(m_window.Combo1.Text()))) return;
   const std::optional<int> port = portNumberOf(portText.trimmed());
   if (!port) return;
   // Read now: the next row's page replaces this result page.

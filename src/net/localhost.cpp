@@ -1,10 +1,12 @@
 #include "net/localhost.h"
 
+#include "net/interfaceaddresses.h"
+#include "net/sockregistry.h"
 #include "net/syserror.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <ifaddrs.h>
+#include <cstring>
 #include <memory>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -14,13 +16,10 @@
 namespace localhost {
 namespace {
 
-bool isLoopback(std::uint32_t address) { return (ntohl(address) >> 24) == 127; }
+bool isLoopbackV4(std::uint32_t address) { return isLoopback(Endpoint{address, 0}); }
 
 struct AddrInfoFree {
   void operator()(addrinfo* list) const { ::freeaddrinfo(list); }
-};
-struct IfAddrsFree {
-  void operator()(ifaddrs* list) const { ::freeifaddrs(list); }
 };
 
 // All IPv4 addresses of a name, in the order the resolver gives them.
@@ -41,14 +40,11 @@ int resolveAll(const QString& name, std::vector<std::uint32_t>* out) {
 }
 
 bool firstInterfaceAddress(std::uint32_t* address) {
-  ifaddrs* raw = nullptr;
-  if (::getifaddrs(&raw) != 0) return false;
-  std::unique_ptr<ifaddrs, IfAddrsFree> list(raw);
-  for (const ifaddrs* it = list.get(); it != nullptr; it = it->ifa_next) {
-    if (it->ifa_addr == nullptr || it->ifa_addr->sa_family != AF_INET) continue;
-    const std::uint32_t a = reinterpret_cast<const sockaddr_in*>(it->ifa_addr)->sin_addr.s_addr;
-    if (!isLoopback(a)) {
-      *address = a;
+  const std::optional<std::vector<InterfaceAddress>> all = interfaceAddresses();
+  if (!all) return false;
+  for (const InterfaceAddress& entry : *all) {
+    if (!entry.address.ipv6 && reachableFromOutside(entry.address)) {
+      *address = entry.address.address;
       return true;
     }
   }
@@ -69,13 +65,15 @@ bool hostName(QString* name, int* error) {
   return true;
 }
 
-bool firstAddress(std::uint32_t* address, int* error) {
+namespace {
+
+bool lookUpFirstAddress(std::uint32_t* address, int* error) {
   QString name;
   std::vector<std::uint32_t> all;
   int lookupError = 0;
   if (hostName(&name, &lookupError)) lookupError = resolveAll(name, &all);
   for (std::uint32_t a : all) {
-    if (!isLoopback(a)) {
+    if (!isLoopbackV4(a)) {
       *address = a;
       *error = 0;
       return true;
@@ -94,6 +92,36 @@ bool firstAddress(std::uint32_t* address, int* error) {
   return false;
 }
 
+}  // namespace
+
+bool firstAddress(std::uint32_t* address, int* error) {
+  if (const std::optional<std::uint32_t> known = sockregistry::firstAddress()) {
+    *address = *known;
+    *error = 0;
+    return true;
+  }
+  if (!lookUpFirstAddress(address, error)) return false;
+  sockregistry::rememberFirstAddress(*address);
+  return true;
+}
+
+bool firstIpv6Address(Endpoint* address) {
+  const std::optional<std::vector<InterfaceAddress>> all = interfaceAddresses();
+  if (!all) return false;
+  const InterfaceAddress* temporary = nullptr;
+  for (const InterfaceAddress& entry : *all) {
+    if (!entry.address.ipv6 || !reachableFromOutside(entry.address)) continue;
+    if (!entry.temporary) {
+      *address = entry.address;
+      return true;
+    }
+    if (temporary == nullptr) temporary = &entry;
+  }
+  if (temporary == nullptr) return false;
+  *address = temporary->address;
+  return true;
+}
+
 bool resolveFirst(const QString& name, std::uint32_t* address, int* error) {
   std::vector<std::uint32_t> all;
   *error = resolveAll(name, &all);
@@ -102,13 +130,25 @@ bool resolveFirst(const QString& name, std::uint32_t* address, int* error) {
   return true;
 }
 
-bool reverseName(std::uint32_t address, QString* name, int* error) {
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_addr.s_addr = address;
+bool reverseName(const Endpoint& address, QString* name, int* error) {
+  sockaddr_storage storage{};
+  socklen_t length = 0;
+  if (address.ipv6) {
+    sockaddr_in6 sa{};
+    sa.sin6_family = AF_INET6;
+    std::memcpy(sa.sin6_addr.s6_addr, address.address6.data(), address.address6.size());
+    sa.sin6_scope_id = address.scopeId;
+    std::memcpy(&storage, &sa, sizeof sa);
+    length = sizeof sa;
+  } else {
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = address.address;
+    std::memcpy(&storage, &sa, sizeof sa);
+    length = sizeof sa;
+  }
   char host[NI_MAXHOST] = {};
-  const int rc = ::getnameinfo(reinterpret_cast<const sockaddr*>(&sa), sizeof sa, host, sizeof host,
-                               nullptr, 0, 0);
+  const int rc = ::getnameinfo(reinterpret_cast<const sockaddr*>(&storage), length, host, sizeof host, nullptr, 0, 0);
   *error = sockerr::fromLookup(rc);
   if (rc != 0) return false;
   *name = QString::fromLocal8Bit(host);

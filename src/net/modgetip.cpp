@@ -1,58 +1,57 @@
 #include "net/modgetip.h"
 
-#include <cstring>
 #include <ifaddrs.h>
-#include <netinet/in.h>
-
-namespace {
-
-std::array<std::uint8_t, 4> addressBytes(const sockaddr_in& address) {
-  std::array<std::uint8_t, 4> bytes{};
-  static_assert(sizeof(address.sin_addr.s_addr) == bytes.size());
-  std::memcpy(bytes.data(), &address.sin_addr.s_addr, bytes.size());
-  return bytes;
-}
-
-// Loopback addresses and the unspecified address are never reached from outside.
-bool usable(const std::array<std::uint8_t, 4>& bytes) {
-  const bool unspecified = bytes == std::array<std::uint8_t, 4>{0, 0, 0, 0};
-  const bool loopback = bytes[0] == 127;
-  return !unspecified && !loopback;
-}
-
-}  // namespace
 
 QString dottedAddress(const std::array<std::uint8_t, 4>& bytes) {
   return QStringLiteral("%1.%2.%3.%4").arg(bytes[0]).arg(bytes[1]).arg(bytes[2]).arg(bytes[3]);
 }
 
-std::vector<LocalAddress> usableAddresses(const ifaddrs* interfaces) {
+namespace {
+
+std::vector<LocalAddress> usableAddresses(const std::vector<InterfaceAddress>& all) {
   std::vector<LocalAddress> addresses;
   int row = 0;
-  for (const ifaddrs* entry = interfaces; entry != nullptr; entry = entry->ifa_next) {
-    if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) continue;
-    sockaddr_in address{};
-    std::memcpy(&address, entry->ifa_addr, sizeof(address));
-    const std::array<std::uint8_t, 4> bytes = addressBytes(address);
-    if (usable(bytes)) addresses.push_back({dottedAddress(bytes), row});
+  for (const InterfaceAddress& entry : all) {
+    if (entry.address.ipv6) continue;
+    if (reachableFromOutside(entry.address)) addresses.push_back({sys::addressText(entry.address), row});
+    ++row;
+  }
+  // IPv6 after every IPv4 address, so that the first choice stays what it was.
+  for (const InterfaceAddress& entry : all) {
+    if (!entry.address.ipv6) continue;
+    if (reachableFromOutside(entry.address)) {
+      QString text = sys::addressText(entry.address);
+      if (entry.temporary) text += QString::fromUtf16(kTemporaryMark);
+      addresses.push_back({text, row});
+    }
     ++row;
   }
   return addresses;
 }
 
+}  // namespace
+
+std::vector<LocalAddress> usableAddresses(const ifaddrs* interfaces, const std::vector<Ipv6Bytes>& temporary) {
+  return usableAddresses(addressesOf(interfaces, temporary));
+}
+
 LocalAddressQuery queryLocalAddresses(GetIfAddrsFunction getAddresses, FreeIfAddrsFunction freeAddresses) {
   LocalAddressQuery query;
-  ifaddrs* interfaces = nullptr;
-  if (getAddresses(&interfaces) != 0) {
+  const std::optional<std::vector<InterfaceAddress>> all = interfaceAddresses(getAddresses, freeAddresses);
+  if (!all) {
     query.failed = true;
     return query;
   }
-  query.addresses = usableAddresses(interfaces);
-  if (interfaces != nullptr) freeAddresses(interfaces);
+  query.addresses = usableAddresses(*all);
   return query;
 }
 
 LocalAddressQuery queryLocalAddresses() { return queryLocalAddresses(&::getifaddrs, &::freeifaddrs); }
+
+QString addressOfChooserText(const QString& text) {
+  const QString mark = QString::fromUtf16(kTemporaryMark);
+  return text.endsWith(mark) ? text.chopped(mark.size()) : text;
+}
 
 bool fillAddressList(AddressChooser& chooser, const LocalAddressQuery& query) {
   if (query.failed) return false;

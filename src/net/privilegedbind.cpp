@@ -55,7 +55,7 @@ int childEndAwayFromThree(int fd) {
 
 pid_t spawnHelper(const QByteArray& path, sys::Kind kind, const Endpoint& at, int childEnd) {
   const QByteArray kindText = kind == sys::Kind::Stream ? "tcp" : "udp";
-  const QByteArray addressText = sys::dotted(at.address).toLatin1();
+  const QByteArray addressText = sys::addressText(at).toLatin1();
   const QByteArray portText = QByteArray::number(at.port);
   char* argv[] = {const_cast<char*>("vantrel-bind"), const_cast<char*>(kindText.constData()),
                   const_cast<char*>(addressText.constData()), const_cast<char*>(portText.constData()), nullptr};

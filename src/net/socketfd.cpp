@@ -4,6 +4,9 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstring>
+#include <net/if.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -36,16 +39,52 @@ namespace {
 
 int lastError() { return sockerr::fromErrno(errno); }
 
-sockaddr_in toSockaddr(const Endpoint& e) {
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_port = htons(static_cast<std::uint16_t>(e.port));
-  sa.sin_addr.s_addr = e.address;
-  return sa;
+// A socket address of either family and the length the system calls take.
+struct SockAddress {
+  sockaddr_storage storage{};
+  socklen_t length = sizeof(sockaddr_storage);
+
+  sockaddr* get() { return reinterpret_cast<sockaddr*>(&storage); }
+  const sockaddr* get() const { return reinterpret_cast<const sockaddr*>(&storage); }
+};
+
+SockAddress toSockaddr(const Endpoint& e) {
+  SockAddress out;
+  if (e.ipv6) {
+    sockaddr_in6 sa{};
+    sa.sin6_family = AF_INET6;
+    sa.sin6_port = htons(static_cast<std::uint16_t>(e.port));
+    std::memcpy(sa.sin6_addr.s6_addr, e.address6.data(), e.address6.size());
+    sa.sin6_scope_id = e.scopeId;
+    std::memcpy(&out.storage, &sa, sizeof sa);
+    out.length = sizeof sa;
+  } else {
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(static_cast<std::uint16_t>(e.port));
+    sa.sin_addr.s_addr = e.address;
+    std::memcpy(&out.storage, &sa, sizeof sa);
+    out.length = sizeof sa;
+  }
+  return out;
 }
 
-Endpoint fromSockaddr(const sockaddr_in& sa) {
-  return Endpoint{sa.sin_addr.s_addr, ntohs(sa.sin_port)};
+Endpoint fromSockaddr(const SockAddress& from) {
+  Endpoint e;
+  if (from.storage.ss_family == AF_INET6 && from.length >= socklen_t(sizeof(sockaddr_in6))) {
+    sockaddr_in6 sa{};
+    std::memcpy(&sa, &from.storage, sizeof sa);
+    e.ipv6 = true;
+    e.port = ntohs(sa.sin6_port);
+    std::memcpy(e.address6.data(), sa.sin6_addr.s6_addr, e.address6.size());
+    e.scopeId = sa.sin6_scope_id;
+  } else if (from.storage.ss_family == AF_INET && from.length >= socklen_t(sizeof(sockaddr_in))) {
+    sockaddr_in sa{};
+    std::memcpy(&sa, &from.storage, sizeof sa);
+    e.address = sa.sin_addr.s_addr;
+    e.port = ntohs(sa.sin_port);
+  }
+  return e;
 }
 
 int intOption(int fd, int level, int name) {
@@ -57,11 +96,23 @@ int intOption(int fd, int level, int name) {
 
 }  // namespace
 
-SocketFd openSocket(Kind kind, int* error) {
+SocketFd openSocket(Kind kind, int* error, bool ipv6) {
   const int type = (kind == Kind::Stream ? SOCK_STREAM : SOCK_DGRAM) | SOCK_NONBLOCK | SOCK_CLOEXEC;
-  SocketFd fd(::socket(AF_INET, type, kind == Kind::Stream ? IPPROTO_TCP : IPPROTO_UDP));
+  SocketFd fd(::socket(ipv6 ? AF_INET6 : AF_INET, type, kind == Kind::Stream ? IPPROTO_TCP : IPPROTO_UDP));
   *error = fd.valid() ? 0 : lastError();
+  if (fd.valid() && ipv6) {
+    const int on = 1;
+    if (::setsockopt(fd.get(), IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on) != 0) {
+      *error = lastError();
+      return SocketFd();
+    }
+  }
   return fd;
+}
+
+bool isIpv6Socket(int fd) {
+  SockAddress local;
+  return ::getsockname(fd, local.get(), &local.length) == 0 && local.storage.ss_family == AF_INET6;
 }
 
 int enableBroadcast(int fd) {
@@ -73,15 +124,15 @@ int receiveBufferSize(int fd) { return intOption(fd, SOL_SOCKET, SO_RCVBUF); }
 int sendBufferSize(int fd) { return intOption(fd, SOL_SOCKET, SO_SNDBUF); }
 
 int bindTo(int fd, const Endpoint& at) {
-  const sockaddr_in sa = toSockaddr(at);
-  return ::bind(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0 ? 0 : lastError();
+  const SockAddress sa = toSockaddr(at);
+  return ::bind(fd, sa.get(), sa.length) == 0 ? 0 : lastError();
 }
 
 int listenOn(int fd, int backlog) { return ::listen(fd, backlog) == 0 ? 0 : lastError(); }
 
 int startConnect(int fd, const Endpoint& to) {
-  const sockaddr_in sa = toSockaddr(to);
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0) return 0;
+  const SockAddress sa = toSockaddr(to);
+  if (::connect(fd, sa.get(), sa.length) == 0) return 0;
   // A non-blocking connect that has started is not a failure.
   if (errno == EINPROGRESS) return sockerr::kWouldBlock;
   return lastError();
@@ -95,26 +146,23 @@ int pendingError(int fd) {
 }
 
 SocketFd acceptFrom(int fd, Endpoint* peer, int* error) {
-  sockaddr_in sa{};
-  socklen_t len = sizeof sa;
-  SocketFd taken(::accept4(fd, reinterpret_cast<sockaddr*>(&sa), &len, SOCK_NONBLOCK | SOCK_CLOEXEC));
+  SockAddress sa;
+  SocketFd taken(::accept4(fd, sa.get(), &sa.length, SOCK_NONBLOCK | SOCK_CLOEXEC));
   *error = taken.valid() ? 0 : lastError();
   if (taken.valid()) *peer = fromSockaddr(sa);
   return taken;
 }
 
 int localEndpoint(int fd, Endpoint* out) {
-  sockaddr_in sa{};
-  socklen_t len = sizeof sa;
-  if (::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) != 0) return lastError();
+  SockAddress sa;
+  if (::getsockname(fd, sa.get(), &sa.length) != 0) return lastError();
   *out = fromSockaddr(sa);
   return 0;
 }
 
 int peerEndpoint(int fd, Endpoint* out) {
-  sockaddr_in sa{};
-  socklen_t len = sizeof sa;
-  if (::getpeername(fd, reinterpret_cast<sockaddr*>(&sa), &len) != 0) return lastError();
+  SockAddress sa;
+  if (::getpeername(fd, sa.get(), &sa.length) != 0) return lastError();
   *out = fromSockaddr(sa);
   return 0;
 }
@@ -132,8 +180,8 @@ IoResult sendTo(int fd, const char* from, std::size_t length, const Endpoint* to
   ssize_t sent;
   do {
     if (to != nullptr) {
-      const sockaddr_in sa = toSockaddr(*to);
-      sent = ::sendto(fd, from, length, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
+      const SockAddress sa = toSockaddr(*to);
+      sent = ::sendto(fd, from, length, MSG_NOSIGNAL, sa.get(), sa.length);
     } else {
       // MSG_NOSIGNAL: a peer that went away is an error number, never SIGPIPE.
       sent = ::send(fd, from, length, MSG_NOSIGNAL);
@@ -170,6 +218,57 @@ bool parseDotted(const QString& text, std::uint32_t* address) {
 QString dotted(std::uint32_t address) {
   const auto* b = reinterpret_cast<const unsigned char*>(&address);
   return QStringLiteral("%1.%2.%3.%4").arg(b[0]).arg(b[1]).arg(b[2]).arg(b[3]);
+}
+
+bool parseNumeric(const QString& text, Endpoint* out) {
+  std::uint32_t v4 = 0;
+  if (parseDotted(text, &v4)) {
+    out->ipv6 = false;
+    out->address = v4;
+    out->address6 = {};
+    out->scopeId = 0;
+    return true;
+  }
+  QString trimmed = text.trimmed();
+  if (trimmed.startsWith(QLatin1Char('[')) && trimmed.endsWith(QLatin1Char(']'))) trimmed = trimmed.mid(1, trimmed.size() - 2);
+  // Only a text with a colon can be IPv6; the numeric look-up never asks a resolver.
+  if (!trimmed.contains(QLatin1Char(':'))) return false;
+  addrinfo hints{};
+  hints.ai_family = AF_INET6;
+  hints.ai_flags = AI_NUMERICHOST;
+  addrinfo* list = nullptr;
+  if (::getaddrinfo(trimmed.toLatin1().constData(), nullptr, &hints, &list) != 0 || list == nullptr) return false;
+  SockAddress sa;
+  const bool fits = list->ai_addrlen <= sizeof sa.storage;
+  if (fits) {
+    std::memcpy(&sa.storage, list->ai_addr, list->ai_addrlen);
+    sa.length = list->ai_addrlen;
+  }
+  ::freeaddrinfo(list);
+  if (!fits) return false;
+  const Endpoint parsed = fromSockaddr(sa);
+  if (!parsed.ipv6) return false;
+  out->ipv6 = true;
+  out->address = 0;
+  out->address6 = parsed.address6;
+  out->scopeId = parsed.scopeId;
+  return true;
+}
+
+QString addressText(const Endpoint& endpoint) {
+  if (!endpoint.ipv6) return dotted(endpoint.address);
+  char text[INET6_ADDRSTRLEN] = {};
+  in6_addr raw{};
+  std::memcpy(raw.s6_addr, endpoint.address6.data(), endpoint.address6.size());
+  if (::inet_ntop(AF_INET6, &raw, text, sizeof text) == nullptr) return QString();
+  QString result = QString::fromLatin1(text);
+  if (endpoint.scopeId != 0) {
+    char name[IF_NAMESIZE] = {};
+    result += QLatin1Char('%');
+    result += ::if_indextoname(endpoint.scopeId, name) != nullptr ? QString::fromLatin1(name)
+                                                                    : QString::number(endpoint.scopeId);
+  }
+  return result;
 }
 
 }  // namespace sys

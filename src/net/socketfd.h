@@ -1,21 +1,29 @@
 #pragma once
-// A thin, owning layer over the POSIX IPv4 socket calls the socket object
-// needs. Every descriptor lives in a SocketFd, so no path can leak one, and
+// A thin, owning layer over the POSIX socket calls (IPv4 and IPv6) the
+// socket object needs. Every descriptor lives in a SocketFd, so no path can leak one, and
 // every failure comes back as a socket-library error number (see syserror.h).
 
 #include <QByteArray>
 #include <QString>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
-struct sockaddr_in;
-
-// An IPv4 endpoint with the address in network byte order, as stored by the
-// socket object, and the port in host order.
+// An endpoint with the port in host order. IPv4 (the socket object's own
+// family) keeps its address in network byte order in `address`; an IPv6
+// endpoint sets `ipv6` and keeps its 16 bytes and scope in the fields after.
 struct Endpoint {
   std::uint32_t address = 0;
   int port = 0;
+  bool ipv6 = false;
+  std::array<std::uint8_t, 16> address6{};
+  std::uint32_t scopeId = 0;
+
+  bool sameAddress(const Endpoint& other) const {
+    return ipv6 == other.ipv6 && (ipv6 ? address6 == other.address6 && scopeId == other.scopeId
+                                       : address == other.address);
+  }
 };
 
 class SocketFd {
@@ -49,8 +57,11 @@ namespace sys {
 
 enum class Kind { Stream, Datagram };
 
-// A non-blocking, close-on-exec IPv4 socket; error number in *error on failure.
-SocketFd openSocket(Kind kind, int* error);
+// A non-blocking, close-on-exec socket; error number in *error on failure.
+// An IPv6 socket is IPv6 only, so that binding it never takes an IPv4 port too.
+SocketFd openSocket(Kind kind, int* error, bool ipv6 = false);
+// Whether the socket is an IPv6 one.
+bool isIpv6Socket(int fd);
 int enableBroadcast(int fd);
 // The buffer sizes the system gives the socket (receive, send); 0 when unknown.
 int receiveBufferSize(int fd);
@@ -78,5 +89,13 @@ IoResult nextDatagramSize(int fd);
 // Dotted-quad parsing and formatting of addresses in network byte order.
 bool parseDotted(const QString& text, std::uint32_t* address);
 QString dotted(std::uint32_t address);
+
+// A numeric address of either family: a dotted IPv4 text as parseDotted takes
+// it, else an IPv6 text (brackets and a "%scope" suffix allowed). Sets only
+// the address fields of *out; the port is left alone.
+bool parseNumeric(const QString& text, Endpoint* out);
+// The address in its usual text: dotted for IPv4, the compressed RFC 5952
+// form for IPv6 (with "%scope" when it has one).
+QString addressText(const Endpoint& endpoint);
 
 }  // namespace sys

@@ -25,11 +25,6 @@ class SockMessageEvent : public QEvent {
 
 }  // namespace
 
-std::uint64_t nextSockSerial() {
-  static std::uint64_t last = 0;
-  return ++last;
-}
-
 SockWindow::SockWindow(SockMessageHandler* owner, const QString& title)
     : m_owner(owner), m_title(title) {}
 
@@ -42,7 +37,7 @@ int SockWindow::lookUp(const QString& name) {
 }
 
 void SockWindow::lookupFinished(const QHostInfo& info) {
-  SockMessage message{sockmsg::kLookupDone, info.lookupId(), 0, 0, {}};
+  SockMessage message{sockmsg::kLookupDone, info.lookupId(), 0, 0, {}, info.hostName()};
   for (const QHostAddress& address : info.addresses()) {
     bool ipv4 = false;
     const quint32 host = address.toIPv4Address(&ipv4);

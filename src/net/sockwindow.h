@@ -43,10 +43,9 @@ struct SockMessage {
   std::uint64_t serial = 0;
   // Addresses (network byte order) of a finished look-up.
   QList<std::uint32_t> addresses;
+  // The name a finished look-up found (a reverse look-up's answer).
+  QString hostName;
 };
-
-// A fresh serial number for a socket registration or a look-up; never 0.
-std::uint64_t nextSockSerial();
 
 class SockMessageHandler {
  public:
@@ -70,7 +69,8 @@ class SockWindow : public QObject {
   bool detach();
   QString title() const { return m_title; }
   // Starts an asynchronous look-up whose end arrives as a kLookupDone message
-  // with the look-up's id in p1; returns that id.
+  // with the look-up's id in p1; returns that id. Given an address text, the
+  // look-up is a reverse one and the message carries the name it found.
   int lookUp(const QString& name);
 
  protected:

@@ -9,6 +9,7 @@ constexpr int kTooManyFiles = 10024;
 constexpr int kWouldBlock = 10035;
 constexpr int kNotSocket = 10038;
 constexpr int kInProgress = 10036;
+constexpr int kAddressFamilyNotSupported = 10047;
 constexpr int kCannotAssignAddress = 10049;
 constexpr int kConnectionReset = 10054;
 constexpr int kNoBufferSpace = 10055;

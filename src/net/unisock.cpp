@@ -4,9 +4,9 @@
 
 #include "net/errortexts.h"
 #include "net/localhost.h"
+#include "net/sockregistry.h"
 #include "net/syserror.h"
 
-#include <QHash>
 #include <QHostInfo>
 #include <QPointer>
 #include <QSocketNotifier>
@@ -17,21 +17,6 @@
 
 namespace {
 
-// Live objects by identity, so that a requestID handed to an owner can be
-// turned back into the listening object, and a stale one is recognised.
-QHash<int, UniSock*>& liveObjects() {
-  static QHash<int, UniSock*> table;
-  return table;
-}
-
-int newIdentity() {
-  static int last = 0;
-  do {
-    last = last == INT_MAX ? 1 : last + 1;
-  } while (liveObjects().contains(last));
-  return last;
-}
-
 UniSock::WarningPresenter& warningPresenter() {
   static UniSock::WarningPresenter presenter;
   return presenter;
@@ -41,17 +26,17 @@ UniSock::WarningPresenter& warningPresenter() {
 
 UniSock::UniSock(QObject* parent)
     : QObject(parent),
-      m_identity(newIdentity()),
+      m_identity(sockregistry::enter(this)),
       m_window(new SockWindow(this, QString::number(m_identity))) {
-  liveObjects().insert(m_identity, this);
   m_window->setObjectName(QStringLiteral("UniSock%1").arg(m_identity, 8, 16, QLatin1Char('0')).toUpper());
 }
 
 UniSock::~UniSock() {
-  liveObjects().remove(m_identity);
+  sockregistry::leave(m_identity);
   // Closed without events: the owner is tearing the object down, and its
   // handlers must not see a half-destroyed object.
   if (m_lookupId >= 0) QHostInfo::abortHostLookup(m_lookupId);
+  if (m_nameLookupId >= 0) QHostInfo::abortHostLookup(m_nameLookupId);
   m_readNotifier.reset();
   m_writeNotifier.reset();
   m_pendingNotifier.reset();
@@ -136,9 +121,9 @@ QString UniSock::LocalHostname() {
 
 QString UniSock::LocalIP() {
   if (m_state == sckOpen || m_state == sckListening) return m_localAddressText;
-  std::uint32_t address = 0;
+  Endpoint address;
   resolveLocal(QString(), &address);
-  return sys::dotted(address);
+  return sys::addressText(address);
 }
 
 int UniSock::LocalPort() const { return m_boundPort != 0 ? m_boundPort : m_localPort; }
@@ -165,7 +150,7 @@ void UniSock::setRemoteHost(const QString& host) {
   m_remoteHost = host;
 }
 
-QString UniSock::RemoteHostIP() const { return sys::dotted(m_remoteAddress); }
+QString UniSock::RemoteHostIP() const { return sys::addressText(m_remote); }
 
 void UniSock::setRemotePort(int port) {
   const QString source = QStringLiteral("UniSock.RemotePort");
@@ -178,7 +163,7 @@ QString UniSock::RequestHost() {
   if (!m_hasPendingPeer) return QString();
   QString name;
   int error = 0;
-  if (!localhost::reverseName(m_pendingPeer.address, &name, &error)) {
+  if (!localhost::reverseName(m_pendingPeer, &name, &error)) {
     report(sckError, QStringLiteral("RequestHost"), error);
     return QString();
   }
@@ -186,7 +171,7 @@ QString UniSock::RequestHost() {
 }
 
 QString UniSock::RequestIP() const {
-  return m_hasPendingPeer ? sys::dotted(m_pendingPeer.address) : QString();
+  return m_hasPendingPeer ? sys::addressText(m_pendingPeer) : QString();
 }
 
 int UniSock::RequestPort() const { return m_hasPendingPeer ? m_pendingPeer.port : 0; }
@@ -207,7 +192,7 @@ void UniSock::adoptSocket(SocketFd socket, Phase phase) {
   m_readNotifier.reset();
   m_writeNotifier.reset();
   m_socket = std::move(socket);
-  m_socketSerial = nextSockSerial();
+  m_socketSerial = sockregistry::nextSerial();
   m_phase = phase;
   m_peerClosed = false;
   watchSocket();
@@ -232,18 +217,36 @@ void UniSock::takeNewSocket(SocketFd socket) {
   takeBlockSizes();
 }
 
-bool UniSock::resolveLocal(const QString& localIP, std::uint32_t* address) {
+bool UniSock::resolveLocal(const QString& localIP, Endpoint* address) {
+  *address = Endpoint{};
+  if (!localIP.isEmpty() && sys::parseNumeric(localIP, address)) return true;
   int error = 0;
   bool found = false;
-  if (!localIP.isEmpty() && sys::parseDotted(localIP, address)) return true;
   if (localIP.isEmpty()) {
-    found = localhost::firstAddress(address, &error);
+    found = localhost::firstAddress(&address->address, &error);
   } else {
-    found = localhost::resolveFirst(localIP, address, &error);
+    found = localhost::resolveFirst(localIP, &address->address, &error);
   }
   if (found) return true;
-  *address = 0;
+  address->address = 0;
   return report(sckError, QStringLiteral("Private_LocalIP"), error);
+}
+
+bool UniSock::ensureFamily(bool ipv6) {
+  if (!m_socket.valid() || sys::isIpv6Socket(m_socket.get()) == ipv6) return true;
+  if (!m_localAddressText.isEmpty()) {
+    report(sckError, QStringLiteral("Private_Bind"), sockerr::kAddressFamilyNotSupported);
+    return false;
+  }
+  int error = 0;
+  SocketFd socket =
+      sys::openSocket(m_protocol == sckUDPProtocol ? sys::Kind::Datagram : sys::Kind::Stream, &error, ipv6);
+  if (!socket.valid()) {
+    report(sckError, QStringLiteral("Bind"), error);
+    return false;
+  }
+  takeNewSocket(std::move(socket));
+  return true;
 }
 
 bool UniSock::bind(int localPort, const QString& localIP) {
@@ -254,17 +257,20 @@ bool UniSock::bind(int localPort, const QString& localIP) {
   if (m_state == sckOpen || !m_localAddressText.isEmpty()) return true;
 
   const int port = (localPort >= 1 && localPort <= 65535) ? localPort : m_localPort;
-  std::uint32_t address = 0;
+  Endpoint address;
   if (!resolveLocal(localIP, &address) || !m_socket.valid()) return false;
+  if (!ensureFamily(address.ipv6) || !m_socket.valid()) return false;
+  address.port = port;
 
-  if (const int error = sys::bindTo(m_socket.get(), Endpoint{address, port}); error != 0) {
-    if (!privilegedbind::wanted(port, error)) {
+  if (const int error = sys::bindTo(m_socket.get(), address); error != 0) {
+    // The helper binds IPv4 addresses only.
+    if (address.ipv6 || !privilegedbind::wanted(port, error)) {
       report(sckError, QStringLiteral("Private_Bind"), error);
       return false;
     }
-    if (!bindThroughHelper(Endpoint{address, port})) return false;
+    if (!bindThroughHelper(address)) return false;
   }
-  m_localAddressText = sys::dotted(address);
+  m_localAddressText = sys::addressText(address);
   m_phase = m_protocol == sckUDPProtocol ? Phase::Datagram : Phase::Bound;
   armNotifiers();
   if (port != 0) {
@@ -319,10 +325,16 @@ bool UniSock::connect(const QString& remoteHost, int remotePort) {
     return false;
   }
   if (!createSocket()) return false;
-  if (m_protocol == sckUDPProtocol) return bind(0, QString());
+  if (m_protocol == sckUDPProtocol) {
+    // Datagrams to an IPv6 address go out from an IPv6 socket, bound to any
+    // of this computer's IPv6 addresses as the first address is for IPv4.
+    Endpoint remote;
+    const bool toIpv6 = sys::parseNumeric(m_remoteHost, &remote) && remote.ipv6;
+    return bind(0, toIpv6 ? QStringLiteral("::") : QString());
+  }
 
-  std::uint32_t address = 0;
-  if (sys::parseDotted(m_remoteHost, &address)) return connectToAddress(address);
+  Endpoint address;
+  if (sys::parseNumeric(m_remoteHost, &address)) return ensureFamily(address.ipv6) && connectToAddress(address);
 
   if (m_lookupId >= 0) QHostInfo::abortHostLookup(m_lookupId);
   m_lookupId = m_window->lookUp(m_remoteHost);
@@ -330,15 +342,18 @@ bool UniSock::connect(const QString& remoteHost, int remotePort) {
   return true;
 }
 
-bool UniSock::connectToAddress(std::uint32_t address) {
+bool UniSock::connectToAddress(const Endpoint& address) {
   const QString origin = QStringLiteral("ConnectIP");
   if (!m_socket.valid() || m_remotePort < 1 || m_remotePort > 65535) {
     report(sckError, origin);
     return false;
   }
-  m_remoteAddress = address;
+  m_remote = address;
+  m_remote.port = 0;
   if (!report(sckConnecting) || !m_socket.valid()) return false;
-  const int error = sys::startConnect(m_socket.get(), Endpoint{address, m_remotePort});
+  Endpoint to = m_remote;
+  to.port = m_remotePort;
+  const int error = sys::startConnect(m_socket.get(), to);
   if (error == 0 || error == sockerr::kWouldBlock) {
     m_phase = Phase::Connecting;
     armNotifiers();
@@ -354,7 +369,7 @@ bool UniSock::connectToAddress(std::uint32_t address) {
 bool UniSock::accept(int requestID) {
   const QString source = QStringLiteral("UniSock.Accept");
   if (m_state != sckClosed || requestID == 0) raise(sockerr::kInvalidInState, source);
-  UniSock* listener = liveObjects().value(requestID, nullptr);
+  UniSock* listener = sockregistry::find(requestID);
   if (listener == nullptr) raise(sockerr::kBadArgument, source);
 
   QPointer<UniSock> alive(this);
@@ -384,18 +399,16 @@ bool UniSock::accept(int requestID) {
   if (const int error = sys::localEndpoint(m_socket.get(), &local); error != 0) {
     if (!report(sckError, QStringLiteral("Accept"), error)) return true;
   } else {
-    m_localAddressText = sys::dotted(local.address);
+    m_localAddressText = sys::addressText(local);
     m_boundPort = local.port;
   }
-  QString peerName;
-  int lookupError = 0;
-  if (localhost::reverseName(peer.address, &peerName, &lookupError)) {
-    m_remoteHost = peerName;
-  } else if (!report(sckError, QStringLiteral("RequestHost"), lookupError)) {
-    return true;
-  }
-  m_remoteAddress = peer.address;
+  m_remote = peer;
+  m_remote.port = 0;
   m_remotePort = peer.port;
+  // The address now, the name when the resolver has one: a reverse look-up
+  // can take seconds, and the owner's event loop must not wait for it.
+  m_remoteHost = sys::addressText(peer);
+  lookUpPeerName();
 
   armNotifiers();
   const std::uint64_t serial = m_socketSerial;
@@ -434,6 +447,8 @@ bool UniSock::closesocket() {
 
   if (m_lookupId >= 0) QHostInfo::abortHostLookup(m_lookupId);
   m_lookupId = -1;
+  if (m_nameLookupId >= 0) QHostInfo::abortHostLookup(m_nameLookupId);
+  m_nameLookupId = -1;
 
   m_readNotifier.reset();
   m_writeNotifier.reset();

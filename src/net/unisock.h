@@ -1,10 +1,14 @@
 #pragma once
-// src/net: the program's own asynchronous IPv4 socket object and everything it
+// src/net: the program's own asynchronous socket object and everything it
 // needs: the hidden receiver that turns socket readiness into events, the
 // receive and send buffers, the typed data values and the error texts.
 //
-// One UniSock owns at most one TCP or UDP socket. It never blocks on data and
-// reports everything through its signals, which are raised from the Qt event
+// One UniSock owns at most one TCP or UDP socket, IPv4 as a rule: an IPv6
+// text given as the local address to bind (or as RemoteHost) makes it an
+// IPv6 socket, with addresses in their usual text form ("2001:db8::1").
+// Names are always looked up as IPv4, and the local host's first address is
+// an IPv4 one. It never blocks on data and reports everything through its
+// signals, which are raised from the Qt event
 // loop of the thread that created it. Owners connect with direct connections:
 // Error and TextArrival pass arguments by reference for the handler to change.
 //
@@ -70,8 +74,12 @@ class UniSock : public QObject, private SockMessageHandler {
   void setProtocol(int protocol);
   QString RemoteHost() const { return m_remoteHost; }
   void setRemoteHost(const QString& host);
+  // After accept() RemoteHost is the peer's address text at once and becomes
+  // its name when the asynchronous reverse look-up finds one (a connection is
+  // never held up by a slow resolver).
   QString RemoteHostIP() const;
-  std::int32_t RemoteIP() const { return static_cast<std::int32_t>(m_remoteAddress); }
+  // The IPv4 remote address in network byte order; 0 for an IPv6 peer.
+  std::int32_t RemoteIP() const { return static_cast<std::int32_t>(m_remote.ipv6 ? 0 : m_remote.address); }
   int RemotePort() const { return m_remotePort; }
   void setRemotePort(int port);
   QString RequestHost();
@@ -136,8 +144,12 @@ class UniSock : public QObject, private SockMessageHandler {
   // A port below 1024 that this process may not bind: the permission helper
   // binds it and this object adopts the socket. Reports the error on failure.
   bool bindThroughHelper(const Endpoint& at);
-  bool resolveLocal(const QString& localIP, std::uint32_t* address);
-  bool connectToAddress(std::uint32_t address);
+  bool resolveLocal(const QString& localIP, Endpoint* address);
+  // A socket not yet bound is replaced by one of the wanted family; false
+  // (with Error 10047 reported) when the socket is bound to the other family.
+  bool ensureFamily(bool ipv6);
+  bool connectToAddress(const Endpoint& address);
+  void lookUpPeerName();
   void takeBlockSizes();
   void closePending();
   // The state report; false when the object was destroyed by a handler.
@@ -148,6 +160,7 @@ class UniSock : public QObject, private SockMessageHandler {
   // Event pump (unisock_pump.cpp).
   void handleMessage(const SockMessage& message) override;
   void handleLookup(const SockMessage& message);
+  void takePeerName(const SockMessage& message);
   void dispatchReadiness(int event);
   void acceptIncoming();
   void pauseAccepting();
@@ -192,7 +205,7 @@ class UniSock : public QObject, private SockMessageHandler {
   int m_protocol = sckTCPProtocol;
   int m_receiveBlock = 8192;
   QString m_remoteHost;
-  std::uint32_t m_remoteAddress = 0;
+  Endpoint m_remote;  // the address only; the port is m_remotePort
   int m_remotePort = 80;
 
   QByteArray m_pendingData;
@@ -211,6 +224,7 @@ class UniSock : public QObject, private SockMessageHandler {
   int m_state = sckClosed;
 
   int m_lookupId = -1;
+  int m_nameLookupId = -1;  // the reverse look-up of an accepted peer
 
   std::unique_ptr<QSocketNotifier> m_readNotifier;
   std::unique_ptr<QSocketNotifier> m_writeNotifier;

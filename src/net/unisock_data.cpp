@@ -291,13 +291,13 @@ void UniSock::writeStep() {
 }
 
 bool UniSock::sendDatagram(const QByteArray& bytes) {
-  std::uint32_t address = 0;
+  Endpoint to;
   int error = 0;
-  if (!sys::parseDotted(m_remoteHost, &address) && !localhost::resolveFirst(m_remoteHost, &address, &error)) {
+  if (!sys::parseNumeric(m_remoteHost, &to) && !localhost::resolveFirst(m_remoteHost, &to.address, &error)) {
     report(sckError, QStringLiteral("Private_Message"), error);
     return false;
   }
-  const Endpoint to{address, m_remotePort};
+  to.port = m_remotePort;
   const IoResult sent = sys::sendTo(m_socket.get(), bytes.constData(), static_cast<std::size_t>(bytes.size()), &to);
   if (sent.ok()) return true;
   report(sckError, QStringLiteral("Private_Message"), sent.error);

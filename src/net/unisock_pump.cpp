@@ -8,8 +8,10 @@
 
 #include "net/unisock.h"
 
+#include "net/sockregistry.h"
 #include "net/syserror.h"
 
+#include <QHostInfo>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -29,7 +31,7 @@ void UniSock::watchSocket() {
 }
 
 void UniSock::watchPending() {
-  m_pendingSerial = nextSockSerial();
+  m_pendingSerial = sockregistry::nextSerial();
   m_pendingPosted = false;
   m_pendingNotifier = std::make_unique<QSocketNotifier>(m_pending.get(), QSocketNotifier::Read);
   QObject::connect(m_pendingNotifier.get(), &QSocketNotifier::activated, m_window,
@@ -63,7 +65,7 @@ void UniSock::armNotifiers() {
 }
 
 void UniSock::postReadiness(std::int64_t p1, int event, int error, std::uint64_t serial) {
-  m_window->post(SockMessage{sockmsg::kReadiness, p1, sockmsg::pack(event, error), serial, {}});
+  m_window->post(SockMessage{sockmsg::kReadiness, p1, sockmsg::pack(event, error), serial, {}, {}});
 }
 
 void UniSock::onReadReady() {
@@ -131,6 +133,7 @@ void UniSock::handleMessage(const SockMessage& message) {
   try {
     if (message.message == sockmsg::kLookupDone) {
       if (m_lookupId >= 0 && message.p1 == m_lookupId) handleLookup(message);
+      if (m_nameLookupId >= 0 && message.p1 == m_nameLookupId) takePeerName(message);
     } else if (ownSocket) {
       if (error != 0) {
         // A connection attempt that failed leaves nothing to watch.
@@ -169,11 +172,22 @@ void UniSock::handleLookup(const SockMessage& message) {
   }
   if (!report(sckHostResolved)) return;
   try {
-    connectToAddress(message.addresses.first());
+    connectToAddress(Endpoint{message.addresses.first(), 0});
   } catch (const UniSockError& e) {
     // Raised to a caller of connect; here there is none, so it is reported.
     report(sckError, QStringLiteral("ConnectIP"), e.number());
   }
+}
+
+void UniSock::lookUpPeerName() {
+  if (m_nameLookupId >= 0) QHostInfo::abortHostLookup(m_nameLookupId);
+  m_nameLookupId = m_window->lookUp(m_remoteHost);
+}
+
+void UniSock::takePeerName(const SockMessage& message) {
+  m_nameLookupId = -1;
+  // Without a name the address stays, as a reverse look-up gives it then.
+  if (!message.hostName.isEmpty()) m_remoteHost = message.hostName;
 }
 
 void UniSock::dispatchReadiness(int event) {
@@ -190,7 +204,8 @@ void UniSock::dispatchReadiness(int event) {
         break;
       }
       m_remotePort = peer.port;
-      m_remoteAddress = peer.address;
+      m_remote = peer;
+      m_remote.port = 0;
       m_phase = Phase::Connected;
       if (report(sckConnected)) emit Connect();
       break;

@@ -29,6 +29,7 @@
 namespace {
 
 const QString kLoopback = QStringLiteral("127.0.0.1");
+const QString kLoopback6 = QStringLiteral("::1");
 constexpr int kProcessLimitMs = 120000;
 
 struct CheckResult {
@@ -147,7 +148,8 @@ TEST(CheckCommand, TcpAndUdpPortsReadOpenAndJsonHasTheDocumentedKeys) {
   const char* expectedProtocols[] = {"tcp", "udp"};
   for (int i = 0; i < 2; ++i) {
     const QJsonObject port = ports[i].toObject();
-    EXPECT_EQ(port.keys(), (QStringList{"detail", "port", "protocol", "result"}));
+    EXPECT_EQ(port.keys(), (QStringList{"detail", "family", "port", "protocol", "result"}));
+    EXPECT_EQ(port["family"].toString(), QStringLiteral("ipv4"));
     EXPECT_EQ(port["port"].toInt(), expectedPorts[i]);
     EXPECT_EQ(port["protocol"].toString(), QLatin1String(expectedProtocols[i]));
     EXPECT_EQ(port["result"].toString(), QStringLiteral("open")) << port["detail"].toString().toStdString();
@@ -211,6 +213,8 @@ TEST(CheckCommand, BadUsageGivesExitTwoAndTestsNothing) {
       {good, QStringLiteral("65536/tcp")}, {good, QStringLiteral("0")},          {good, QStringLiteral("80/sctp")},
       {good, QStringLiteral("http/tcp")},  {QStringLiteral("--timeout"), QStringLiteral("0"), good},
       {QStringLiteral("--no-such-option"), good},
+      // Families that contradict the IPv4 --ip of siteArguments, or each other.
+      {QStringLiteral("-6"), good}, {QStringLiteral("-4"), QStringLiteral("-6"), good},
   };
   for (const QStringList& usage : badUsages) {
     const CheckResult result = runCheck(siteArguments(site) << usage);
@@ -249,7 +253,7 @@ TEST(CheckCommand, RouterHelpWithoutARouterDiagnosesEveryPort) {
   const QJsonObject noRouter{{"found", false}, {"protocol", QJsonValue()}, {"external_address", QJsonValue()}};
   EXPECT_EQ(jsonOf(open)["router"].toObject(), noRouter) << open.out.toStdString();
   const QJsonObject openPort = jsonOf(open)["ports"].toArray().at(0).toObject();
-  EXPECT_EQ(openPort.keys(), (QStringList{"detail", "diagnosis", "port", "protocol", "result"}));
+  EXPECT_EQ(openPort.keys(), (QStringList{"detail", "diagnosis", "family", "port", "protocol", "result"}));
   EXPECT_EQ(openPort["diagnosis"].toString(), QStringLiteral("ok"));
 
   ASSERT_EQ(closed.exitCode, 1) << closed.out.toStdString() << closed.err.toStdString();
@@ -268,6 +272,51 @@ TEST(CheckCommand, RouterHelpWithoutARouterDiagnosesEveryPort) {
   // minutes on a silent network) rather than its 2 s limit would fail it.
   std::printf("vantrel-check --router with no router: %lld ms\n", static_cast<long long>(openMs));
   EXPECT_LT(openMs, 10000);
+}
+
+// The same test over IPv6, with the site on ::1: the listener binds ::1 and
+// the site, reached over IPv6, probes ::1.
+TEST(CheckCommandIpv6, TcpAndUdpPortsReadOpenWithTheFamilyInTheJson) {
+  SiteProcess site({}, kLoopback6);
+  ASSERT_TRUE(site.waitUntilServing()) << site.errors().toStdString();
+  const int tcpPort = testsupport::freeTcpPort();
+  const int udpPort = testsupport::freeUdpPort();
+
+  const CheckResult result =
+      runCheck({QStringLiteral("--site"), site.url(), QStringLiteral("-6"), QStringLiteral("--json"),
+                QStringLiteral("%1/tcp").arg(tcpPort), QStringLiteral("%1/udp").arg(udpPort)});
+  ASSERT_EQ(result.exitCode, 0) << result.out.toStdString() << result.err.toStdString();
+  const QJsonObject report = jsonOf(result);
+  EXPECT_EQ(report["ip"].toString(), kLoopback6);
+  EXPECT_EQ(report["public_address"].toString(), kLoopback6);
+  for (const QJsonValue port : report["ports"].toArray()) {
+    EXPECT_EQ(port["family"].toString(), QStringLiteral("ipv6"));
+    EXPECT_EQ(port["result"].toString(), QStringLiteral("open")) << port["detail"].toString().toStdString();
+  }
+}
+
+// The site probes 127.0.0.9 instead of the visitor, so nothing reaches ::1.
+TEST(CheckCommandIpv6, UnreachedPortReadsClosed) {
+  SiteProcess site({QStringLiteral("--probe-address"), QStringLiteral("127.0.0.9")}, kLoopback6);
+  ASSERT_TRUE(site.waitUntilServing()) << site.errors().toStdString();
+  const int tcpPort = testsupport::freeTcpPort();
+  const CheckResult result =
+      runCheck({QStringLiteral("--site"), site.url(), QStringLiteral("--ip"), kLoopback6, QString::number(tcpPort)});
+  EXPECT_EQ(result.exitCode, 1) << result.err.toStdString();
+  EXPECT_TRUE(result.out.startsWith(QStringLiteral("%1/tcp closed\n").arg(tcpPort))) << result.out.toStdString();
+}
+
+// A site with an IPv4 address cannot probe an IPv6 one: said at once, nothing tested.
+TEST(CheckCommandIpv6, SiteWithoutAnIpv6AddressIsAClearErrorNotAHang) {
+  SiteProcess site;
+  ASSERT_TRUE(site.waitUntilServing()) << site.errors().toStdString();
+  const QString port = QString::number(testsupport::freeTcpPort());
+  for (const QStringList& family : {QStringList{QStringLiteral("--ip"), kLoopback6}, QStringList{QStringLiteral("-6")}}) {
+    const CheckResult result = runCheck(QStringList{QStringLiteral("--site"), site.url()} << family << port);
+    EXPECT_EQ(result.exitCode, 2) << family.join(' ').toStdString();
+    EXPECT_TRUE(result.out.isEmpty()) << result.out.toStdString();
+    EXPECT_TRUE(result.err.contains(QStringLiteral("has no IPv6 address"))) << result.err.toStdString();
+  }
 }
 
 TEST(TestedPortText, ReadsProtocolInAnyCaseAndBareNumbersAsTcp) {

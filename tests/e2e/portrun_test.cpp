@@ -261,6 +261,34 @@ class PortRunTest : public QObject {
     QCOMPARE(m_window->Text21.Text(), logBefore);
   }
 
+  // Over IPv6 the window listens on ::1 and loads its pages from a site on
+  // ::1, which probes ::1: open ports succeed, one the probe misses fails,
+  // and a site with only an IPv4 address fails the row at once, saying why.
+  void ipv6PortsAreTestedOverIpv6AndAnIpv4OnlySiteFailsAtOnce() {
+    SiteProcess site6({}, QStringLiteral("::1"));
+    SiteProcess missing6({QStringLiteral("--probe-address"), QStringLiteral("127.0.0.9")}, QStringLiteral("::1"));
+    QVERIFY2(site6.waitUntilServing(), qPrintable(site6.errors()));
+    QVERIFY2(missing6.waitUntilServing(), qPrintable(missing6.errors()));
+    m_window->Combo1.setText(QStringLiteral("::1"));
+    const int port = freePortForBoth();
+    setRows({{QString::number(port), QStringLiteral("TCP")}, {QString::number(port), QStringLiteral("UDP")}});
+    QList<QStringList> results;
+    for (const QString& site : {site6.url(), missing6.url(), m_site->url()}) {
+      QVERIFY(pointProgramAtSite(m_folder.path(), site));
+      m_window->Text3.setText(QString());
+      clickBegin();
+      QCOMPARE(m_window->Label6.Caption(), kDone);
+      const QList<RowView> rows = readRows();
+      results << QStringList{rows.at(0).status, rows.at(0).open, rows.at(1).open};
+    }
+    const QString errorLine = m_window->Text3.Text();
+    m_window->Combo1.setText(QStringLiteral("127.0.0.1"));
+    QCOMPARE(results.at(0), (QStringList{QString(), kSuccess, kSuccess}));
+    QCOMPARE(results.at(1), (QStringList{QString(), kFailed, kFailed}));
+    QCOMPARE(results.at(2), (QStringList{QStringLiteral("Test site unreachable"), kFailed, kFailed}));
+    QVERIFY2(errorLine.contains(QStringLiteral("has no IPv6 address")), qPrintable(errorLine));
+  }
+
   // A finished run with one open and one closed port, as a picture. The
   // person switches the address to listen on while the run goes, so the
   // second port listens where the site does not knock.

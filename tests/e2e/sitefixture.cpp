@@ -6,8 +6,9 @@
 
 #include "test_support.h"
 
-SiteProcess::SiteProcess(const QStringList& extraArguments) : m_port(testsupport::freeTcpPort()) {
-  QStringList arguments = {QStringLiteral("--listen"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"),
+SiteProcess::SiteProcess(const QStringList& extraArguments, const QString& listenAddress)
+    : m_address(listenAddress), m_port(testsupport::freeTcpPort()) {
+  QStringList arguments = {QStringLiteral("--listen"), m_address, QStringLiteral("--port"),
                            QString::number(m_port),
                            // Many probes from one visitor in quick succession are the tests' normal case.
                            QStringLiteral("--burst"), QStringLiteral("1000")};
@@ -18,12 +19,17 @@ SiteProcess::SiteProcess(const QStringList& extraArguments) : m_port(testsupport
 
 SiteProcess::~SiteProcess() { stop(); }
 
+QString SiteProcess::url() const {
+  const QString host = m_address.contains(QLatin1Char(':')) ? QLatin1Char('[') + m_address + QLatin1Char(']') : m_address;
+  return QStringLiteral("http://%1:%2").arg(host).arg(m_port);
+}
+
 bool SiteProcess::waitUntilServing() {
   if (!m_process.waitForStarted(30000)) return false;
   for (int attempt = 0; attempt < 600; ++attempt) {
     if (m_process.state() != QProcess::Running) return false;
     QTcpSocket probe;
-    probe.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(m_port));
+    probe.connectToHost(m_address, static_cast<quint16>(m_port));
     if (probe.waitForConnected(1000)) return true;
     QThread::msleep(50);
   }

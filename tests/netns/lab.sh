@@ -7,6 +7,12 @@
 #                       wan0 203.0.113.2 ------------ up0 203.0.113.1
 #                       (nftables NAT, miniupnpd)     (STUN responder)
 #
+# IPv6 beside it, from the documentation prefix and without NAT: PC
+# 2001:db8:77::2 behind the router's lan0 2001:db8:77::1, the WAN link
+# 2001:db8:113::/64, the server 2001:db8:100::2. The router's forward chain
+# (family inet, so IPv4 and IPv6 alike) drops what comes in unasked, which is
+# the IPv6 firewall a home router has; "ipv6 allow PORT" opens one TCP port.
+#
 # "wan public": the router's WAN address is what the outside sees, the provider
 # only routes. "wan cgnat": the router's WAN is 100.64.0.2 and the provider
 # masquerades it behind 198.51.100.1, as a carrier-grade NAT does.
@@ -18,6 +24,9 @@
 # provider's side of the WAN link and reports the router's own address, as a
 # real STUN server does for a router with a public address.
 #
+# Why "nfproto ipv4" on the masquerade: the table serves both families, and
+# IPv6 reaches the PC untranslated, as from a real provider.
+#
 # Why the base chains: the daemon's nftables back end only fills its own
 # chains; the forward and NAT base chains that jump to them must exist first.
 #
@@ -27,7 +36,8 @@
 #   lab.sh LAB_DIR daemon start upnp|upnp-v1|natpmp   the router daemon: UPnP
 #                                      IGD v2 (or v1) and NAT-PMP, or NAT-PMP alone
 #   lab.sh LAB_DIR daemon stop
-#   lab.sh LAB_DIR site SITE_BINARY    the test site on 198.51.100.2:8380
+#   lab.sh LAB_DIR site SITE_BINARY    the test site on 198.51.100.2:8380 and [2001:db8:100::2]:8380
+#   lab.sh LAB_DIR ipv6 allow PORT     the router's IPv6 firewall lets TCP PORT in to the PC
 #   lab.sh LAB_DIR ns pc|router|provider|server   prints a namespace's name
 #   lab.sh LAB_DIR down                stop every process, remove every namespace
 set -euo pipefail
@@ -76,7 +86,7 @@ table inet vantrel_lab {
   chain postrouting {
     type nat hook postrouting priority 100; policy accept;
     jump postrouting_miniupnpd
-    oifname "wan0" masquerade
+    meta nfproto ipv4 oifname "wan0" masquerade
   }
   chain prerouting_miniupnpd {
   }
@@ -158,8 +168,29 @@ up() {
   inNs "$server" ip route add default via 198.51.100.1
   inNs "$router" sysctl -qw net.ipv4.ip_forward=1
   inNs "$provider" sysctl -qw net.ipv4.ip_forward=1
+  addressIpv6
   routerRules | inNs "$router" nft -f -
   addressWan public
+}
+
+# nodad: an address is usable at once instead of after duplicate detection.
+addressIpv6() {
+  inNs "$pc" ip -6 addr add 2001:db8:77::2/64 dev eth0 nodad
+  inNs "$router" ip -6 addr add 2001:db8:77::1/64 dev lan0 nodad
+  inNs "$router" ip -6 addr add 2001:db8:113::2/64 dev wan0 nodad
+  inNs "$provider" ip -6 addr add 2001:db8:113::1/64 dev up0 nodad
+  inNs "$provider" ip -6 addr add 2001:db8:100::1/64 dev core0 nodad
+  inNs "$server" ip -6 addr add 2001:db8:100::2/64 dev eth0 nodad
+  inNs "$pc" ip -6 route add default via 2001:db8:77::1
+  inNs "$router" ip -6 route add default via 2001:db8:113::1
+  inNs "$provider" ip -6 route add 2001:db8:77::/64 via 2001:db8:113::2
+  inNs "$server" ip -6 route add default via 2001:db8:100::1
+  inNs "$router" sysctl -qw net.ipv6.conf.all.forwarding=1
+  inNs "$provider" sysctl -qw net.ipv6.conf.all.forwarding=1
+}
+
+allowIpv6() {
+  inNs "$router" nft add rule inet vantrel_lab forward iifname wan0 ip6 daddr 2001:db8:77::2 tcp dport "$1" accept
 }
 
 # Waits (10 s at most) until something in a namespace listens on a port.
@@ -167,6 +198,16 @@ awaitListener() {
   local ns=$1 kind=$2 port=$3
   for _ in $(seq 100); do
     if inNs "$ns" ss -Hn "$kind" state all "sport = :$port" 2>/dev/null | grep -q .; then return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# Waits (10 s at most) until COUNT TCP sockets in a namespace listen on a port.
+awaitListeners() {
+  local ns=$1 port=$2 count=$3
+  for _ in $(seq 100); do
+    if [ "$(inNs "$ns" ss -Hnt state listening "sport = :$port" 2>/dev/null | wc -l)" -ge "$count" ]; then return 0; fi
     sleep 0.1
   done
   return 1
@@ -188,7 +229,8 @@ startDaemon() {
 
 startSite() {
   startIn "$server" site "$1" --listen 198.51.100.2 --port 8380
-  if ! awaitListener "$server" -t 8380; then
+  startIn "$server" site6 "$1" --listen 2001:db8:100::2 --port 8380
+  if ! awaitListeners "$server" 8380 2; then
     echo "lab: the test site did not start; its log:" >&2
     cat "$lab/site.log" >&2
     return 1
@@ -197,6 +239,7 @@ startSite() {
 
 down() {
   stopProcess site
+  stopProcess site6
   stopProcess daemon
   stopProcess stun
   for ns in "$pc" "$router" "$provider" "$server"; do ip netns del "$ns" 2>/dev/null || true; done
@@ -207,6 +250,7 @@ case $command in
   wan) stopProcess daemon; stunResponder=$(cat "$lab/stun-responder"); addressWan "$1" ;;
   daemon) if [ "$1" = start ]; then startDaemon "$2"; else stopProcess daemon; fi ;;
   site) startSite "$1" ;;
+  ipv6) [ "$1" = allow ] && allowIpv6 "$2" ;;
   ns) case $1 in pc) echo "$pc" ;; router) echo "$router" ;; provider) echo "$provider" ;; server) echo "$server" ;; esac ;;
   down) down ;;
   *) echo "lab: unknown command $command" >&2; exit 2 ;;

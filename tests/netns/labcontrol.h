@@ -17,6 +17,9 @@ inline constexpr char kCarrierWanAddress[] = "100.64.0.2";
 inline constexpr char kCarrierPublicAddress[] = "198.51.100.1";
 // The test site in the server namespace, as the window is pointed at it.
 inline constexpr char kSiteUrl[] = "http://198.51.100.2:8380";
+// The PC's IPv6 address and the site's IPv6 instance (documentation prefix, no NAT).
+inline constexpr char kPcAddress6[] = "2001:db8:77::2";
+inline constexpr char kSiteUrl6[] = "http://[2001:db8:100::2]:8380";
 
 // Whether the program runs inside a lab (else the tests skip).
 bool present();

@@ -219,6 +219,49 @@ TEST_F(RouterLab, CheckCommandForwardsAPortAndReadsItOpenThroughTheRouter) {
   EXPECT_EQ(client.findRule(kPort, Transport::Tcp).state, router::RuleAnswer::State::NoRule);
 }
 
+// Over IPv6 nothing is translated: the router's firewall alone decides, and
+// it lets in exactly the one port it was told to.
+TEST_F(RouterLab, Ipv6FirewallThatAllowsOnePortGivesOpenForItAndClosedForAnother) {
+  constexpr int kAllowed = 40601;
+  constexpr int kBlocked = 40602;
+  ASSERT_TRUE(lab::control("ipv6 allow " + std::to_string(kAllowed)));
+  const std::string command = std::string("timeout --kill-after=5 120 '") + VANTREL_CHECK_PROGRAM + "' --site '" +
+                              lab::kSiteUrl6 + "' --ip " + lab::kPcAddress6 + " --json " + std::to_string(kAllowed) +
+                              "/tcp " + std::to_string(kBlocked) + "/tcp";
+  std::string output;
+  if (FILE* check = popen(command.c_str(), "r")) {
+    char buffer[4096];
+    for (size_t read; (read = fread(buffer, 1, sizeof buffer, check)) > 0;) output.append(buffer, read);
+    EXPECT_EQ(pclose(check) >> 8, 1) << output;  // one port not open
+  }
+  const QJsonObject report = QJsonDocument::fromJson(QByteArray::fromStdString(output)).object();
+  EXPECT_EQ(report["public_address"].toString(), QLatin1String(lab::kPcAddress6)) << output;
+  const QJsonArray ports = report["ports"].toArray();
+  ASSERT_EQ(ports.size(), 2) << output;
+  EXPECT_EQ(ports[0].toObject()["result"].toString(), QStringLiteral("open")) << output;
+  EXPECT_EQ(ports[1].toObject()["result"].toString(), QStringLiteral("closed")) << output;
+  EXPECT_EQ(ports[1].toObject()["family"].toString(), QStringLiteral("ipv6"));
+}
+
+// Behind the provider's NAT no rule helps over IPv4; the PC's global IPv6
+// address is offered instead.
+TEST_F(RouterLab, CheckCommandBehindProviderNatOffersAnIpv6Test) {
+  ASSERT_TRUE(lab::ensure(lab::Wan::Carrier, lab::Daemon::UpnpAndNatPmp));
+  const std::string command = std::string("timeout --kill-after=5 120 '") + VANTREL_CHECK_PROGRAM + "' --site " +
+                              lab::kSiteUrl + " --ip " + lab::kPcAddress + " --forward 40701/tcp";
+  std::string output;
+  if (FILE* check = popen(command.c_str(), "r")) {
+    char buffer[4096];
+    for (size_t read; (read = fread(buffer, 1, sizeof buffer, check)) > 0;) output.append(buffer, read);
+    pclose(check);
+  }
+  EXPECT_NE(output.find("40701/tcp closed ("), std::string::npos) << output;
+  EXPECT_NE(output.find(std::string("this computer has the IPv6 address ") + lab::kPcAddress6 +
+                        ": an IPv6 test is possible (vantrel-check -6)"),
+            std::string::npos)
+      << output;
+}
+
 // The window's way: calls run on the task's thread, answers come back
 // through the event loop of the receiver's thread.
 class RouterLabWindow : public RouterLab {

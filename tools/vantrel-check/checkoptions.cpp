@@ -5,6 +5,7 @@
 #include <QUrl>
 
 #include "app/engine/siteaddress.h"
+#include "app/engine/siteroute.h"
 #include "net/unisock.h"
 #include "persist/userfolders.h"
 #include "router/routerclient.h"
@@ -26,7 +27,13 @@ const char kDescription[] =
     "\n"
     "Output: one line a port as results come (open, closed, in-use, no-permission,\n"
     "error: TEXT), then the public address the site saw. --json prints one object:\n"
-    "{\"site\", \"ip\", \"public_address\", \"ports\": [{\"port\", \"protocol\", \"result\", \"detail\"}]}.\n"
+    "{\"site\", \"ip\", \"public_address\", \"ports\": [{\"port\", \"protocol\", \"family\", \"result\",\n"
+    "\"detail\"}]}; \"family\" is \"ipv4\" or \"ipv6\".\n"
+    "\n"
+    "IPv6: --ip takes an IPv6 address too, and -6 tests over IPv6 from the address this\n"
+    "computer reaches the site from (-4: IPv4, the default). The site is then reached over\n"
+    "IPv6 (site6= in settings.ini names an IPv6 site of its own), since it probes the\n"
+    "address the request came from.\n"
     "\n"
     "Router help: --router first asks the home router (UPnP IGD, else NAT-PMP; the search\n"
     "takes at most about 2 s) and names it on a first line; a port that is not open gets a\n"
@@ -55,9 +62,9 @@ bool isSiteUrl(const QString& text) {
          !url.host().isEmpty() && !url.hasQuery() && !url.hasFragment();
 }
 
-bool isIpv4Address(const QString& text) {
+bool isIpAddress(const QString& text, QAbstractSocket::NetworkLayerProtocol family) {
   QHostAddress address;
-  return address.setAddress(text) && address.protocol() == QAbstractSocket::IPv4Protocol;
+  return address.setAddress(text) && address.protocol() == family;
 }
 
 }  // namespace
@@ -73,8 +80,8 @@ ParsedCheckOptions parseCheckOptions(const QStringList& arguments, const QString
                                     .arg(compiledSiteAddress()),
                                 QStringLiteral("URL"));
   const QCommandLineOption ip(QStringLiteral("ip"),
-                              QStringLiteral("The local IPv4 address to listen on (default: this computer's "
-                                             "first address, as in the window)."),
+                              QStringLiteral("The local IPv4 or IPv6 address to listen on (default: this "
+                                             "computer's first address, as in the window)."),
                               QStringLiteral("ADDR"));
   const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print one JSON object instead of lines."));
   const QCommandLineOption timeout(
@@ -90,7 +97,10 @@ ParsedCheckOptions parseCheckOptions(const QStringList& arguments, const QString
           .arg(router::kDefaultLeaseSeconds)
           .arg(kLongestLeaseSeconds),
       QStringLiteral("S"));
-  parser.addOptions({help, site, ip, json, timeout, routerHelp, forward, lease});
+  const QCommandLineOption ipv4(QStringLiteral("4"), QStringLiteral("Test over IPv4 (the default)."));
+  const QCommandLineOption ipv6(QStringLiteral("6"),
+                                QStringLiteral("Test over IPv6, from the address this computer reaches the site from."));
+  parser.addOptions({help, site, ip, ipv4, ipv6, json, timeout, routerHelp, forward, lease});
   parser.addPositionalArgument(QStringLiteral("PORT/PROTO"), QStringLiteral("Ports to test."),
                                QStringLiteral("[PORT/PROTO ...]"));
 
@@ -132,18 +142,42 @@ ParsedCheckOptions parseCheckOptions(const QStringList& arguments, const QString
 
   // The window's files: beside the program, or the user's own for an installed copy.
   const QString dataFolder = userDataFolder(programFolder);
-  options.site = parser.isSet(site) ? parser.value(site).trimmed() : siteAddress(dataFolder + QStringLiteral("/settings.ini"));
+  if (parser.isSet(ipv4) && parser.isSet(ipv6)) return failure(QStringLiteral("-4 and -6 exclude each other"));
+  if (parser.isSet(ip)) {
+    options.localIp = parser.value(ip).trimmed();
+    const bool isV4 = isIpAddress(options.localIp, QAbstractSocket::IPv4Protocol);
+    options.ipv6 = isIpAddress(options.localIp, QAbstractSocket::IPv6Protocol);
+    if (!isV4 && !options.ipv6) {
+      return failure(QStringLiteral("--ip: \"%1\" is not an IPv4 or IPv6 address").arg(options.localIp));
+    }
+    if ((parser.isSet(ipv4) && options.ipv6) || (parser.isSet(ipv6) && isV4)) {
+      return failure(QStringLiteral("--ip: \"%1\" is not of the family -4 or -6 asks for").arg(options.localIp));
+    }
+  } else {
+    options.ipv6 = parser.isSet(ipv6);
+  }
+
+  const QString settingsFile = dataFolder + QStringLiteral("/settings.ini");
+  if (parser.isSet(site)) {
+    options.site = parser.value(site).trimmed();
+  } else {
+    options.site = options.ipv6 ? siteAddress6(settingsFile) : QString();
+    if (options.site.isEmpty()) options.site = siteAddress(settingsFile);
+  }
   while (options.site.endsWith(QLatin1Char('/'))) options.site.chop(1);
   if (!isSiteUrl(options.site)) {
     return failure(QStringLiteral("--site: \"%1\" is not an http:// or https:// address").arg(options.site));
   }
+  std::variant<SiteRoute, QString> route = routeToSite(options.site, options.ipv6);
+  if (auto* message = std::get_if<QString>(&route)) return failure(*message);
+  options.route = std::get<SiteRoute>(route);
 
-  if (parser.isSet(ip)) {
-    options.localIp = parser.value(ip).trimmed();
-    if (!isIpv4Address(options.localIp)) {
-      return failure(QStringLiteral("--ip: \"%1\" is not an IPv4 address").arg(options.localIp));
+  if (options.localIp.isEmpty() && options.ipv6) {
+    options.localIp = sourceAddressToward(options.route);
+    if (options.localIp.isEmpty()) {
+      return failure(QStringLiteral("-6: this computer has no IPv6 address that reaches the site ") + options.site);
     }
-  } else {
+  } else if (options.localIp.isEmpty()) {
     // The window's choice: the address the socket object names as its own.
     options.localIp = UniSock().LocalIP();
   }

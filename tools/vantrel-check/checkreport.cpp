@@ -48,6 +48,7 @@ QByteArray jsonReport(const CheckOptions& options, const QString& publicAddress,
     if (ports.size() > 1) ports += ',';
     ports += "{\"port\":" + QByteArray::number(outcome.tested.port) +
              ",\"protocol\":" + jsonValueText(protocolName(outcome.tested.protocol)) +
+             ",\"family\":" + jsonValueText(options.ipv6 ? QStringLiteral("ipv6") : QStringLiteral("ipv4")) +
              ",\"result\":" + jsonValueText(resultName(outcome.result)) +
              ",\"detail\":" + jsonValueText(outcome.detail);
     if (port.router) {

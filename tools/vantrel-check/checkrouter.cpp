@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "checkoptions.h"
+#include "net/localhost.h"
 
 namespace {
 
@@ -53,8 +54,23 @@ PortRouterNote CheckRouter::noteFor(const PortTestOutcome& outcome) {
   if (outcome.result == PortResult::Closed) {
     if (!note.reason.isEmpty()) note.reason += QStringLiteral("; ");
     note.reason += gateway().found() ? router::diagnosisReason(note.diagnosis) : QStringLiteral("no router answered");
+    if (note.diagnosis == router::Diagnosis::Cgnat && !m_options.ipv6) note.reason += ipv6Offer();
   }
   return note;
+}
+
+QString CheckRouter::ipv6Offer() {
+  // Behind the provider's NAT no rule can work over IPv4, but a global IPv6
+  // address is reached directly once the router's IPv6 firewall lets the port in.
+  if (!m_ipv6Address) {
+    Endpoint address;
+    m_ipv6Address = localhost::firstIpv6Address(&address) ? sys::addressText(address) : QString();
+  }
+  if (m_ipv6Address->isEmpty()) return QString();
+  QString offer = QStringLiteral("; this computer has the IPv6 address ");
+  offer += *m_ipv6Address;
+  offer += QStringLiteral(": an IPv6 test is possible (vantrel-check -6)");
+  return offer;
 }
 
 QString routerLine(const router::GatewayInfo& gateway) {

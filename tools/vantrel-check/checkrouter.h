@@ -18,6 +18,7 @@ struct PortRouterNote {
   router::Diagnosis diagnosis = router::Diagnosis::Unknown;
   std::optional<bool> forwarded;  // only when forwarding was asked for
   QString reason;                 // the short reason for a port that is not open; empty when open
+                                  // (behind the provider's NAT it offers an IPv6 test when one is possible)
 };
 
 class CheckRouter {
@@ -32,6 +33,9 @@ class CheckRouter {
   PortRouterNote noteFor(const PortTestOutcome& outcome);
 
  private:
+  // The reason's addition for a port behind the provider's NAT when an IPv6 test could work.
+  QString ipv6Offer();
+  std::optional<QString> m_ipv6Address;  // looked up once, when first needed
   const CheckOptions& m_options;
   std::optional<router::Ipv4> m_localAddress;
   router::RouterClient m_client;

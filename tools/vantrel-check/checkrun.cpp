@@ -30,7 +30,8 @@ void CheckRun::startNext() {
   if (m_ports.size() == m_options.ports.size()) return finishRun();
   const TestedPort& tested = m_options.ports[m_ports.size()];
   showProgress(tested);
-  m_current = std::make_unique<PortTest>(m_network, m_options.site, m_options.localIp, tested, m_options.timeout);
+  m_current = std::make_unique<PortTest>(m_network, m_options.site, m_options.route, m_options.localIp, tested,
+                                         m_options.timeout);
   connect(m_current.get(), &PortTest::finished, this, &CheckRun::onPortFinished, Qt::QueuedConnection);
   m_current->start();
 }

@@ -29,11 +29,12 @@ QString arrivalDetail(const TestedPort& tested, bool open) {
 
 }  // namespace
 
-PortTest::PortTest(QNetworkAccessManager& network, const QString& site, const QString& localIp,
-                   const TestedPort& tested, std::chrono::milliseconds limit, QObject* parent)
+PortTest::PortTest(QNetworkAccessManager& network, const QString& site, const SiteRoute& route,
+                   const QString& localIp, const TestedPort& tested, std::chrono::milliseconds limit, QObject* parent)
     : QObject(parent),
       m_network(network),
       m_site(site),
+      m_route(route),
       m_localIp(localIp),
       m_limit(limit),
       m_listener(tested.protocol) {
@@ -69,7 +70,14 @@ void PortTest::start() {
 }
 
 void PortTest::sendRequest() {
-  QNetworkRequest request(QUrl(m_site + requestPath(m_outcome.tested)));
+  // A site whose name was looked up for the test's family is asked at that
+  // address, under its own name.
+  const bool byAddress = !m_route.hostHeader.isEmpty();
+  QNetworkRequest request(QUrl((byAddress ? m_route.url.toString() : m_site) + requestPath(m_outcome.tested)));
+  if (byAddress) {
+    request.setRawHeader("Host", m_route.hostHeader.toLatin1());
+    request.setPeerVerifyName(m_route.host);
+  }
   request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("vantrel-check"));
   m_replyTooLarge = false;
   m_reply = m_network.get(request);

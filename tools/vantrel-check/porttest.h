@@ -11,6 +11,7 @@
 
 #include "app/engine/portlistener.h"
 #include "app/engine/portverdict.h"
+#include "app/engine/siteroute.h"
 #include "app/engine/testedport.h"
 
 class QNetworkAccessManager;
@@ -30,8 +31,9 @@ class PortTest : public QObject {
   Q_OBJECT
 
  public:
-  PortTest(QNetworkAccessManager& network, const QString& site, const QString& localIp, const TestedPort& tested,
-           std::chrono::milliseconds limit, QObject* parent = nullptr);
+  // `site` as given; the requests go where `route` says (over the family of localIp).
+  PortTest(QNetworkAccessManager& network, const QString& site, const SiteRoute& route, const QString& localIp,
+           const TestedPort& tested, std::chrono::milliseconds limit, QObject* parent = nullptr);
   ~PortTest() override;
 
   // Opens the port and asks the site; finished() follows exactly once, never
@@ -51,6 +53,7 @@ class PortTest : public QObject {
 
   QNetworkAccessManager& m_network;
   QString m_site;
+  SiteRoute m_route;
   QString m_localIp;
   std::chrono::milliseconds m_limit;
   PortListener m_listener;

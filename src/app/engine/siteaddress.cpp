@@ -14,3 +14,9 @@ QString siteAddress(const QString& settingsFile) {
   while (site.endsWith(QLatin1Char('/'))) site.chop(1);
   return site;
 }
+
+QString siteAddress6(const QString& settingsFile) {
+  QString site = ReadIniValue(QStringLiteral("main"), QStringLiteral("site6"), settingsFile).trimmed();
+  while (site.endsWith(QLatin1Char('/'))) site.chop(1);
+  return site;
+}
