@@ -84,45 +84,56 @@ void blendSse2(uint32_t* dst, const uint32_t* src, int32_t count, uint32_t opaci
   blendPlain(dst + x, src + x, count - x, opacity);
 }
 
-// The 256-bit form unpacks and packs within 128-bit halves, which keeps the
-// pixel order as in the 128-bit form.
+// The 256-bit form keeps the channels where they are: blue and red in the low
+// bytes of 16-bit lanes, green and alpha (shifted down) in another register,
+// each lane multiplied by its pixel's factor, which a byte shuffle spreads.
 __attribute__((target("avx2"))) void blendAvx2(uint32_t* dst, const uint32_t* src, int32_t count,
                                                uint32_t opacity) {
-  const __m256i zero = _mm256_setzero_si256();
   const __m256i opacity16 = _mm256_set1_epi16(static_cast<int16_t>(opacity));
   const __m256i all255 = _mm256_set1_epi16(255);
-  const __m256i allOnes = _mm256_set1_epi32(-1);
-  int32_t x = 0;
+  const __m256i lowBytes = _mm256_set1_epi16(0x00FF);
+  const __m256i alphaMask = _mm256_set1_epi32(static_cast<int32_t>(0xFF000000u));
+  // Index 3 (7, 11, 15) of each 128-bit half is a pixel's alpha byte; -1 gives 0.
+  const __m256i alphaBytes =
+      _mm256_setr_epi8(3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15, 3, 3, 3, 3, 7, 7, 7,
+                       7, 11, 11, 11, 11, 15, 15, 15, 15);
+  const __m256i alphaLanes =
+      _mm256_setr_epi8(3, -1, 3, -1, 7, -1, 7, -1, 11, -1, 11, -1, 15, -1, 15, -1, 3, -1, 3, -1, 7,
+                       -1, 7, -1, 11, -1, 11, -1, 15, -1, 15, -1);
+  // Stores that straddle two cache lines cost more than the arithmetic: the
+  // first pixels go through the narrower form until dst lies on 32 bytes.
+  int32_t x = std::min(count, static_cast<int32_t>((32 - reinterpret_cast<uintptr_t>(dst) % 32) %
+                                                   32 / sizeof(uint32_t)));
+  blendSse2(dst, src, x, opacity);
   for (; x + 8 <= count; x += 8) {
     __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x));
-    const __m256i a32 = _mm256_srli_epi32(s, 24);
-    if (_mm256_testz_si256(a32, a32)) continue;
-    if (opacity == 255 &&
-        _mm256_movemask_epi8(_mm256_cmpeq_epi32(_mm256_srai_epi32(s, 24), allOnes)) == -1) {
+    if (_mm256_testz_si256(s, alphaMask)) continue;            // all clear
+    if (opacity == 255 && _mm256_testc_si256(s, alphaMask)) {  // all opaque
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), s);
       continue;
     }
     const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + x));
-    const __m256i a16 = _mm256_or_si256(a32, _mm256_slli_epi32(a32, 16));
-    s = _mm256_min_epu8(s, _mm256_or_si256(a16, _mm256_slli_epi32(a16, 8)));
-    const __m256i dLo = _mm256_unpacklo_epi8(d, zero), dHi = _mm256_unpackhi_epi8(d, zero);
-    const __m256i sLo = _mm256_unpacklo_epi8(s, zero), sHi = _mm256_unpackhi_epi8(s, zero);
-    __m256i lo, hi;
+    s = _mm256_min_epu8(s, _mm256_shuffle_epi8(s, alphaBytes));
+    const __m256i alpha = _mm256_shuffle_epi8(s, alphaLanes);
+    const __m256i dEven = _mm256_and_si256(d, lowBytes), dOdd = _mm256_srli_epi16(d, 8);
+    __m256i even, odd;
     if (opacity == 255) {
       // At full opacity the rule is src + dst (255 - A) / 255: one product a channel.
-      const __m256i keep = _mm256_sub_epi16(all255, a16);
-      lo = _mm256_add_epi16(sLo,
-                            divide255(_mm256_mullo_epi16(dLo, _mm256_unpacklo_epi32(keep, keep))));
-      hi = _mm256_add_epi16(sHi,
-                            divide255(_mm256_mullo_epi16(dHi, _mm256_unpackhi_epi32(keep, keep))));
-    } else {
-      const __m256i keep = _mm256_sub_epi16(all255, divide255(_mm256_mullo_epi16(a16, opacity16)));
-      lo = divide255(_mm256_add_epi16(_mm256_mullo_epi16(dLo, _mm256_unpacklo_epi32(keep, keep)),
-                                      _mm256_mullo_epi16(sLo, opacity16)));
-      hi = divide255(_mm256_add_epi16(_mm256_mullo_epi16(dHi, _mm256_unpackhi_epi32(keep, keep)),
-                                      _mm256_mullo_epi16(sHi, opacity16)));
+      const __m256i keep = _mm256_sub_epi16(all255, alpha);
+      even = divide255(_mm256_mullo_epi16(dEven, keep));
+      odd = divide255(_mm256_mullo_epi16(dOdd, keep));
+      const __m256i kept = _mm256_or_si256(even, _mm256_slli_epi16(odd, 8));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), _mm256_add_epi8(s, kept));
+      continue;
     }
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), _mm256_packus_epi16(lo, hi));
+    const __m256i keep = _mm256_sub_epi16(all255, divide255(_mm256_mullo_epi16(alpha, opacity16)));
+    const __m256i sEven = _mm256_and_si256(s, lowBytes), sOdd = _mm256_srli_epi16(s, 8);
+    even = divide255(
+        _mm256_add_epi16(_mm256_mullo_epi16(dEven, keep), _mm256_mullo_epi16(sEven, opacity16)));
+    odd = divide255(
+        _mm256_add_epi16(_mm256_mullo_epi16(dOdd, keep), _mm256_mullo_epi16(sOdd, opacity16)));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x),
+                        _mm256_or_si256(even, _mm256_slli_epi16(odd, 8)));
   }
   blendSse2(dst + x, src + x, count - x, opacity);
 }
