@@ -39,9 +39,11 @@ TEST(ImageControlPainting, HalfTransparentPictureBlendsWithTheWindowBeneath) {
   EXPECT_TRUE(near(shot.pixelColor(25, 45), kBlue, 0));
   EXPECT_TRUE(near(shot.pixelColor(100, 60), kBlue, 0));
 
-  // Grayscale and lightness draw through the own blender (there is no image
-  // service session here): the window still shows through the clear strip and,
-  // grayed, through the half-transparent part.
+  // Without the image service, grayscale and lightness draw through the own
+  // blender: the window still shows through the clear strip and, grayed,
+  // through the half-transparent part.
+  control.setGDIplusAllowed(false);
+  ASSERT_FALSE(control.GDIplusEnabled());
   control.setGrayScale(1);
   control.setIntensityOffset(10);
   const QImage grayed = stage.grab();

@@ -142,6 +142,10 @@ class aicAlphaImage : public QWidget {
   bool isMouseOver() const;
   bool GDIplusInitialized() const;
   bool GDIplusEnabled() const;
+  // Lets the picture use the image service (the default where it can run) or
+  // not, so that the own drawing paths can be seen at work. For tests and
+  // diagnostics (aicalphaimage_paint.cpp).
+  void setGDIplusAllowed(bool allowed);
   // Enabled is QWidget's own; a change rebuilds the hit area (changeEvent).
 
   // True while the form is being designed: the whole control is the hit area

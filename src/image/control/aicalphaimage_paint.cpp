@@ -126,6 +126,12 @@ void aicAlphaImage::relayout() {
   rebuildCachedDrawing();
 }
 
+void aicAlphaImage::setGDIplusAllowed(bool allowed) {
+  m_image.setGDIplusEnabled(allowed);
+  rebuildShadow();
+  rebuildCachedDrawing();
+}
+
 void aicAlphaImage::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   if (!m_inLayout) relayout();
