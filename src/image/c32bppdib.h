@@ -131,7 +131,13 @@ class c32bppDIB {
   // above 100 it wraps, 150 acting as 50); grayscale -1 = none, 0..7 a
   // weighting; lightness in percent, -100..100 (other values act as 0); angle in
   // degrees clockwise. True when drawn; false without an image, for an empty
-  // source rectangle or when drawing failed.
+  // source rectangle or when drawing failed. The own paths make only the part
+  // of the destination that can be seen; when that part (or the turned square
+  // of a rotation, clipped the same way) exceeds kMaxRenderPixels, Render
+  // refuses and returns false.
+  // The most pixels one drawing may work on after clipping: 16384 x 16384, so a
+  // drawing's working buffers never exceed 1 GiB.
+  static constexpr int64_t kMaxRenderPixels = int64_t{16384} * 16384;
   bool Render(QImage* destSurface, int32_t destX = 0, int32_t destY = 0, int32_t destWidth = 0,
               int32_t destHeight = 0, int32_t srcX = 0, int32_t srcY = 0, int32_t srcWidth = 0,
               int32_t srcHeight = 0, int32_t opacity = 100, bool smoothStretch = false,

@@ -1,11 +1,10 @@
 // Copying an image into another one, scaled or mirrored when the sizes differ.
 #include "image/c32bppdib.h"
 
-#include <QImage>
-#include <QTransform>
-
 #include <cstdlib>
 #include <cstring>
+
+#include "image/render_request.h"
 
 void c32bppDIB::CopyImageTo(std::shared_ptr<c32bppDIB>& target, int32_t width, int32_t height,
                             bool copyOriginalFormat) const {
@@ -42,24 +41,30 @@ void c32bppDIB::CopyImageTo(std::shared_ptr<c32bppDIB>& target, int32_t width, i
   if (copyOriginalFormat) target->SetOriginalBytes(m_originalBytes);
 }
 
-// Draws the whole image into the target at (0, 0, |width|, |height|), mirrored
-// along an axis whose size is negative. Smooth interpolation follows the
-// high-quality flag.
+// Draws the whole image into the (cleared) target at (0, 0, |width|, |height|),
+// mirrored along an axis whose size is negative, by the first path that
+// applies: the image service unless the system blend may draw unsmoothed; the
+// own path for a mirrored copy, or when the system blend may not draw or the
+// copy is smoothed; otherwise the path Render takes for the whole image at
+// full opacity. The copy so equals what Render draws.
 void c32bppDIB::scaledCopyInto(c32bppDIB& target, int32_t width, int32_t height) const {
-  const QImage source(static_cast<const uchar*>(m_bits.get()), m_width, m_height, scanWidth(),
-                      QImage::Format_ARGB32_Premultiplied);
-  // The source view is bottom-up; flip it to picture orientation for drawing.
-  QTransform toPicture(1, 0, 0, -1, 0, m_height);
-  QPainter* painter = target.LoadDIBinDC(true);
-  if (!painter) return;
-  painter->save();
-  painter->setCompositionMode(QPainter::CompositionMode_Source);
-  painter->setRenderHint(QPainter::SmoothPixmapTransform, m_highQuality);
-  QTransform placement;
-  placement.translate(width < 0 ? -width : 0, height < 0 ? -height : 0);
-  placement.scale(static_cast<qreal>(width) / m_width, static_cast<qreal>(height) / m_height);
-  painter->setTransform(toPicture * placement, true);
-  painter->drawImage(0, 0, source);
-  painter->restore();
-  target.LoadDIBinDC(false);
+  renderpix::RenderRequest r;
+  r.target = &target;
+  r.srcWidth = m_width;
+  r.srcHeight = m_height;
+  r.destWidth = width;
+  r.destHeight = height;
+  const bool imageService = isGDIplusEnabled() && m_gdiToken != 0;
+  const bool alphaBlend = isAlphaBlendFriendly();
+  if (imageService && !(alphaBlend && !m_highQuality)) {
+    renderpix::DrawWithImageService(*this, r);
+  } else if (width < 0 || height < 0 || !alphaBlend || m_highQuality) {
+    renderpix::DrawWithOwnBlender(*this, r);
+  } else if (imageService) {
+    renderpix::DrawWithImageService(*this, r);
+  } else if (renderpix::AlphaBlendIsExact(*this, r)) {
+    renderpix::DrawWithAlphaBlend(*this, r);
+  } else {
+    renderpix::DrawWithOwnBlender(*this, r);
+  }
 }

@@ -23,10 +23,15 @@ std::span<uint32_t> pixelsOf(c32bppDIB& image) {
 bool c32bppDIB::MakeImageInverse() {
   if (!m_bits) return false;
   for (uint32_t& pixel : pixelsOf(*this)) {
-    // alpha - channel is the premultiplied form of 255 - colour.
+    // alpha - channel is the premultiplied form of 255 - colour. A colour above
+    // its alpha (not a valid premultiplied pixel) is first limited to it, so
+    // no channel borrows from its neighbour.
     const uint32_t a = pixel >> 24;
-    const uint32_t spread = a | (a << 8) | (a << 16);
-    pixel = (pixel & 0xFF000000u) | (spread - (pixel & 0x00FFFFFFu));
+    uint32_t inverse = pixel & 0xFF000000u;
+    for (int shift = 0; shift < 24; shift += 8) {
+      inverse |= (a - std::min((pixel >> shift) & 0xFF, a)) << shift;
+    }
+    pixel = inverse;
   }
   return true;
 }

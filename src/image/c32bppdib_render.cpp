@@ -9,64 +9,11 @@
 #include "image/render_pixels.h"
 #include "image/render_request.h"
 
-using renderpix::PixelBlock;
 using renderpix::RenderRequest;
 
 namespace {
 
 bool fitsInt32(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
-
-// The system alpha blend: QPainter drawing the premultiplied pixels at a
-// constant opacity of opacity x 255 / 100, scaling from the source to the
-// destination rectangle. Without the alpha flag the pixels count as opaque.
-bool drawWithAlphaBlend(const c32bppDIB& image, const RenderRequest& r) {
-  const int32_t width = image.Width(), height = image.Height();
-  QImage view(image.BitsPointer(), width, height, image.scanWidth(),
-              QImage::Format_ARGB32_Premultiplied);
-  if (!image.Alpha()) {
-    view = view.copy();
-    auto* pixels = reinterpret_cast<uint32_t*>(view.bits());
-    for (qsizetype i = 0, n = static_cast<qsizetype>(width) * height; i < n; ++i) {
-      pixels[i] |= 0xFF000000u;
-    }
-    view.reinterpretAsFormat(QImage::Format_RGB32);
-  }
-  const int32_t constantAlpha = r.opacity * 255 / 100;
-  return withPainter(r, [&](QPainter& painter) {
-    painter.setOpacity(constantAlpha / 255.0);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, r.smoothStretch);
-    // The buffer is bottom-up: draw its rows flipped into the destination.
-    painter.translate(r.destX, static_cast<double>(r.destY) + r.destHeight);
-    painter.scale(static_cast<double>(r.destWidth) / r.srcWidth,
-                  -static_cast<double>(r.destHeight) / r.srcHeight);
-    painter.drawImage(QPointF(0, 0), view,
-                      QRectF(r.srcX, height - r.srcY - r.srcHeight, r.srcWidth, r.srcHeight));
-  });
-}
-
-// The own path: mirror copy, resampler, lightness, then the blender.
-bool drawWithOwnBlender(const c32bppDIB& image, const RenderRequest& r) {
-  if (!r.target && (!r.surface || r.surface->isNull())) return false;
-  const int32_t width = std::abs(r.destWidth), height = std::abs(r.destHeight);
-  PixelBlock block = renderpix::MirrorCopy(image, r.srcX, r.srcY, r.srcWidth, r.srcHeight,
-                                           r.destWidth < 0, r.destHeight < 0);
-  if (block.empty()) return false;
-  if (width != r.srcWidth || height != r.srcHeight) {
-    PixelBlock scaled;
-    if (!renderpix::Resample(block, width, height, image.HighQualityInterpolation(), scaled)) {
-      return false;
-    }
-    block = std::move(scaled);
-  }
-  renderpix::ApplyLightness(block, r.lightness);
-  const auto opacity = static_cast<uint32_t>(r.opacity * 255 / 100);
-  if (r.target) {
-    renderpix::BlendIntoImage(block, *r.target, r.destX, r.destY, opacity, r.grayscale);
-  } else {
-    renderpix::BlendOntoSurface(block, *r.surface, r.destX, r.destY, opacity, r.grayscale);
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -141,10 +88,11 @@ bool c32bppDIB::Render(QImage* destSurface, int32_t destX, int32_t destY, int32_
   const bool scaled = std::abs(destWidth) != srcWidth || std::abs(destHeight) != srcHeight;
   const bool imageService = isGDIplusEnabled() && m_gdiToken != 0;
   const bool alphaBlend = !imageService && isAlphaBlendFriendly() && !mirrored && grayscale == -1 &&
-                          r.lightness == 0 && (!scaled || !m_highQuality);
-  if (alphaBlend) return drawWithAlphaBlend(*this, r);
+                          r.lightness == 0 && (!scaled || !m_highQuality) &&
+                          renderpix::AlphaBlendIsExact(*this, r);
+  if (alphaBlend) return renderpix::DrawWithAlphaBlend(*this, r);
   if (imageService) return renderpix::DrawWithImageService(*this, r);
-  return drawWithOwnBlender(*this, r);
+  return renderpix::DrawWithOwnBlender(*this, r);
 }
 
 bool c32bppDIB::CreateCheckerBoard(int32_t checkerSize, uint32_t firstColor, uint32_t secondColor) {

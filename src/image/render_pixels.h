@@ -28,15 +28,34 @@ struct PixelBlock {
 
 constexpr uint32_t alphaOf(uint32_t p) { return p >> 24; }
 
+// A rectangle in the pixel coordinates of a drawing (y = 0 at the top).
+struct Area {
+  int32_t x = 0, y = 0, width = 0, height = 0;
+
+  bool empty() const { return width <= 0 || height <= 0; }
+  int64_t pixels() const { return empty() ? 0 : int64_t{width} * height; }
+};
+
+// The part of a width x height drawing placed at (x, y) that falls inside an
+// areaWidth x areaHeight destination, in the drawing's own coordinates.
+Area VisiblePart(int64_t x, int64_t y, int64_t width, int64_t height, int32_t areaWidth,
+                 int32_t areaHeight);
+
 // Copies the source rectangle (picture coordinates, already inside the image),
 // reversing the columns and/or rows. Never scales.
 PixelBlock MirrorCopy(const c32bppDIB& image, int32_t srcX, int32_t srcY, int32_t srcWidth,
                       int32_t srcHeight, bool reverseColumns, bool reverseRows);
 
-// Scales the whole block to width x height: destination column x samples the
-// source at x * (source width / width), likewise for rows. Nearest neighbour
-// takes the pixel at the integer part; bilinear weighs the 2 x 2 pixels around
-// the mapped point by the fractional parts. False when the size is unusable.
+// Scales the block to width x height: destination column x samples the source
+// at x * (source width / width), likewise for rows. Nearest neighbour takes the
+// pixel at the integer part; bilinear weighs the 2 x 2 pixels around the mapped
+// point by the fractional parts in 1/256 steps, rounding once at the end. Only
+// the visible part of the scaled picture is made (out is visible's size), so
+// the cost follows what is seen, not the scaled size. False when a size is
+// unusable or visible lies outside the scaled picture.
+bool Resample(const PixelBlock& source, int32_t width, int32_t height, bool bilinear,
+              const Area& visible, PixelBlock& out);
+// The whole scaled picture.
 bool Resample(const PixelBlock& source, int32_t width, int32_t height, bool bilinear,
               PixelBlock& out);
 
@@ -55,9 +74,11 @@ uint8_t GrayValue(uint32_t pixel, int32_t grayscaleCode);
 void BlendIntoImage(const PixelBlock& source, c32bppDIB& target, int32_t destX, int32_t destY,
                     uint32_t opacity, int32_t grayscaleCode);
 
-// Blends the block onto the surface at (destX, destY). Only the destination
-// rectangle is read, into a 24-bit buffer, blended there and written back; the
-// surface keeps no alpha (written pixels are opaque).
+// Blends the block onto the surface at (destX, destY), reading only the
+// destination rectangle and writing it back once. A surface with an alpha
+// channel is blended premultiplied onto premultiplied, alpha included, so
+// what is transparent in both stays transparent; a surface without one goes
+// through a 24-bit buffer and its written pixels are opaque.
 void BlendOntoSurface(const PixelBlock& source, QImage& surface, int32_t destX, int32_t destY,
                       uint32_t opacity, int32_t grayscaleCode);
 

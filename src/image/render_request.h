@@ -49,6 +49,20 @@ bool withPainter(const RenderRequest& r, Draw draw) {
 // angle other than 0, a rotation about the destination rectangle's centre.
 bool DrawWithImageService(const c32bppDIB& image, const RenderRequest& request);
 
+// The system alpha blend: QPainter drawing the premultiplied pixels at a
+// constant opacity of opacity x 255 / 100, scaling from the source to the
+// destination rectangle.
+bool DrawWithAlphaBlend(const c32bppDIB& image, const RenderRequest& request);
+
+// True when the system alpha blend gives exactly the own blender's bytes for
+// the request (see render_alphablend.cpp).
+bool AlphaBlendIsExact(const c32bppDIB& image, const RenderRequest& request);
+
+// The own path: the mirror copy, the resampler and the lightness adjustment
+// make the pixels of the part of the destination that can be seen, and the
+// blender draws them. False when that part exceeds c32bppDIB::kMaxRenderPixels.
+bool DrawWithOwnBlender(const c32bppDIB& image, const RenderRequest& request);
+
 // The rotation renderer; destX/destY of the request are the destination
 // rectangle's corner.
 bool RenderRotated(const c32bppDIB& image, const RenderRequest& request);

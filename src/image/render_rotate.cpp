@@ -62,26 +62,38 @@ bool RenderRotated(const c32bppDIB& image, const RenderRequest& request) {
   const double width = std::abs(r.destWidth), height = std::abs(r.destHeight);
   const double xScale = width / r.srcWidth, yScale = height / r.srcHeight;
 
-  const auto side = static_cast<int32_t>(std::lround(std::sqrt(width * width + height * height)));
+  // The square that holds every turn, centred on the destination's centre; only
+  // its part inside the destination is made, every pixel mapped back about
+  // that exact centre.
+  const auto side = static_cast<int64_t>(std::llround(std::sqrt(width * width + height * height)));
+  const int64_t squareX = r.destX + static_cast<int64_t>(std::floor((width - side) / 2));
+  const int64_t squareY = r.destY + static_cast<int64_t>(std::floor((height - side) / 2));
+  int32_t areaWidth = 0, areaHeight = 0;
+  if (r.target) {
+    areaWidth = r.target->Width();
+    areaHeight = r.target->Height();
+  } else if (r.surface) {
+    areaWidth = r.surface->width();
+    areaHeight = r.surface->height();
+  }
+  const Area seen = VisiblePart(squareX, squareY, side, side, areaWidth, areaHeight);
+  if (seen.empty()) return true;
+  if (seen.pixels() > c32bppDIB::kMaxRenderPixels) return false;
+
   c32bppDIB rotated;
   rotated.setGdiToken(image.gdiToken());
   rotated.setGDIplusEnabled(image.isGDIplusEnabled());
   rotated.setHighQualityInterpolation(image.HighQualityInterpolation());
-  if (!rotated.InitializeDIB(side, side)) return false;
+  if (!rotated.InitializeDIB(seen.width, seen.height)) return false;
 
-  // The square's corner, so that its centre falls on the destination's centre;
-  // every pixel is mapped back about that exact centre.
   const double centreX = r.destX + width / 2, centreY = r.destY + height / 2;
-  const int64_t squareX = r.destX + static_cast<int64_t>(std::floor((width - side) / 2));
-  const int64_t squareY = r.destY + static_cast<int64_t>(std::floor((height - side) / 2));
-  if (squareX < INT32_MIN || squareY < INT32_MIN) return false;
   const bool bilinear = image.HighQualityInterpolation();
   uint8_t* bits = rotated.BitsPointer();
-  for (int32_t ty = 0; ty < side; ++ty) {
+  for (int32_t ty = 0; ty < seen.height; ++ty) {
     auto* row = reinterpret_cast<uint32_t*>(bits + rotated.pixelOffset(0, ty));
-    const double v = static_cast<double>(squareY) + ty + 0.5 - centreY;
-    for (int32_t tx = 0; tx < side; ++tx) {
-      const double u = static_cast<double>(squareX) + tx + 0.5 - centreX;
+    const double v = static_cast<double>(squareY) + seen.y + ty + 0.5 - centreY;
+    for (int32_t tx = 0; tx < seen.width; ++tx) {
+      const double u = static_cast<double>(squareX) + seen.x + tx + 0.5 - centreX;
       // Undo a clockwise turn on a screen whose y axis points down.
       const double sx = (u * cosA + v * sinA) / xScale + source.width / 2.0;
       const double sy = (-u * sinA + v * cosA) / yScale + source.height / 2.0;
@@ -92,9 +104,9 @@ bool RenderRotated(const c32bppDIB& image, const RenderRequest& request) {
   }
   rotated.SetAlphaFlag(true);
   rotated.SetImageTypeCode(ImageTypeCode::kBlank);
-  return rotated.Render(r.surface, static_cast<int32_t>(squareX), static_cast<int32_t>(squareY), 0,
-                        0, 0, 0, 0, 0, r.opacity, r.target == nullptr, r.target, r.grayscale, 0, 0,
-                        false);
+  return rotated.Render(r.surface, static_cast<int32_t>(squareX + seen.x),
+                        static_cast<int32_t>(squareY + seen.y), 0, 0, 0, 0, 0, 0, r.opacity,
+                        r.target == nullptr, r.target, r.grayscale, 0, 0, false);
 }
 
 }  // namespace renderpix

@@ -111,7 +111,7 @@ class ProductPictureTest : public QObject {
     }
     const int areaPixels = area.width() * area.height();
     QVERIFY2(covered * 4 > areaPixels, qPrintable(QStringLiteral("%1 of %2").arg(covered).arg(areaPixels)));
-    QVERIFY2(edgePixels >= 50, qPrintable(QString::number(edgePixels)));
+    QVERIFY2(edgePixels >= 30, qPrintable(QString::number(edgePixels)));
     QVERIFY2(blendedEdges * 10 >= edgePixels * 9, qPrintable(QStringLiteral("%1 of %2").arg(blendedEdges).arg(edgePixels)));
     // A soft shadow fades out over many steps rather than ending in one hard edge.
     QVERIFY2(shadowDarkness.size() >= 200, qPrintable(QString::number(shadowDarkness.size())));

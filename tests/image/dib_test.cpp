@@ -2,8 +2,11 @@
 #include "image/c32bppdib.h"
 
 #include <QPainter>
+#include <cstdlib>
 
 #include <gtest/gtest.h>
+
+#include "test_support.h"
 
 namespace {
 
@@ -247,6 +250,28 @@ TEST(DibCopy, ScaledCopyFillsTheNewSize) {
   int32_t alpha = 0;
   EXPECT_EQ(target->GetPixel(5, 3, &alpha), 255 * 256);
   EXPECT_EQ(alpha, 255);
+}
+
+// Without the image service a scaled or mirrored copy takes the own path
+// whenever Render would, so the copy is exactly what Render draws.
+TEST(DibCopy, ScaledAndMirroredCopiesEqualWhatRenderDraws) {
+  c32bppDIB source;
+  ASSERT_TRUE(source.LoadPicture_File(testsupport::dataDir() + "/pngsuite/basn6a08.png"));
+  source.setGDIplusEnabled(false);
+  for (const bool smooth : {true, false}) {
+    source.setHighQualityInterpolation(smooth);
+    source.setAlphaBlendFriendly(!smooth);
+    for (const auto& [width, height] : {std::pair{50, 41}, std::pair{-32, 20}}) {
+      std::shared_ptr<c32bppDIB> copy;
+      source.CopyImageTo(copy, width, height);
+      ASSERT_TRUE(copy);
+      c32bppDIB drawn;
+      ASSERT_TRUE(drawn.InitializeDIB(std::abs(width), height));
+      ASSERT_TRUE(source.Render(nullptr, 0, 0, width, height, 0, 0, 0, 0, 100, false, &drawn));
+      EXPECT_EQ(bufferOf(*copy), bufferOf(drawn))
+          << width << " x " << height << " smooth " << smooth;
+    }
+  }
 }
 
 TEST(DibSurface, PainterWorksInPictureCoordinates) {

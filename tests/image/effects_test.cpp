@@ -45,6 +45,10 @@ TEST(ImageInverse, KnownPixelsAndTwiceRestores) {
   EXPECT_EQ(at(image, 1, 0), 0u);  // fully transparent stays zero
   ASSERT_TRUE(image.MakeImageInverse());
   EXPECT_EQ(at(image, 0, 0), bgra(40, 80, 120, 200));
+  // A colour above its alpha counts as the alpha: no channel borrows from the next.
+  put(image, 2, 0, bgra(90, 10, 255, 80));
+  ASSERT_TRUE(image.MakeImageInverse());
+  EXPECT_EQ(at(image, 2, 0), bgra(0, 70, 0, 80));
 
   c32bppDIB fresh;
   loadSuite(fresh, "basn6a08.png");

@@ -125,24 +125,33 @@ TEST(RenderBlender, WideRowsFollowTheRuleAtEveryPixel) {
   }
 }
 
-TEST(RenderBlender, OntoSurfaceBlendsColoursAndLeavesNoAlpha) {
+// A surface with alpha is blended premultiplied onto premultiplied, so what is
+// clear in the drawing leaves the surface as it was, clear parts included; a
+// surface without alpha gets opaque pixels.
+TEST(RenderBlender, OntoSurfaceKeepsItsAlphaOrHasNone) {
   c32bppDIB source;
   makeImage(source, 2, 1, kSource);
   put(source, 1, 0, 0);
   useOwnPath(source);
-  QImage surface(4, 3, QImage::Format_ARGB32);
-  surface.fill(qRgba(30, 20, 10, 90));
-  ASSERT_TRUE(source.Render(&surface, 1, 2, 0, 0, 0, 0, 0, 0, 100, false));
-  const QRgb blended = surface.pixel(1, 2);
-  EXPECT_EQ(qRed(blended), static_cast<int>(rule(30, 120, 200, 255)));
-  EXPECT_EQ(qGreen(blended), static_cast<int>(rule(20, 80, 200, 255)));
-  EXPECT_EQ(qBlue(blended), static_cast<int>(rule(10, 40, 200, 255)));
-  EXPECT_EQ(qAlpha(blended), 255);
-  // The transparent source pixel keeps its colour but, written back from the
-  // 24-bit buffer, no alpha; nothing outside the rectangle is touched.
-  EXPECT_EQ(surface.pixel(2, 2), qRgb(30, 20, 10));
-  EXPECT_EQ(surface.pixel(0, 0), qRgba(30, 20, 10, 90));
-  EXPECT_EQ(surface.pixel(1, 1), qRgba(30, 20, 10, 90));
+  QImage clear(4, 3, QImage::Format_ARGB32_Premultiplied);
+  clear.fill(Qt::transparent);
+  for (int y = 0; y < 3; ++y) clear.setPixel(0, y, kBackdrop);  // B 10, G 20, R 30, A 100
+  clear.setPixel(1, 2, kBackdrop);
+  ASSERT_TRUE(source.Render(&clear, 1, 2, 0, 0, 0, 0, 0, 0, 60, false));
+  ASSERT_TRUE(source.Render(&clear, 0, 0, 0, 0, 0, 0, 0, 0, 60, false));
+  EXPECT_EQ(clear.pixel(1, 2), blendPixel(kBackdrop, kSource, 153));
+  EXPECT_EQ(clear.pixel(0, 0), blendPixel(kBackdrop, kSource, 153));
+  EXPECT_EQ(clear.pixel(2, 2), 0u);  // under the clear source pixel
+  EXPECT_EQ(clear.pixel(1, 0), 0u);
+  EXPECT_EQ(clear.pixel(0, 1), kBackdrop);
+
+  QImage opaque(4, 3, QImage::Format_RGB32);
+  opaque.fill(qRgb(30, 20, 10));
+  ASSERT_TRUE(source.Render(&opaque, 1, 2, 0, 0, 0, 0, 0, 0, 100, false));
+  EXPECT_EQ(opaque.pixel(1, 2), qRgb(static_cast<int>(rule(30, 120, 200, 255)),
+                                     static_cast<int>(rule(20, 80, 200, 255)),
+                                     static_cast<int>(rule(10, 40, 200, 255))));
+  EXPECT_EQ(opaque.pixel(2, 2), qRgb(30, 20, 10));
 }
 
 TEST(RenderBlender, EverySurfaceFormatGetsTheSameColours) {
@@ -283,6 +292,64 @@ TEST(RenderPaths, SystemAlphaBlendAndOwnBlenderAgreeOnOpaqueDrawing) {
   ASSERT_TRUE(source.Render(nullptr, 4, 4, 0, 0, 0, 0, 0, 0, 100, false, &viaOwn));
   EXPECT_EQ(0, std::memcmp(viaSystem.BitsPointer(), viaOwn.BitsPointer(), 40 * 40 * 4));
   EXPECT_EQ(at(viaOwn, 4, 4), at(source, 0, 0));
+}
+
+// The system blend may stand in for the own blender only where it gives the
+// same bytes: partly transparent pixels over a partly transparent backdrop,
+// at every opacity, into an image and onto a premultiplied surface.
+TEST(RenderPaths, SystemBlendGivesTheOwnBlendersBytesAtEveryOpacity) {
+  const auto paint = [](c32bppDIB& source) {
+    makeImage(source, 5, 1, 0);
+    put(source, 0, 0, bgra(255, 128, 0, 255));
+    put(source, 1, 0, kSource);
+    put(source, 2, 0, bgra(3, 17, 29, 31));
+    put(source, 3, 0, bgra(250, 1, 128, 251));
+    source.setGDIplusEnabled(false);
+  };
+  c32bppDIB viaSystem, viaOwn;
+  paint(viaSystem);
+  paint(viaOwn);
+  useOwnPath(viaOwn);
+  ASSERT_TRUE(viaSystem.isAlphaBlendFriendly());
+  for (int opacity = 1; opacity <= 100; ++opacity) {
+    c32bppDIB system, own;
+    makeImage(system, 5, 1, kBackdrop);
+    makeImage(own, 5, 1, kBackdrop);
+    ASSERT_TRUE(viaSystem.Render(nullptr, 0, 0, 0, 0, 0, 0, 0, 0, opacity, true, &system));
+    ASSERT_TRUE(viaOwn.Render(nullptr, 0, 0, 0, 0, 0, 0, 0, 0, opacity, true, &own));
+    ASSERT_EQ(0, std::memcmp(system.BitsPointer(), own.BitsPointer(), 5 * 4)) << opacity << " %";
+    QImage systemSurface(5, 1, QImage::Format_ARGB32_Premultiplied);
+    systemSurface.fill(kBackdrop);
+    QImage ownSurface = systemSurface.copy();
+    ASSERT_TRUE(viaSystem.Render(&systemSurface, 0, 0, 0, 0, 0, 0, 0, 0, opacity, true));
+    ASSERT_TRUE(viaOwn.Render(&ownSurface, 0, 0, 0, 0, 0, 0, 0, 0, opacity, true));
+    ASSERT_EQ(systemSurface, ownSurface) << opacity << " %";
+  }
+}
+
+// A destination far larger than what it is drawn on costs only what shows:
+// scaled, mirrored and turned drawings of absurd size into a small target.
+TEST(RenderClipping, HugeDestinationDrawsOnlyTheVisiblePart) {
+  c32bppDIB source;
+  makeImage(source, 2, 1, bgra(0, 0, 0, 255));
+  put(source, 1, 0, bgra(200, 100, 40, 255));
+  useOwnPath(source);
+  source.setHighQualityInterpolation(true);
+  c32bppDIB target;
+  makeImage(target, 4, 2, 0);
+  ASSERT_TRUE(source.Render(nullptr, 0, 0, 500000000, 1, 0, 0, 0, 0, 100, false, &target));
+  EXPECT_EQ(at(target, 3, 0), bgra(0, 0, 0, 255));  // the left half is the left pixel
+  EXPECT_EQ(at(target, 3, 1), 0u);
+  // Mirrored, the target shows the far end of the picture: the right pixel.
+  ASSERT_TRUE(source.Render(nullptr, 0, 1, -500000000, 1, 0, 0, 0, 0, 100, false, &target));
+  EXPECT_EQ(at(target, 3, 1), bgra(200, 100, 40, 255));
+  // Turned by 90 degrees about the target, a picture as tall as the target is
+  // wide covers it; its square would have a side of 40 million pixels.
+  makeImage(target, 4, 2, 0);
+  ASSERT_TRUE(
+      source.Render(nullptr, 2, 1, 40000000, 4, 0, 0, 0, 0, 100, false, &target, -1, 0, 90, true));
+  EXPECT_EQ(at(target, 0, 0) >> 24, 255u);
+  EXPECT_EQ(at(target, 3, 1) >> 24, 255u);
 }
 
 // A 6 x 4 picture turned about the centre (10, 10) of a 20 x 20 target.

@@ -1,6 +1,7 @@
 // vantrel-image render, run as a user would run it; the saved PNG is read back.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -67,4 +68,13 @@ TEST(VantrelImageRender, ReportsBadUsageAndMissingFiles) {
   EXPECT_EQ(runTool({"render", suite("basn2c08.png"), dir.filePath("a.png"), "--width"}), 2);
   EXPECT_EQ(runTool({"render", suite("basn2c08.png"), dir.filePath("a.png"), "--angle", "x"}), 2);
   EXPECT_EQ(runTool({"render", dir.filePath("missing.png"), dir.filePath("a.png")}), 1);
+  // A drawing beyond the limit of one drawing is refused with a message, turned
+  // or not, and nothing is written.
+  EXPECT_EQ(runTool({"render", suite("basn2c08.png"), dir.filePath("a.png"), "--width",
+                     "500000000", "--height", "1"}),
+            1);
+  EXPECT_EQ(runTool({"render", suite("basn2c08.png"), dir.filePath("a.png"), "--width",
+                     "2000000000", "--height", "-2147483648", "--angle", "10"}),
+            1);
+  EXPECT_FALSE(QFile::exists(dir.filePath("a.png")));
 }

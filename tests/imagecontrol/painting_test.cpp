@@ -38,6 +38,19 @@ TEST(ImageControlPainting, HalfTransparentPictureBlendsWithTheWindowBeneath) {
   EXPECT_TRUE(near(shot.pixelColor(40, 20), QColor(255, 0, 0), 0));
   EXPECT_TRUE(near(shot.pixelColor(25, 45), kBlue, 0));
   EXPECT_TRUE(near(shot.pixelColor(100, 60), kBlue, 0));
+
+  // Without the image service, grayscale and lightness draw through the own
+  // blender: the window still shows through the clear strip and, grayed,
+  // through the half-transparent part.
+  control.setGDIplusAllowed(false);
+  ASSERT_FALSE(control.GDIplusEnabled());
+  control.setGrayScale(1);
+  control.setIntensityOffset(10);
+  const QImage grayed = stage.grab();
+  EXPECT_TRUE(near(grayed.pixelColor(25, 45), kBlue, 0));
+  EXPECT_GT(grayed.pixelColor(15, 20).blue(), 100);
+  const QColor opaqueGray = grayed.pixelColor(40, 20);
+  EXPECT_EQ(opaqueGray.red(), opaqueGray.blue());
 }
 
 TEST(ImageControlPainting, NoPictureLeavesTheWindowAsItIs) {
@@ -90,10 +103,10 @@ TEST(ImageControlPainting, SoftShadowLiesUnderThePicture) {
 
 // The shadow is as strong as ShadowOpacity x Opacity / 100, with the picture
 // itself at Opacity, whether it is blurred on the fly (picture drawn at its own
-// size) or prepared beforehand (picture stretched).
+// size) or prepared beforehand (a smaller picture fitted to the same size).
 TEST(ImageControlPainting, ShadowStrengthIsTheProductOfBothOpacities) {
-  for (const int32_t method : {AlphaImageScale::kActualSize, AlphaImageScale::kStretch}) {
-    SCOPED_TRACE(method == AlphaImageScale::kStretch ? "stretched" : "own size");
+  for (const int32_t method : {AlphaImageScale::kActualSize, AlphaImageScale::kFit}) {
+    SCOPED_TRACE(method == AlphaImageScale::kFit ? "enlarged" : "own size");
     Stage stage({160, 100});
     aicAlphaImage& control = stage.control();
     control.setScaleMethod(method);
@@ -103,13 +116,13 @@ TEST(ImageControlPainting, ShadowStrengthIsTheProductOfBothOpacities) {
     control.OffsetShadow(30, 0);
     control.setShadowEnabled(true);
     control.setOpacity(50);
-    ASSERT_TRUE(stage.load(painting::solidPicture({20, 20}, kGreen)));
-    // Without AutoSize the room for the shadow comes out of the control.
-    control.setGeometry(10, 10, method == AlphaImageScale::kStretch ? 70 : 50, 20);
+    const int side = method == AlphaImageScale::kFit ? 10 : 20;
+    ASSERT_TRUE(stage.load(painting::solidPicture({side, side}, kGreen)));
+    control.setGeometry(10, 10, 90, 20);
     ASSERT_TRUE(stage.show());
 
     const QRect picture = control.pictureRect().translated(control.pos());
-    ASSERT_EQ(picture.height(), 20);
+    ASSERT_EQ(picture.size(), QSize(20, 20));
     const QImage shot = stage.grab();
     const QPoint inPicture(picture.left() + 5, picture.center().y());
     const QPoint inShadow(picture.right() + 25, picture.center().y());
@@ -118,7 +131,9 @@ TEST(ImageControlPainting, ShadowStrengthIsTheProductOfBothOpacities) {
   }
 }
 
-TEST(ImageControlPainting, AutoSizeMakesRoomForTheWholeShadow) {
+// AutoSize gives the control the picture's size, as GetImageScales has it; a
+// shadow reaching past the control is cut at its edge.
+TEST(ImageControlPainting, AutoSizeTakesThePictureSizeAndCutsTheShadow) {
   Stage stage({200, 150});
   aicAlphaImage& control = stage.control();
   control.move(20, 20);
@@ -132,16 +147,24 @@ TEST(ImageControlPainting, AutoSizeMakesRoomForTheWholeShadow) {
   ASSERT_TRUE(stage.load(painting::solidPicture({30, 20}, kGreen)));
   ASSERT_TRUE(stage.show());
 
-  // The offset plus twice the depth beyond the picture, nothing on the other sides.
-  EXPECT_EQ(control.size(), QSize(30 + 4 + 6, 20 + 4 + 6));
+  EXPECT_EQ(control.size(), QSize(30, 20));
   EXPECT_EQ(control.pictureRect(), QRect(0, 0, 30, 20));
-  // The blur has faded to almost nothing at the control's last column and row,
-  // so no straight cut shows.
   const QImage shot = stage.grab();
   const QPoint corner = control.geometry().bottomRight();
-  EXPECT_GT(shot.pixelColor(corner.x(), control.y() + 12).red(), 200);
-  EXPECT_GT(shot.pixelColor(control.x() + 15, corner.y()).red(), 200);
-  EXPECT_LT(shot.pixelColor(control.x() + 32, control.y() + 12).red(), 100);
+  EXPECT_TRUE(near(shot.pixelColor(corner), kGreen, 0));
+  EXPECT_TRUE(near(shot.pixelColor(corner + QPoint(2, 0)), Qt::white, 0));
+  EXPECT_TRUE(near(shot.pixelColor(corner + QPoint(0, 2)), Qt::white, 0));
+}
+
+// A picture larger than any screen is drawn at its actual size all the same.
+TEST(ImageControlPainting, LargePictureKeepsItsActualSize) {
+  Stage stage;
+  aicAlphaImage& control = stage.control();
+  control.setScaleMethod(AlphaImageScale::kActualSize);
+  control.setAutoSize(true);
+  ASSERT_TRUE(stage.load(painting::solidPicture({2100, 2100}, kGreen)));
+  EXPECT_EQ(control.size(), QSize(2100, 2100));
+  EXPECT_EQ(control.pictureRect(), QRect(0, 0, 2100, 2100));
 }
 
 TEST(ImageControlPainting, PictureIsCentredAndFittedToTheControl) {

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <new>
 
 #include "image/c32bppdib.h"
 #include "persist/atomicfile.h"
@@ -102,27 +103,30 @@ bool savePng(const c32bppDIB& image, const QString& path) {
   return writeFileAtomically(path, QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
-}  // namespace
-
-int runRenderCommand(const QStringList& args) {
-  RenderOptions o;
-  QString problem;
-  if (!parse(args, o, problem)) return usage(problem);
-
+// Loads, draws and saves; the exit status.
+int render(const RenderOptions& o) {
   c32bppDIB picture;
   if (o.noGdiplus) picture.setGDIplusEnabled(false);
   if (!picture.LoadPicture_File(o.input)) {
     std::fprintf(stderr, "vantrel-image: cannot load %s\n", qPrintable(o.input));
     return kFailed;
   }
-  const int32_t width = std::abs(o.width != 0 ? o.width : picture.Width());
-  const int32_t height = std::abs(o.height != 0 ? o.height : picture.Height());
+  // Sizes in 64 bits until they are known to fit the limit (and so 32 bits).
+  const int64_t wide = std::llabs(int64_t{o.width != 0 ? o.width : picture.Width()});
+  const int64_t high = std::llabs(int64_t{o.height != 0 ? o.height : picture.Height()});
   const bool turned = std::fmod(std::round(o.angle), 360.0f) != 0;
-  const int32_t side = turned ? static_cast<int32_t>(std::lround(
-                                    std::sqrt(double(width) * width + double(height) * height)))
-                              : 0;
+  const int64_t side = std::llround(std::sqrt(double(wide) * wide + double(high) * high));
+  const int64_t drawingWidth = turned ? side : wide, drawingHeight = turned ? side : high;
+  if (drawingWidth * drawingHeight > c32bppDIB::kMaxRenderPixels) {
+    std::fprintf(stderr, "vantrel-image: a %lld x %lld drawing exceeds the limit of %lld pixels\n",
+                 static_cast<long long>(drawingWidth), static_cast<long long>(drawingHeight),
+                 static_cast<long long>(c32bppDIB::kMaxRenderPixels));
+    return kFailed;
+  }
+  const auto width = static_cast<int32_t>(wide), height = static_cast<int32_t>(high);
   c32bppDIB drawing;
-  if (!drawing.InitializeDIB(turned ? side : width, turned ? side : height)) {
+  if (!drawing.InitializeDIB(static_cast<int32_t>(drawingWidth),
+                             static_cast<int32_t>(drawingHeight))) {
     std::fprintf(stderr, "vantrel-image: cannot make a %d x %d picture\n", width, height);
     return kFailed;
   }
@@ -152,4 +156,19 @@ int runRenderCommand(const QStringList& args) {
   }
   std::printf("%d %d\n", result->Width(), result->Height());
   return kDone;
+}
+
+}  // namespace
+
+int runRenderCommand(const QStringList& args) {
+  RenderOptions o;
+  QString problem;
+  if (!parse(args, o, problem)) return usage(problem);
+  // Whatever still cannot be had is a failure to report, not a reason to abort.
+  try {
+    return render(o);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "vantrel-image: not enough memory for this drawing\n");
+    return kFailed;
+  }
 }

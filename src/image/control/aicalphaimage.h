@@ -142,6 +142,10 @@ class aicAlphaImage : public QWidget {
   bool isMouseOver() const;
   bool GDIplusInitialized() const;
   bool GDIplusEnabled() const;
+  // Lets the picture use the image service (the default where it can run) or
+  // not, so that the own drawing paths can be seen at work. For tests and
+  // diagnostics (aicalphaimage_paint.cpp).
+  void setGDIplusAllowed(bool allowed);
   // Enabled is QWidget's own; a change rebuilds the hit area (changeEvent).
 
   // True while the form is being designed: the whole control is the hit area
@@ -194,8 +198,13 @@ class aicAlphaImage : public QWidget {
   // mouse capture (aicalphaimage_input.cpp).
   void ReleaseMouseCapture();
 
-  // Where the picture is drawn inside the control, in pixels.
+  // Where the picture is drawn inside the control, in pixels: the size
+  // GetImageScales gives (with rotation enabled, the square that holds it
+  // turned), centred. The one bound: a rectangle of more than
+  // kMaxDrawingPixels (16384 x 16384) is made smaller with its proportions
+  // kept, because the cached drawing and the hit area are drawings of it.
   QRect pictureRect() const { return m_pictureRect; }
+  static constexpr int64_t kMaxDrawingPixels = c32bppDIB::kMaxRenderPixels;
   // True when pos (control pixels) is inside the hit area.
   bool isHit(const QPoint& pos) const;
 

@@ -1,10 +1,8 @@
 // Layout, the prepared shadow, the AutoRedraw cache and painting.
 //
-// The picture and its soft shadow are laid out together: the room the shadow
-// needs beside the picture (its offset plus the blur) is kept free inside the
-// control, and AutoSize makes the control the picture plus that room. A
-// control exactly as large as its picture would otherwise cut the blurred edge
-// off straight at its border.
+// The picture is drawn at the size GetImageScales gives, centred in the
+// control; AutoSize makes the control that size. A shadow reaching past the
+// control's edge is cut there.
 #include "image/control/aicalphaimage.h"
 
 #include "controls/colornumber.h"
@@ -21,40 +19,10 @@
 
 namespace {
 
-// The most room kept for a shadow on one side; offsets beyond it would leave
-// the picture no space at all.
-constexpr int64_t kMaxShadowRoom = 4096;
-// The largest picture drawn, in pixels. Only absurd custom sizes reach it;
-// such a picture is drawn smaller with its proportions kept, because every
-// drawing of it (on screen, cached, cut for hit testing) costs memory and time
-// in proportion to its area.
-constexpr double kMaxDrawnPixels = 2048.0 * 2048.0;
-constexpr double kMaxDrawnSide = 8192.0;
 constexpr uint32_t kSystemColorFlag = 0x80000000u;
 
 bool isTurned(const aicAlphaImage& control) {
   return control.RotateEnabled() && control.Rotation() % 360 != 0;
-}
-
-int clampRoom(int64_t room) {
-  return static_cast<int>(std::clamp<int64_t>(room, 0, kMaxShadowRoom));
-}
-
-// Where the shadow reaches beyond the picture rectangle on each side. The
-// shadow image is the picture grown by twice the depth to the right and down,
-// drawn at the picture's place moved by the offset. Turned, it spins about the
-// picture's centre moved by offset + depth, and its half-diagonal exceeds the
-// square's half side by at most depth x sqrt(2).
-QMargins shadowRoom(const aicAlphaImage& control) {
-  if (!control.ShadowEnabled()) return {};
-  const int64_t depth = control.ShadowDepth();
-  const int64_t x = control.ShadowOffsetX(), y = control.ShadowOffsetY();
-  if (!control.RotateEnabled()) {
-    return {clampRoom(-x), clampRoom(-y), clampRoom(x + 2 * depth), clampRoom(y + 2 * depth)};
-  }
-  const auto spread = static_cast<int64_t>(std::ceil(std::sqrt(2.0) * static_cast<double>(depth)));
-  return {clampRoom(spread - x - depth), clampRoom(spread - y - depth),
-          clampRoom(x + depth + spread), clampRoom(y + depth + spread)};
 }
 
 // The shadow's own rectangle (before any turn) for a picture rectangle.
@@ -69,14 +37,10 @@ QRect shadowImageRect(const aicAlphaImage& control, const QRect& pictureRect, QS
   return {centre - QPoint(size.width() / 2, size.height() / 2), size};
 }
 
-// Everything the shadow may cover, turned or not.
-QRect shadowReach(const aicAlphaImage& control, const QRect& pictureRect) {
-  return pictureRect.marginsAdded(shadowRoom(control));
-}
-
-// The picture's drawn size inside an available area (GetImageScales), and
-// the size of its rectangle: the same, or with rotation enabled the square
-// that holds the turned picture.
+// The picture's drawn size (GetImageScales with the control's size), and the
+// size of its rectangle: the same, or with rotation enabled the square that
+// holds the turned picture. A rectangle beyond the bound of one drawing is
+// made smaller with its proportions kept; no real picture comes near it.
 struct PictureSizes {
   QSize drawn;
   QSize rect;
@@ -89,12 +53,9 @@ PictureSizes laidOutPictureSize(const aicAlphaImage& control, QSize available) {
     return {};
   }
   const double w = std::max(width, 1), h = std::max(height, 1);
-  double shrink = std::min({1.0, kMaxDrawnSide / w, kMaxDrawnSide / h,
-                            std::sqrt(kMaxDrawnPixels / (w * h))});
-  // The square around a turned picture must keep within the same bounds.
-  if (control.RotateEnabled()) {
-    shrink = std::min(shrink, std::sqrt(kMaxDrawnPixels) / std::hypot(w, h));
-  }
+  const double area = control.RotateEnabled() ? w * w + h * h : w * h;
+  const double limit = static_cast<double>(aicAlphaImage::kMaxDrawingPixels);
+  const double shrink = area > limit ? std::sqrt(limit / area) : 1.0;
   const QSize drawn(std::max(1, static_cast<int>(w * shrink)),
                     std::max(1, static_cast<int>(h * shrink)));
   if (!control.RotateEnabled()) return {drawn, drawn};
@@ -103,11 +64,10 @@ PictureSizes laidOutPictureSize(const aicAlphaImage& control, QSize available) {
   return {drawn, {side, side}};
 }
 
-// The picture with its shadow room, centred in the control.
-QRect centredPicture(QSize control, QSize picture, const QMargins& room) {
-  const int freeWidth = control.width() - room.left() - room.right() - picture.width();
-  const int freeHeight = control.height() - room.top() - room.bottom() - picture.height();
-  return {QPoint(room.left() + freeWidth / 2, room.top() + freeHeight / 2), picture};
+QRect centredPicture(QSize control, QSize picture) {
+  const QPoint corner((control.width() - picture.width()) / 2,
+                      (control.height() - picture.height()) / 2);
+  return {corner, picture};
 }
 
 }  // namespace
@@ -155,14 +115,19 @@ void aicAlphaImage::relayout() {
   QRect placed;
   PictureSizes sizes;
   if (m_image.Handle()) {
-    const QMargins room = shadowRoom(*this);
-    sizes = laidOutPictureSize(*this, size().shrunkBy(room));
-    if (AutoSize() && !sizes.rect.isEmpty()) resize(sizes.rect.grownBy(room));
-    if (!sizes.rect.isEmpty()) placed = centredPicture(size(), sizes.rect, room);
+    sizes = laidOutPictureSize(*this, size());
+    if (AutoSize() && !sizes.rect.isEmpty()) resize(sizes.rect);
+    if (!sizes.rect.isEmpty()) placed = centredPicture(size(), sizes.rect);
   }
   if (placed == m_pictureRect && sizes.drawn == m_drawnSize && !placed.isEmpty()) return;
   m_pictureRect = placed;
   m_drawnSize = sizes.drawn;
+  rebuildShadow();
+  rebuildCachedDrawing();
+}
+
+void aicAlphaImage::setGDIplusAllowed(bool allowed) {
+  m_image.setGDIplusEnabled(allowed);
   rebuildShadow();
   rebuildCachedDrawing();
 }
@@ -174,11 +139,11 @@ void aicAlphaImage::resizeEvent(QResizeEvent* event) {
 
 // The shadow is prepared only when the picture is not drawn one to one (scaled
 // or turned); otherwise painting blurs it from the picture itself. A change of
-// the room the shadow needs re-lays the control out first.
+// the picture's size (rotation switched on, say) re-lays the control out first.
 void aicAlphaImage::rebuildShadow() {
   if (!m_inLayout && m_image.Handle()) {
-    const PictureSizes sizes = laidOutPictureSize(*this, size().shrunkBy(shadowRoom(*this)));
-    const bool resized = AutoSize() && sizes.rect.grownBy(shadowRoom(*this)) != size();
+    const PictureSizes sizes = laidOutPictureSize(*this, size());
+    const bool resized = AutoSize() && sizes.rect != size();
     if (sizes.rect != m_pictureRect.size() || sizes.drawn != m_drawnSize || resized) {
       relayout();
       return;
@@ -213,9 +178,9 @@ void aicAlphaImage::rebuildCachedDrawing() {
 
 void aicAlphaImage::paintEvent(QPaintEvent* event) {
   if (!m_image.Handle() || m_pictureRect.isEmpty()) return;
-  QRect reach = m_pictureRect;
-  if (ShadowEnabled()) reach = reach.united(shadowReach(*this, m_pictureRect));
-  const QRect area = reach.intersected(event->rect()).intersected(rect());
+  // Everything asked for is drawn over: the shadow may lie anywhere in the
+  // control, and whatever reaches past its edge is cut there.
+  const QRect area = event->rect().intersected(rect());
   if (area.isEmpty()) return;
 
   QImage surface(area.size(), QImage::Format_ARGB32_Premultiplied);
