@@ -12,25 +12,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-SocketFd& SocketFd::operator=(SocketFd&& other) noexcept {
-  if (this != &other) {
-    reset();
-    m_fd = other.release();
-  }
-  return *this;
-}
-
-int SocketFd::release() {
-  const int fd = m_fd;
-  m_fd = -1;
-  return fd;
-}
-
 int SocketFd::reset() {
-  if (m_fd < 0) return 0;
-  const int fd = release();
+  if (!m_fd.valid()) return 0;
   // close() must not be retried after EINTR on Linux: the descriptor is gone.
-  if (::close(fd) != 0 && errno != EINTR) return sockerr::fromErrno(errno);
+  if (!m_fd.close() && errno != EINTR) return sockerr::fromErrno(errno);
   return 0;
 }
 

@@ -3,6 +3,8 @@
 // socket object needs. Every descriptor lives in a SocketFd, so no path can leak one, and
 // every failure comes back as a socket-library error number (see syserror.h).
 
+#include "posix/uniquefd.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -26,24 +28,21 @@ struct Endpoint {
   }
 };
 
+// A socket descriptor: the one descriptor owner of the tree underneath, plus
+// the close that reports its error as a socket-library number.
 class SocketFd {
  public:
   SocketFd() = default;
   explicit SocketFd(int fd) : m_fd(fd) {}
-  ~SocketFd() { reset(); }
-  SocketFd(SocketFd&& other) noexcept : m_fd(other.release()) {}
-  SocketFd& operator=(SocketFd&& other) noexcept;
-  SocketFd(const SocketFd&) = delete;
-  SocketFd& operator=(const SocketFd&) = delete;
 
-  int get() const { return m_fd; }
-  bool valid() const { return m_fd >= 0; }
-  int release();
+  int get() const { return m_fd.get(); }
+  bool valid() const { return m_fd.valid(); }
+  int release() { return m_fd.release(); }
   // Closes the descriptor; returns 0 or the error number of the close.
   int reset();
 
  private:
-  int m_fd = -1;
+  UniqueFd m_fd;
 };
 
 // Result of a call that yields a count: either the count or an error number.

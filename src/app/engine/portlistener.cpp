@@ -2,11 +2,10 @@
 
 #include <QPointer>
 
-#include <poll.h>
-
 #include "app/engine/probepayload.h"
 #include "net/sockvariant.h"
 #include "net/unisock.h"
+#include "posix/pollwait.h"
 
 namespace {
 
@@ -24,7 +23,7 @@ constexpr int kMaxDatagramsTaken = 64;
 bool readableNow(int fd) {
   if (fd < 0) return false;
   pollfd entry{fd, POLLIN, 0};
-  return ::poll(&entry, 1, 0) == 1 && (entry.revents & POLLIN) != 0;
+  return pollUntil({&entry, 1}, PollClock::now()) == 1 && (entry.revents & POLLIN) != 0;
 }
 
 PortOpening::Outcome outcomeOf(int errorNumber) {
