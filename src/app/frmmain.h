@@ -195,6 +195,8 @@ class FrmMain : public QWidget, public TranslatableWindow {
   void createMessageTexts();
   void createColumns();
   void connectHandlers();
+  // Lets the socket object's warnings appear as message boxes over the window.
+  void showSocketWarnings();
   // Gives the controls their stored design-time state (frmmain_formdata.cpp).
   void readFormData();
 
