@@ -186,6 +186,7 @@ void FrmMain::shutDown() {
   closeWinsock();
   // A test run waiting inside the event loop sees these at its next check.
   abortRequested = true;
+  endWaitRound();
   DoEvents();
   closing = true;
   DoEvents();
