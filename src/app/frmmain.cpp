@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QLineEdit>
+#include <QPointer>
 #include <QUrl>
 #include <QVariant>
 
@@ -36,9 +37,21 @@ FrmMain::FrmMain(const QString& programFolder, QWidget* parent)
   readFormData();
   connectHandlers();
   m_routerHelp = std::make_unique<RouterHelp>(*this, settingsFile());
+  showSocketWarnings();
 }
 
-FrmMain::~FrmMain() = default;
+FrmMain::~FrmMain() { UniSock::setWarningPresenter(nullptr); }
+
+void FrmMain::showSocketWarnings() {
+  // A socket's Error handler that clears cancelDisplay asks for a warning the
+  // user sees: a box over this window with the error's source as its title.
+  // The socket library has no user interface of its own, so the window lends
+  // it one for as long as it lives.
+  UniSock::setWarningPresenter([owner = QPointer<QWidget>(this)](const QString& title, const QString& text) {
+    UniMsgBox box(owner);
+    box.Show(text, UniMsgBox::kStyleWarning, title);
+  });
+}
 
 QString FrmMain::Tag() const { return property(kTagProperty).toString(); }
 
@@ -182,6 +195,7 @@ void FrmMain::shutDown() {
   closeWinsock();
   // A test run waiting inside the event loop sees these at its next check.
   abortRequested = true;
+  endWaitRound();
   DoEvents();
   closing = true;
   DoEvents();

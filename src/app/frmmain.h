@@ -20,6 +20,7 @@ class PortListener;
 class UniSock;
 struct PortOpening;
 class QCloseEvent;
+class QEventLoop;
 class QShortcut;
 class RouterHelp;
 
@@ -197,6 +198,8 @@ class FrmMain : public QWidget, public TranslatableWindow {
   void createMessageTexts();
   void createColumns();
   void connectHandlers();
+  // Lets the socket object's warnings appear as message boxes over the window.
+  void showSocketWarnings();
   // Gives the controls their stored design-time state (frmmain_formdata.cpp).
   void readFormData();
 
@@ -235,6 +238,10 @@ class FrmMain : public QWidget, public TranslatableWindow {
   void reportMissingPermission(UniListItem& row);
   PortOpening openWinsock(bool tcp, int port);
   PageWait waitForPage();
+  // A wait's pause between its checks, and what ends the pause early.
+  void waitRound();
+  bool waitHasNews() const;
+  void endWaitRound();
   void requestStop();
   void beginRunning();
   void endRunning(const QString& caption);
@@ -248,6 +255,8 @@ class FrmMain : public QWidget, public TranslatableWindow {
   void appendErrorLine(const QString& line);
 
   QString m_beginCaption;
+  // The pause a page wait is in, if any.
+  QEventLoop* m_waitRound = nullptr;
   QShortcut* m_stopShortcut = nullptr;
   int m_pageTimeoutSeconds = 20;
 

@@ -30,6 +30,7 @@ void FrmMain::WebBrowser1_BeforeNavigate2(const QUrl&, bool&) {
 void FrmMain::WebBrowser1_DocumentComplete(const QUrl&) {
   abortRequested = false;
   pageLoaded = true;
+  endWaitRound();
   DoEvents();
 }
 
@@ -49,6 +50,7 @@ void FrmMain::WebBrowser1_NavigateError(const QUrl& url, int statusCode, bool& c
   // No error page: a failed load never completes, and the line above says
   // why. A run waiting for the page gives its row up with this code.
   navigationFailure = statusCode;
+  endWaitRound();
   cancel = true;
   DoEvents();
 }

@@ -17,6 +17,7 @@
 #include <QShortcut>
 #include <QTimer>
 #include <optional>
+#include <utility>
 
 #include "app/autosizecolumns.h"
 #include "app/engine/portlistener.h"
@@ -50,17 +51,31 @@ constexpr int kProtocolColumn = 1;
 constexpr int kStatusColumn = 2;
 constexpr int kOpenColumn = 3;
 
+}  // namespace
+
 // One round of a wait loop: 10 ms in which the thread sleeps unless events
 // come in, which then run at once. A plain sleep would hold every browser
 // event back for up to a round, and a page load passes through the window's
-// thread many times (a TCP row took about 2.3 s instead of 0.3 s).
-void idleRound() {
+// thread many times (a TCP row took about 2.3 s instead of 0.3 s). The round
+// ends as soon as an event has given the wait something to see (the page
+// loaded or failed, a stop, a shutdown): otherwise each wait would notice it
+// up to a whole round late.
+void FrmMain::waitRound() {
+  if (waitHasNews()) return;
   QEventLoop round;
   QTimer::singleShot(kWaitRoundMs, &round, &QEventLoop::quit);
+  QEventLoop* const outer = std::exchange(m_waitRound, &round);
   round.exec();
+  m_waitRound = outer;
 }
 
-}  // namespace
+bool FrmMain::waitHasNews() const {
+  return pageLoaded || navigationFailure || stopRequested || closing || abortRequested;
+}
+
+void FrmMain::endWaitRound() {
+  if (m_waitRound != nullptr) m_waitRound->quit();
+}
 
 void FrmMain::Command3_Click() {
   Command3.setValue(0);
@@ -145,6 +160,7 @@ void FrmMain::endRunning(const QString& caption) {
 void FrmMain::requestStop() {
   if (!running) return;
   stopRequested = true;
+  endWaitRound();
   // The page under way has nothing more to tell this run.
   WebBrowser1.Stop();
 }
@@ -310,7 +326,7 @@ FrmMain::PageWait FrmMain::waitForPage() {
     DoEvents();
     if (closing) return PageWait::Ended;
     DoEvents();
-    idleRound();
+    waitRound();
     if (pageLoaded) return PageWait::Loaded;
     if (stopRequested) return PageWait::Stopped;
     if (navigationFailure) return PageWait::NavigationFailed;

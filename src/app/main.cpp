@@ -5,6 +5,7 @@
 
 #include "app/closeonsignal.h"
 #include "app/frmmain.h"
+#include "app/outside/browserrendering.h"
 
 int main(int argc, char** argv) {
   allowBrowserEngineAsRoot();
@@ -12,6 +13,7 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Vantrel"));
+  chooseBrowserRendering();
 
   FrmMain window(QCoreApplication::applicationDirPath());
   window.Form_Load();

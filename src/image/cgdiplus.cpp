@@ -18,8 +18,13 @@ namespace {
 
 constexpr const char* kSessionOwnerName = "GDI+Safe Patch";
 
-// The running sessions. Tokens are never reused within one process run, so a
-// stale token held by an image can never name a newer session.
+// The running sessions: the image engine's only process-wide state that
+// changes. A token is handed from one host window to every image it draws,
+// and an image may outlive the window, so only a table common to the whole
+// process can tell a live token from a stale one. Tokens are never reused
+// within one process run, so a stale token held by an image can never name a
+// newer session. The mutex keeps the table whole if images are ever loaded
+// off the window's thread.
 struct SessionTable {
   std::mutex mutex;
   std::set<uint32_t> active;

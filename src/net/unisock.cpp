@@ -17,6 +17,9 @@
 
 namespace {
 
+// Process-wide because the warning box belongs to the program, not to any one
+// socket: the window installs it once for every socket object, which is made
+// long before and far away from any window (listeners, probes, lookups).
 UniSock::WarningPresenter& warningPresenter() {
   static UniSock::WarningPresenter presenter;
   return presenter;

@@ -115,7 +115,8 @@ class UniSock : public QObject, private SockMessageHandler {
 
   // Shows the warning an Error handler asks for by clearing cancelDisplay.
   // The library has no user interface of its own; the program installs a
-  // message box here. Without one the warning goes to the Qt log.
+  // message box here, once for all socket objects of the process. Without
+  // one the warning goes to the Qt log.
   using WarningPresenter = std::function<void(const QString& title, const QString& text)>;
   static void setWarningPresenter(WarningPresenter presenter);
 

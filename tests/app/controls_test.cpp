@@ -16,6 +16,7 @@
 
 #include "app/autosizecolumns.h"
 #include "app/outside/outside.h"
+#include "windowactivation.h"
 
 namespace {
 
@@ -221,13 +222,10 @@ class ControlTest : public QObject {
   }
 
  private:
-  // Without a window manager nothing activates a window by itself; focus and
-  // keys need an active one.
+  // Focus and keys need an active window.
   bool showActive() {
     m_window->show();
-    if (!QTest::qWaitForWindowExposed(m_window.get())) return false;
-    QApplication::setActiveWindow(m_window.get());
-    return QTest::qWaitFor([this] { return m_window->isActiveWindow(); }, 10000);
+    return testsupport::activateWindow(*m_window);
   }
 
   std::unique_ptr<QWidget> m_window;

@@ -27,6 +27,7 @@
 #include "i18n/languagetable.h"
 #include "persist/modini.h"
 #include "test_support.h"
+#include "windowactivation.h"
 
 namespace {
 
@@ -209,9 +210,7 @@ class MainWindowLanguageTest : public QObject {
     m_window = std::make_unique<FrmMain>(m_folder.path());
     m_window->Form_Load();
     m_window->show();
-    // Without a window manager nothing activates a window by itself.
-    QApplication::setActiveWindow(m_window.get());
-    QVERIFY(QTest::qWaitFor([this] { return m_window->isActiveWindow(); }, 10000));
+    QVERIFY(testsupport::activateWindow(*m_window));
   }
 
   // Each control's base text as StoreDefaultTexts kept it.

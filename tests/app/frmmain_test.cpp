@@ -1,6 +1,7 @@
 // The main window as built: every control's kind, text, visibility, Tag and
 // place, the hidden message texts, the list's columns, start-up on an empty
-// program folder, the language chooser and shutdown.
+// program folder, the language chooser, shutdown, and the socket warnings
+// shown over the window.
 #include <QApplication>
 #include <QComboBox>
 #include <QMessageBox>
@@ -19,7 +20,10 @@
 #include <QWebEngineView>
 
 #include "app/frmmain.h"
+#include "messageboxanswerer.h"
+#include "net/unisock.h"
 #include "platform/twips.h"
+#include "test_support.h"
 #include "testsite.h"
 
 namespace {
@@ -266,6 +270,42 @@ class FrmMainTest : public QObject {
     QVERIFY(m_window->closing);
     QVERIFY(!m_window->Winsock);
     QVERIFY(!m_window->isVisible());
+  }
+
+  // Only a socket Error handler that clears cancelDisplay gets a warning: a
+  // box over the window, titled with the error's source. Without the window
+  // the warning goes to the log.
+  void socketWarningsAppearAsBoxesWhileTheWindowLives() {
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QList<int> errors;
+    UniSock quiet;
+    UniSock loud;
+    UniSock late;
+    auto record = [&](bool warn) {
+      return [&errors, warn](short number, QString&, int, const QString&, const QString&, int, bool& cancelDisplay) {
+        errors << number;
+        if (warn) cancelDisplay = false;
+      };
+    };
+    connect(&quiet, &UniSock::Error, record(false));
+    connect(&loud, &UniSock::Error, record(true));
+    connect(&late, &UniSock::Error, record(true));
+    MessageBoxAnswerer answerer(QMessageBox::Ok);
+    quiet.connect(QStringLiteral("127.0.0.1"), testsupport::freeTcpPort());
+    QTRY_COMPARE_WITH_TIMEOUT(errors.size(), 1, 10000);
+    loud.connect(QStringLiteral("127.0.0.1"), testsupport::freeTcpPort());
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.boxesAnswered(), 1, 10000);
+    QCOMPARE(answerer.seen().title, QStringLiteral("UniSock.WndProc"));
+    QCOMPARE(answerer.seen().text, QStringLiteral("Connection refused."));
+    QCOMPARE(answerer.seen().icon, QMessageBox::Warning);
+
+    m_window.reset();
+    QTest::ignoreMessage(QtWarningMsg, "UniSock.WndProc: Connection refused.");
+    late.connect(QStringLiteral("127.0.0.1"), testsupport::freeTcpPort());
+    QTRY_COMPARE_WITH_TIMEOUT(errors.size(), 3, 10000);
+    QCOMPARE(errors, (QList<int>{10061, 10061, 10061}));
+    QCOMPARE(answerer.boxesAnswered(), 1);
   }
 
  private:

@@ -24,6 +24,7 @@
 #include "net/privilegedbind.h"
 #include "sitefixture.h"
 #include "test_support.h"
+#include "windowactivation.h"
 
 namespace {
 
@@ -156,7 +157,7 @@ class PortRunTest : public QObject {
   }
 
   void emptyListAsksForAPortAndReturnsToThePortEntry() {
-    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QVERIFY(testsupport::activateWindow(*m_window));
     m_window->Command1.SetFocus();
     QString shownPrompt;
     QTimer answer;

@@ -12,9 +12,11 @@ int UniMsgBox::Show(const QString& prompt, int style, const std::optional<QStrin
   QMessageBox box(m_owner);
   box.setWindowTitle(title.value_or(QApplication::applicationDisplayName()));
   box.setText(prompt);
-  box.setIcon((style & 0x70) == kStyleInformation ? QMessageBox::Information
-               : yesNo                            ? QMessageBox::Question
-                                                  : QMessageBox::NoIcon);
+  const int iconStyle = style & 0x70;
+  box.setIcon(iconStyle == kStyleInformation ? QMessageBox::Information
+               : iconStyle == kStyleWarning  ? QMessageBox::Warning
+               : yesNo                       ? QMessageBox::Question
+                                             : QMessageBox::NoIcon);
   if (yesNo) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::Yes);

@@ -1,8 +1,9 @@
 #pragma once
 // The modal message box component. The program always resets it, shows one
 // box, then reads the answer of box 1. Styles: 64 shows an information icon
-// with OK (answer 1); 4 shows Yes (answer 6) and No (answer 7). A box that was
-// never answered reads 0, which callers treat like No.
+// and 48 a warning icon, each with OK (answer 1); 4 shows Yes (answer 6) and
+// No (answer 7). A box that was never answered reads 0, which callers treat
+// like No.
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -15,6 +16,7 @@ class UniMsgBox : public QObject {
 
  public:
   static constexpr int kStyleInformation = 64;
+  static constexpr int kStyleWarning = 48;
   static constexpr int kStyleYesNo = 4;
   static constexpr int kAnswerOk = 1;
   static constexpr int kAnswerYes = 6;
