@@ -34,7 +34,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   image.setGDIplusEnabled(false);
   image.setZlibAllowed(withZlib);
   cPNGparser parser;
-  parser.LoadStream(bytes, image, 0, static_cast<int32_t>(size), 0);
+  const bool isPng = parser.LoadStream(bytes, image, 0, static_cast<int32_t>(size), 0);
+  // A PNG has pixels exactly when no reason is kept, and every reason has a name.
+  if (isPng && (image.BitsPointer() != nullptr) != (parser.failure() == PngFailure::kNone)) {
+    __builtin_trap();
+  }
+  if (parser.failureDescription().empty()) __builtin_trap();
   if (image.BitsPointer()) {
     // Touch every pixel so that a buffer smaller than its size would show.
     volatile uint32_t sum = 0;
