@@ -19,7 +19,17 @@ namespace {
 template <size_t kPixelBytes>
 inline __m128i loadPixel(const uint8_t* p) {
   uint64_t v = 0;
-  std::memcpy(&v, p, kPixelBytes);
+  if constexpr (kPixelBytes == 3) {
+    v = uint64_t{p[0]} | (uint64_t{p[1]} << 8) | (uint64_t{p[2]} << 16);
+  } else if constexpr (kPixelBytes == 6) {
+    uint32_t low = 0;
+    uint16_t high = 0;
+    std::memcpy(&low, p, 4);
+    std::memcpy(&high, p + 4, 2);
+    v = low | (uint64_t{high} << 32);
+  } else {
+    std::memcpy(&v, p, kPixelBytes);  // one load of the pixel's own size
+  }
   return _mm_unpacklo_epi8(_mm_cvtsi64_si128(static_cast<long long>(v)), _mm_setzero_si128());
 }
 
@@ -162,15 +172,15 @@ bool unfilterPixels(uint8_t filterType, uint8_t* row, const uint8_t* previous, s
 
 bool unfilterRowSse2(uint8_t filterType, uint8_t* row, const uint8_t* previous, size_t rowBytes,
                      size_t distance) {
+  // Pixels of 1 and 2 bytes (grey, grey with alpha, sub-byte rows) gain
+  // nothing from a register per pixel, as measured: the plain loops keep them.
+  // Rows of whole pixels only.
+  if (distance < 3 || rowBytes % distance != 0) return false;
   if (filterType == 2) {
     unfilterUp(row, previous, rowBytes);
     return true;
   }
-  // Rows of whole pixels only (the filter distance of every PNG pixel format).
-  if (distance == 0 || rowBytes % distance != 0) return false;
   switch (distance) {
-    case 1: return unfilterPixels<1>(filterType, row, previous, rowBytes);
-    case 2: return unfilterPixels<2>(filterType, row, previous, rowBytes);
     case 3: return unfilterPixels<3>(filterType, row, previous, rowBytes);
     case 4: return unfilterPixels<4>(filterType, row, previous, rowBytes);
     case 6: return unfilterPixels<6>(filterType, row, previous, rowBytes);

@@ -1,6 +1,6 @@
 #pragma once
-// The vector loops of the PNG row filters for pixels of 1, 2, 3, 4, 6 and 8
-// bytes (every format at depth 8 and 16; sub-byte rows as 1-byte pixels).
+// The vector loops of the PNG row filters for pixels of 3, 4, 6 and 8 bytes
+// (RGB and RGBA at depth 8 and 16, grey with alpha at depth 16).
 // SSE2 is part of every x86-64 processor, so no run-time check is needed;
 // elsewhere the plain loops serve.
 
