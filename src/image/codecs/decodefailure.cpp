@@ -86,7 +86,7 @@ const char* failureText(BmpFailure failure) {
     case BmpFailure::kNotEnoughData: return "bitmap pixel data truncated";
     case BmpFailure::kNotOwnFormat: return "bitmap not uncompressed 32-bit";
     case BmpFailure::kNotPictureFormat: return "not a bitmap or JPEG";
-    case BmpFailure::kPictureLoaderFailed: return "picture loader could not decode the bitmap";
+    case BmpFailure::kPictureLoaderFailed: return "picture loader could not decode the picture";
     case BmpFailure::kOutOfMemory: return "bitmap out of memory";
   }
   return "bitmap unknown error";
@@ -102,7 +102,7 @@ const char* failureText(LoadFailure failure) {
     case LoadFailure::kPngFailed: return "PNG does not decode";
     case LoadFailure::kGifFailed: return "GIF does not decode";
     case LoadFailure::kIconFailed: return "icon or cursor does not decode";
-    case LoadFailure::kBitmapFailed: return "bitmap does not decode";
+    case LoadFailure::kBitmapFailed: return "bitmap or JPEG does not decode";
     case LoadFailure::kUnrecognised: return "unrecognised image format";
   }
   return "unknown load error";
