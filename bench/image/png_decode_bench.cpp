@@ -2,10 +2,11 @@
 //  - the own decoder (system image service off, premultiplied BGRA out) against
 //    libpng's simplified reading API producing RGBA, in megapixels per second;
 //  - the whole own decode against zlib's uncompress of the same image data;
-//  - the built-in inflate against zlib's uncompress on the same data.
+//  - the built-in inflate against zlib's uncompress on the same data;
+//  - the own decoder with its vector loops against the same with the plain loops.
 // Images: the benchmark folder (argument 1, default the shared test data) and
-// the PngSuite in tests/data. Each figure is the best of several runs.
-#include "best_time.h"
+// the PngSuite in tests/data. Each figure is the best of several runs, in
+// the CPU time of the measuring thread.
 #include "image/c32bppdib.h"
 #include "image/codecs/cpngparser.h"
 #include "image/codecs/inflate.h"
@@ -18,7 +19,8 @@
 #include <png.h>
 #include <zlib.h>
 
-#include <chrono>
+#include <algorithm>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +29,23 @@
 #include <vector>
 
 namespace {
+
+// On a machine shared with other work, the time the decoding thread itself
+// spent is steadier than the wall clock; every figure here is measured so.
+double bestThreadSeconds(int runs, const std::function<void()>& work) {
+  const auto now = [] {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+  };
+  double best = 1e30;
+  for (int i = 0; i < runs; ++i) {
+    const double start = now();
+    work();
+    best = std::min(best, now() - start);
+  }
+  return best;
+}
 
 
 uint32_t bigEndian32(const uint8_t* p) {
@@ -60,7 +79,7 @@ bool extract(const std::vector<uint8_t>& file, PngData& out) {
 }
 
 struct Totals {
-  double pixels = 0, own = 0, libpng = 0, uncompress = 0, inflate = 0;
+  double pixels = 0, own = 0, libpng = 0, uncompress = 0, inflate = 0, plain = 0;
   int images = 0;
 };
 
@@ -93,13 +112,20 @@ void measure(const QString& path, Totals& totals, bool verbose) {
   const int runs = pixels > 1e6 ? 9 : pixels > 1e5 ? 21 : 61;
   bool inflateOk = false;
 
-  const double own = bestSeconds(runs, [&] {
+  const double own = bestThreadSeconds(runs, [&] {
     c32bppDIB target;
     target.setGDIplusEnabled(false);
     cPNGparser p;
     p.LoadStream(bytes, target, 0, static_cast<int32_t>(bytes.size()), 0);
   });
-  const double ref = bestSeconds(runs, [&] {
+  const double plain = bestThreadSeconds(runs, [&] {
+    c32bppDIB target;
+    target.setGDIplusEnabled(false);
+    cPNGparser p;
+    p.setKernels(pngpixels::Kernels::kScalar);
+    p.LoadStream(bytes, target, 0, static_cast<int32_t>(bytes.size()), 0);
+  });
+  const double ref = bestThreadSeconds(runs, [&] {
     png_image img{};
     img.version = PNG_IMAGE_VERSION;
     png_image_begin_read_from_memory(&img, bytes.data(), bytes.size());
@@ -110,13 +136,13 @@ void measure(const QString& path, Totals& totals, bool verbose) {
     png_image_finish_read(&img, nullptr, buffer.get(), 0, nullptr);
     png_image_free(&img);
   });
-  const double unz = bestSeconds(runs, [&] {
+  const double unz = bestThreadSeconds(runs, [&] {
     std::unique_ptr<uint8_t, decltype(&std::free)> buffer(static_cast<uint8_t*>(std::malloc(expected)),
                                                           &std::free);
     uLongf length = static_cast<uLongf>(expected);
     uncompress(buffer.get(), &length, png.idat.data(), static_cast<uLong>(png.idat.size()));
   });
-  const double inf = bestSeconds(runs, [&] {
+  const double inf = bestThreadSeconds(runs, [&] {
     std::unique_ptr<uint8_t, decltype(&std::free)> buffer(static_cast<uint8_t*>(std::calloc(expected, 1)),
                                                           &std::free);
     inflateOk = pnginflate::Inflate(png.idat, {buffer.get(), expected}).code == pnginflate::kOk;
@@ -128,12 +154,14 @@ void measure(const QString& path, Totals& totals, bool verbose) {
   totals.libpng += ref;
   totals.uncompress += unz;
   totals.inflate += inf;
+  totals.plain += plain;
   ++totals.images;
   if (verbose) {
     std::printf("%-28s %5dx%-5d own %7.1f MP/s  libpng %7.1f MP/s  x%.2f  decode/uncompress %.2f  "
-                "inflate/zlib speed %.2f\n",
+                "inflate/zlib speed %.2f  vector/plain %.2f\n",
                 qPrintable(QFileInfo(path).fileName()), png.header.width, png.header.height,
-                pixels / own / 1e6, pixels / ref / 1e6, ref / own, own / unz, unz / inf);
+                pixels / own / 1e6, pixels / ref / 1e6, ref / own, own / unz, unz / inf,
+                plain / own);
   }
 }
 
@@ -141,9 +169,10 @@ void report(const char* title, const Totals& t) {
   std::printf("\n%s: %d images, %.1f megapixels\n", title, t.images, t.pixels / 1e6);
   std::printf("  own decoder        %8.1f MP/s\n", t.pixels / t.own / 1e6);
   std::printf("  libpng simplified  %8.1f MP/s\n", t.pixels / t.libpng / 1e6);
-  std::printf("  own / libpng throughput          %.2f  (goal >= 1.2)\n", t.libpng / t.own);
+  std::printf("  own / libpng throughput          %.2f  (goal >= 1.8)\n", t.libpng / t.own);
   std::printf("  own decode time / uncompress time %.2f  (goal <= 1.3)\n", t.own / t.uncompress);
   std::printf("  built-in inflate / zlib speed     %.2f  (goal >= 0.6)\n", t.uncompress / t.inflate);
+  std::printf("  vector / plain loops speed        %.2f\n", t.plain / t.own);
 }
 
 }  // namespace
@@ -167,6 +196,7 @@ int main(int argc, char** argv) {
   all.libpng += suite.libpng;
   all.uncompress += suite.uncompress;
   all.inflate += suite.inflate;
+  all.plain += suite.plain;
   all.images += suite.images;
   report("Whole set", all);
   return 0;

@@ -12,6 +12,7 @@
 // the image) and c32bppdib_load.cpp (loaders). Rendering, effects and saving add
 // their own files the same way.
 
+#include "image/codecs/decodefailure.h"
 #include "image/imagetype.h"
 
 #include <QPainter>
@@ -24,9 +25,11 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 #include <vector>
 
 class DibSurface;
+class cPNGparser;
 class QMimeData;
 struct IconHandle;
 struct StdPicture;
@@ -90,6 +93,16 @@ class c32bppDIB {
   // of the kept icon file, or one row (Width, Height, 32, -1) without kept
   // bytes. The count of rows; 0 (sizes untouched) for other images.
   int32_t SourceIconSizes(std::vector<std::array<int32_t, 4>>& sizes) const;
+  // Why the last LoadPicture_File or LoadPicture_Stream left no image (kNone
+  // after a success), and the same named for people with the deciding
+  // decoder's own reason ("PNG does not decode: PNG IDAT CRC mismatch").
+  LoadFailure lastLoadFailure() const { return m_loadFailure; }
+  const std::string& lastLoadFailureText() const { return m_loadFailureText; }
+  // The error the PNG decoder reported during the last load, for the user to
+  // see (empty when it reported none). Failures of the data itself stay quiet;
+  // this is what the decoder cannot keep to itself (a chunk length overflow, a
+  // file that cannot be read, memory that cannot be had).
+  const std::string& pngErrorToShow() const { return m_pngErrorToShow; }
 
   // --- Saving (c32bppdib_save.cpp). False, and bytes emptied, without an image.
   // A bitmap file: 32 bits (stored premultiplied BGRA) when Alpha, else 24 bits.
@@ -233,6 +246,9 @@ class c32bppDIB {
   bool runDecoderChain(std::span<const uint8_t> bytes, const QString& fileName,
                        int32_t streamStart, int32_t streamLength, bool keepOriginal,
                        int32_t iconCx, int32_t iconCy, int32_t iconBitDepth);
+  void startLoad();
+  bool failLoad(LoadFailure failure, const std::string& detail = std::string());
+  bool afterPngDecoder(const cPNGparser& png);
   void scaledCopyInto(c32bppDIB& target, int32_t width, int32_t height) const;
   void releaseSurface();
 
@@ -249,4 +265,7 @@ class c32bppDIB {
   std::vector<uint8_t> m_originalBytes;
   bool m_zlibAllowed = true;
   std::shared_ptr<cPNGwriter> m_pngWriter;
+  LoadFailure m_loadFailure = LoadFailure::kNone;
+  std::string m_loadFailureText;
+  std::string m_pngErrorToShow;
 };

@@ -117,6 +117,9 @@ TEST(BitmapDecoder, RowsMustLieInsideTheGivenRange) {
   const std::vector<uint8_t> cut(file.begin(), file.end() - 4);
   cBMPparser().LoadStream(cut, image, 0, 0);
   EXPECT_NE(image.ImageType(), ImageTypeCode::kStraightAlphaBitmap);
+  cBMPparser own;
+  EXPECT_FALSE(own.LoadOwnStream(cut, image, 0, 0));
+  EXPECT_EQ(own.failure(), BmpFailure::kNotEnoughData);
   // Sizes whose byte count overflows are not enough data either.
   std::vector<uint8_t> huge = bitmap32(1, 1, {0x80FF0000});
   for (size_t at : {18u, 22u}) {
@@ -124,8 +127,14 @@ TEST(BitmapDecoder, RowsMustLieInsideTheGivenRange) {
     huge[at + 3] = 0x7F;
   }
   EXPECT_FALSE(cBMPparser().LoadStream(huge, image, 0, 0));
+  EXPECT_FALSE(own.LoadOwnStream(huge, image, 0, 0));
+  EXPECT_EQ(own.failure(), BmpFailure::kNotEnoughData);
   // No width or no height: refused.
-  EXPECT_FALSE(cBMPparser().LoadStream(bitmap32(0, 4, {}), image, 0, 0));
+  EXPECT_FALSE(own.LoadStream(bitmap32(0, 4, {}), image, 0, 0));
+  EXPECT_EQ(own.failure(), BmpFailure::kBadDimensions);
+  // The own part alone never asks the picture loader, and says so.
+  EXPECT_TRUE(own.LoadOwnStream(file, image, 0, 0));
+  EXPECT_EQ(own.failure(), BmpFailure::kNone);
 }
 
 TEST(BitmapDecoder, PicturesAndHandles) {

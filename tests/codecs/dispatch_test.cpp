@@ -79,6 +79,7 @@ TEST(LoadingChain, EachFormatReachesItsDecoder) {
   // Portable pixmaps only through the system image service.
   image.setGDIplusEnabled(false);
   EXPECT_FALSE(image.LoadPicture_Stream(encoded(picture, "PPM")));
+  EXPECT_EQ(image.lastLoadFailureText(), "unrecognised image format");
   image.setGDIplusEnabled(true);
   ASSERT_TRUE(image.LoadPicture_Stream(encoded(picture, "PPM"), 0, 0, 0, 0, true));
   EXPECT_EQ(image.ImageType(), ImageTypeCode::kPng);
@@ -88,6 +89,15 @@ TEST(LoadingChain, EachFormatReachesItsDecoder) {
   EXPECT_EQ(kept[1], 'P');
   image.setGDIplusEnabled(false);
   EXPECT_TRUE(image.LoadPicture_FromOrignalFormat());
+  EXPECT_EQ(image.lastLoadFailure(), LoadFailure::kNone);
+  // A source a decoder recognised but could not decode names that decoder's reason.
+  std::vector<uint8_t> cutGif = tinyGif(100);
+  const uint8_t longComment[] = {0x21, 0xFE, 0xFF};  // a comment block longer than the source
+  std::copy(std::begin(longComment), std::end(longComment), cutGif.begin() + 19);
+  EXPECT_FALSE(image.LoadPicture_Stream(cutGif));
+  EXPECT_EQ(image.lastLoadFailureText(), "GIF does not decode: GIF truncated block");
+  EXPECT_FALSE(image.LoadPicture_Stream(tinyGif(100), 0, 0, 0, 56));
+  EXPECT_EQ(image.lastLoadFailure(), LoadFailure::kSourceTooSmall);
 }
 
 TEST(LoadingChain, KeepsTheWholeArrayAndChoosesIconSizesAgain) {

@@ -168,15 +168,19 @@ TEST(GifDecoder, BrokenFilesAreTakenButGiveNoPixels) {
   c32bppDIB image;
   ASSERT_TRUE(image.InitializeDIB(2, 2));
   // Cut inside the image data: recognised, no pixels.
-  EXPECT_TRUE(cGIFparser().LoadStream(file, image, 0, static_cast<int32_t>(file.size() - 6)));
+  cGIFparser parser;
+  EXPECT_TRUE(parser.LoadStream(file, image, 0, static_cast<int32_t>(file.size() - 6)));
   EXPECT_EQ(image.BitsPointer(), nullptr);
+  EXPECT_EQ(parser.failure(), GifFailure::kTruncated);
   // An unknown block before the image: not a GIF.
   std::vector<uint8_t> odd = file;
   odd[13 + 6] = 0x77;
-  EXPECT_FALSE(cGIFparser().LoadStream(odd, image));
+  EXPECT_FALSE(parser.LoadStream(odd, image));
+  EXPECT_EQ(parser.failure(), GifFailure::kUnexpectedBlock);
   // Inside a larger array.
   std::vector<uint8_t> padded(64, 0xEE);
   padded.insert(padded.end(), file.begin(), file.end());
-  EXPECT_TRUE(cGIFparser().LoadStream(padded, image, 64, 0));
+  EXPECT_TRUE(parser.LoadStream(padded, image, 64, 0));
   EXPECT_EQ(image.Width(), 8);
+  EXPECT_EQ(parser.failure(), GifFailure::kNone);
 }

@@ -155,15 +155,20 @@ TEST(IconDecoder, RefusesDirectoriesThatDoNotFitTheStream) {
   tooBig[6 + 16 + 8] = 0xFF;
   tooBig[6 + 16 + 9] = 0xFF;
   EXPECT_FALSE(parser.LoadStream(tooBig, 0, 0, image));
+  EXPECT_EQ(parser.failure(), IcoFailure::kEntryOutside);
   // The whole file but a stream range one byte short.
   EXPECT_FALSE(parser.LoadStream(file, 0, 0, image, 0, static_cast<int32_t>(file.size() - 1)));
   // More entries than the stream can list; a bad reserved word; a bad type.
   std::vector<uint8_t> many = file;
   many[4] = 0xFF;
   EXPECT_FALSE(parser.LoadStream(many, 0, 0, image));
+  many[5] = 0xFF;
+  EXPECT_FALSE(parser.LoadStream(many, 0, 0, image));
+  EXPECT_EQ(parser.failure(), IcoFailure::kTruncatedDirectory);
   std::vector<uint8_t> reserved = file;
   reserved[0] = 1;
   EXPECT_FALSE(parser.LoadStream(reserved, 0, 0, image));
+  EXPECT_EQ(parser.failure(), IcoFailure::kBadHeader);
   std::vector<uint8_t> type = file;
   type[2] = 3;
   EXPECT_FALSE(parser.LoadStream(type, 0, 0, image));

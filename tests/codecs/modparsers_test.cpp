@@ -125,3 +125,14 @@ TEST(SystemServices, PictureFromBytesDecodesAndRefusesBadRanges) {
   EXPECT_TRUE(modParsers::PictureFromBytes(bytes, 5, encoded.size() + 1).isEmpty());
   EXPECT_TRUE(modParsers::PictureFromBytes(bytes, 0, encoded.size()).isEmpty());
 }
+
+TEST(FieldReaders, ReadBothByteOrdersAndNeverPastTheEnd) {
+  const std::array<uint8_t, 5> bytes = {0x12, 0x34, 0x56, 0x78, 0x9A};
+  EXPECT_EQ(modParsers::ReadLE16(bytes, 3), 0x9A78);
+  EXPECT_EQ(modParsers::ReadLE32(bytes, 1), 0x9A785634u);
+  EXPECT_EQ(modParsers::ReadBE32(bytes, 0), 0x12345678u);
+  // A field that would reach past the end reads as 0, however far off it starts.
+  EXPECT_EQ(modParsers::ReadLE16(bytes, 4), 0);
+  EXPECT_EQ(modParsers::ReadLE32(bytes, 2), 0u);
+  EXPECT_EQ(modParsers::ReadBE32(bytes, SIZE_MAX), 0u);
+}

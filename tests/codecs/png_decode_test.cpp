@@ -16,6 +16,8 @@ constexpr size_t kIhdrAt = 8;  // the IHDR chunk follows the signature
 struct Decoded {
   bool isPng = false;
   std::shared_ptr<c32bppDIB> image = std::make_shared<c32bppDIB>();
+  PngFailure failure = PngFailure::kNone;
+  std::string reason;
 };
 
 Decoded decode(const std::vector<uint8_t>& bytes, bool withZlib = true) {
@@ -24,6 +26,8 @@ Decoded decode(const std::vector<uint8_t>& bytes, bool withZlib = true) {
   result.image->setZlibAllowed(withZlib);
   cPNGparser parser;
   result.isPng = parser.LoadStream(bytes, *result.image, 0, static_cast<int32_t>(bytes.size()));
+  result.failure = parser.failure();
+  result.reason = parser.failureDescription();
   return result;
 }
 
@@ -246,4 +250,50 @@ TEST(PngFileInput, FilesOf56BytesOrFewerAreNotExamined) {
     cPNGparser parser;
     EXPECT_EQ(parser.LoadFile(file, file.fileName(), image), size == 57);
   }
+}
+
+TEST(PngFailureReasons, EachBrokenFileKeepsWhyItHasNoPixels) {
+  const auto ok = [] { return PngBuilder().header(1, 1, 8, 0).imageData({0, 1}); };
+  std::vector<uint8_t> badSignature = ok().end().bytes();
+  badSignature[0] = 0;
+  PngBuilder badCrc = ok().end();
+  badCrc.damageCrcAt(kIhdrAt);
+  std::vector<uint8_t> truncated = ok().end().bytes();
+  truncated.resize(truncated.size() - 1);
+  std::vector<uint8_t> overflow = ok().end().bytes();
+  const uint8_t hugeLength[4] = {0x7F, 0xFF, 0xFF, 0xF0};  // IDAT's length, past any input
+  std::copy(hugeLength, hugeLength + 4, overflow.begin() + 33);
+  const struct {
+    std::vector<uint8_t> bytes;
+    PngFailure failure;
+  } cases[] = {
+      {badSignature, PngFailure::kBadSignature},
+      {badCrc.bytes(), PngFailure::kHeaderCrcMismatch},
+      {truncated, PngFailure::kTruncatedChunk},
+      {overflow, PngFailure::kChunkLengthOverflow},
+      {ok().bytes(), PngFailure::kMissingEnd},
+      {PngBuilder().header(1, 1, 8, 0).end().bytes(), PngFailure::kNoImageData},
+      {PngBuilder().header(1, 1, 3, 0).imageData({0, 0}).end().bytes(), PngFailure::kBadBitDepth},
+      {PngBuilder().header(1, 1, 8, 5).imageData({0, 0}).end().bytes(), PngFailure::kBadColourType},
+      {PngBuilder().header(8192, 8192, 1, 0).imageData({0}).end().bytes(), PngFailure::kTooLarge},
+      {PngBuilder().header(1, 1, 16, 3).imageData({0, 0, 0}).end().bytes(), PngFailure::kUnsupportedFormat},
+      // A stored block whose length and its complement disagree.
+      {PngBuilder().header(1, 1, 8, 0).chunk("IDAT", {0x78, 0x9C, 0x01, 0x01, 0x00, 0x00, 0x00}).end().bytes(),
+       PngFailure::kInflateFailed},
+      {PngBuilder().header(1, 1, 8, 0, 1).imageData({5, 42}).end().bytes(), PngFailure::kBadInterlacedFilter},
+      {PngBuilder().header(2, 1, 8, 3).chunk("PLTE", {1, 2, 3}).imageData({0, 0, 1}).end().bytes(),
+       PngFailure::kPaletteIndexOutOfRange},
+  };
+  for (const auto& c : cases) {
+    const Decoded d = decode(c.bytes);
+    EXPECT_EQ(d.failure, c.failure) << d.reason;
+    EXPECT_EQ(d.image->BitsPointer(), nullptr) << d.reason;
+    // Only what the decoder cannot keep to itself is for the user to see.
+    EXPECT_EQ(isReportedToUser(d.failure), c.failure == PngFailure::kChunkLengthOverflow) << d.reason;
+  }
+  // An inflate failure names both inflaters' codes; a good file keeps no reason.
+  const Decoded broken = decode(cases[10].bytes);
+  EXPECT_EQ(broken.reason, "PNG image data does not inflate (zlib status -3, built-in inflate code -2: "
+                           "stored block length mismatch)");
+  EXPECT_EQ(decode(ok().end().bytes()).failure, PngFailure::kNone);
 }

@@ -9,6 +9,7 @@
 struct ToolRun {
   int exitCode = -1;  // -1 when the tool crashed or did not finish
   QString output;
+  QString errors;  // standard error
 };
 
 inline ToolRun runTool(const QStringList& args) {
@@ -22,6 +23,7 @@ inline ToolRun runTool(const QStringList& args) {
   }
   run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
   run.output = QString::fromUtf8(process.readAllStandardOutput());
+  run.errors = QString::fromUtf8(process.readAllStandardError());
   return run;
 }
 

@@ -15,11 +15,17 @@ TEST(VantrelImageTool, InfoPrintsSizeTypeAndAlpha) {
   EXPECT_EQ(opaque.output, "32 32 10 0\n");
 }
 
-TEST(VantrelImageTool, NoImageExitsWithOne) {
-  const ToolRun corrupt = runTool({"info", suite("xc9n2c08.png")});
+TEST(VantrelImageTool, NoImageExitsWithOneAndSaysWhy) {
+  const ToolRun corrupt = runTool({"--no-gdiplus", "info", suite("xc9n2c08.png")});
   EXPECT_EQ(corrupt.exitCode, 1);
   EXPECT_EQ(corrupt.output, "0 0 -1 0\n");
-  EXPECT_EQ(runTool({"info", suite("missing.png")}).exitCode, 1);
+  EXPECT_EQ(corrupt.errors, "vantrel-image: PNG does not decode: PNG unsupported colour type\n");
+  const ToolRun crc = runTool({"--no-gdiplus", "decode", suite("xhdn0g08.png"), "unused.rgba"});
+  EXPECT_EQ(crc.exitCode, 1);
+  EXPECT_EQ(crc.errors, "vantrel-image: PNG does not decode: PNG IHDR CRC mismatch\n");
+  const ToolRun missing = runTool({"info", suite("missing.png")});
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_EQ(missing.errors, "vantrel-image: cannot open the file\n");
 }
 
 TEST(VantrelImageTool, BadUsageExitsWithTwo) {

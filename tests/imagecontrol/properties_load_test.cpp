@@ -87,6 +87,23 @@ TEST(ImageControlLoading, SourceBytesAreKeptOnlyWhenAskedOrWhileDesigning) {
   EXPECT_TRUE(designing.image->LoadImage_FromOrignalBytes(16, 16));
 }
 
+TEST(ImageControlLoading, OnlyThePngDecodersReportedErrorsAreShown) {
+  Control c;
+  QStringList shown;
+  c.image->setLoadErrorPresenter([&shown](const QString& text) { shown << text; });
+  // A chunk length past any input is reported; a damaged CRC stays quiet.
+  QByteArray overflow = props::readFile(props::suite("basn6a08.png"));
+  const qsizetype idat = overflow.indexOf("IDAT");
+  ASSERT_GT(idat, 4);
+  overflow.replace(idat - 4, 4, QByteArray("\x7F\xFF\xFF\xF0", 4));
+  EXPECT_FALSE(c.image->LoadImage_FromArray(props::spanOf(overflow)));
+  QByteArray badCrc = props::readFile(props::suite("basn6a08.png"));
+  badCrc[29] = static_cast<char>(badCrc[29] ^ 1);  // inside IHDR's CRC
+  EXPECT_FALSE(c.image->LoadImage_FromArray(props::spanOf(badCrc)));
+  EXPECT_TRUE(c.image->LoadImage_FromArray(props::spanOf(props::readFile(props::suite("basn6a08.png")))));
+  EXPECT_EQ(shown, QStringList{"PNG chunk length overflow"});
+}
+
 TEST(ImageControlLoading, FailedLoadsAndClearImageLeaveNoPicture) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());

@@ -11,6 +11,7 @@
 // All print "WIDTH HEIGHT IMAGETYPE ALPHA". decode also writes the pixels to OUT
 // as raw top-down RGBA, premultiplied as stored unless --straight is given; png
 // and bmp write the image saved as a PNG or bitmap file.
+// When no image was loaded, the reason goes to standard error.
 // Exit status: 0 an image was loaded, 1 none was (or OUT could not be written),
 // 2 bad usage.
 #include "image/c32bppdib.h"
@@ -143,7 +144,10 @@ int main(int argc, char** argv) {
                                              false, options.iconBitDepth);
   std::printf("%d %d %d %d\n", image.Width(), image.Height(), image.ImageType(), image.Alpha() ? 1 : 0);
   std::fflush(stdout);
-  if (!loaded) return kNotLoaded;
+  if (!loaded) {
+    std::fprintf(stderr, "vantrel-image: %s\n", image.lastLoadFailureText().c_str());
+    return kNotLoaded;
+  }
   if (options.command != "info" && !writeOutput(image, options)) {
     std::fprintf(stderr, "vantrel-image: cannot write %s\n", qPrintable(options.operands[1]));
     return kNotLoaded;

@@ -13,13 +13,9 @@
 
 namespace {
 
-constexpr uint16_t kBitmapSignature = 19778;  // "BM"
-
-uint32_t readLE(std::span<const uint8_t> bytes, size_t at, int size) {
-  uint32_t value = 0;
-  for (int i = size - 1; i >= 0; --i) value = (value << 8) | bytes[at + static_cast<size_t>(i)];
-  return value;
-}
+constexpr uint16_t kBitmapSignature = 0x4D42;  // "BM", read little-endian
+// The file header (14 bytes) and the info header up to its compression field.
+constexpr size_t kSmallestHeader = 34;
 
 struct BitmapFields {
   uint32_t pixelOffset = 0;
@@ -87,48 +83,83 @@ bool isPictureLoaderFormat(std::span<const uint8_t> bytes) {
 bool cBMPparser::LoadStream(std::span<const uint8_t> stream, c32bppDIB& cHost,
                             int32_t streamOffset, int32_t streamLength) {
   const auto range = modParsers::StreamRange(stream, streamOffset, streamLength);
+  m_failure = BmpFailure::kNotPictureFormat;
+  m_bitCount = 0;
   if (!range) return false;
   const std::span<const uint8_t> bytes = *range;
-
-  BitmapFields fields;
-  if (bytes.size() >= 34 && readLE(bytes, 0, 2) == kBitmapSignature) {
-    fields.pixelOffset = readLE(bytes, 10, 4);
-    fields.width = static_cast<int32_t>(readLE(bytes, 18, 4));
-    fields.height = static_cast<int32_t>(readLE(bytes, 22, 4));
-    fields.bitCount = static_cast<uint16_t>(readLE(bytes, 28, 2));
-    fields.compression = readLE(bytes, 30, 4);
-    if (fields.width < 1 || fields.height == 0) return false;
-
-    // The pixel rows must lie inside the given range, not merely inside the array.
-    const int64_t rows = fields.height < 0 ? -static_cast<int64_t>(fields.height) : fields.height;
-    const int64_t rowSize = modParsers::RowSize(fields.width, fields.bitCount & 0xFF);
-    // Any overflow in the arithmetic counts as not enough data.
-    int64_t needed = 0;
-    const bool enoughData = rowSize > 0 && !__builtin_mul_overflow(rowSize, rows, &needed) &&
-                            !__builtin_add_overflow(needed, int64_t{fields.pixelOffset}, &needed) &&
-                            needed <= static_cast<int64_t>(bytes.size());
-    if (enoughData && fields.bitCount == 32 && fields.compression == 0 &&
-        rows <= INT32_MAX && cHost.InitializeDIB(fields.width, static_cast<int32_t>(rows))) {
-      const uint8_t* pixels = bytes.data() + fields.pixelOffset;
-      if (fields.height > 0) {
-        std::memcpy(cHost.BitsPointer(), pixels, cHost.Bits().size());
-      } else {
-        const size_t scan = static_cast<size_t>(cHost.scanWidth());
-        for (int64_t r = 0; r < rows; ++r) {
-          std::memcpy(cHost.BitsPointer() + static_cast<size_t>(r) * scan,
-                      pixels + static_cast<size_t>(rows - 1 - r) * scan, scan);
-        }
-      }
-      classifyInto(cHost, 0);
-      return true;
-    }
-  }
+  if (loadOwn(bytes, cHost)) return true;
+  // A bitmap header with impossible dimensions is refused altogether.
+  if (m_failure == BmpFailure::kBadDimensions) return false;
+  const BmpFailure ownFailure = m_failure;
   // Everything else is for the system picture loader, which reads bitmaps and
   // JPEG; other formats are left to the system image service further on.
-  if (!isPictureLoaderFormat(bytes)) return false;
+  if (!isPictureLoaderFormat(bytes)) {
+    m_failure = ownFailure == BmpFailure::kNotEnoughData ? ownFailure : BmpFailure::kNotPictureFormat;
+    return false;
+  }
   const StdPicture picture = modParsers::PictureFromBytes(bytes, 0, static_cast<int64_t>(bytes.size()));
-  if (picture.isEmpty()) return false;
-  return ConvertstdPicTo32bpp(&picture, nullptr, cHost, fields.bitCount);
+  if (picture.isEmpty()) {
+    m_failure = BmpFailure::kPictureLoaderFailed;
+    return false;
+  }
+  if (!ConvertstdPicTo32bpp(&picture, nullptr, cHost, m_bitCount)) return false;
+  m_failure = BmpFailure::kNone;
+  return true;
+}
+
+bool cBMPparser::LoadOwnStream(std::span<const uint8_t> stream, c32bppDIB& cHost,
+                               int32_t streamOffset, int32_t streamLength) {
+  const auto range = modParsers::StreamRange(stream, streamOffset, streamLength);
+  m_failure = BmpFailure::kNotOwnFormat;
+  m_bitCount = 0;
+  return range && loadOwn(*range, cHost);
+}
+
+bool cBMPparser::loadOwn(std::span<const uint8_t> bytes, c32bppDIB& cHost) {
+  m_failure = BmpFailure::kNotOwnFormat;
+  if (bytes.size() < kSmallestHeader || modParsers::ReadLE16(bytes, 0) != kBitmapSignature) return false;
+  BitmapFields fields;
+  fields.pixelOffset = modParsers::ReadLE32(bytes, 10);
+  fields.width = static_cast<int32_t>(modParsers::ReadLE32(bytes, 18));
+  fields.height = static_cast<int32_t>(modParsers::ReadLE32(bytes, 22));
+  fields.bitCount = modParsers::ReadLE16(bytes, 28);
+  fields.compression = modParsers::ReadLE32(bytes, 30);
+  m_bitCount = fields.bitCount;
+  if (fields.width < 1 || fields.height == 0) {
+    m_failure = BmpFailure::kBadDimensions;
+    return false;
+  }
+
+  // The pixel rows must lie inside the given range, not merely inside the array.
+  const int64_t rows = fields.height < 0 ? -static_cast<int64_t>(fields.height) : fields.height;
+  const int64_t rowSize = modParsers::RowSize(fields.width, fields.bitCount & 0xFF);
+  // Any overflow in the arithmetic counts as not enough data.
+  int64_t needed = 0;
+  const bool enoughData = rowSize > 0 && !__builtin_mul_overflow(rowSize, rows, &needed) &&
+                          !__builtin_add_overflow(needed, int64_t{fields.pixelOffset}, &needed) &&
+                          needed <= static_cast<int64_t>(bytes.size());
+  if (!enoughData) {
+    m_failure = BmpFailure::kNotEnoughData;
+    return false;
+  }
+  if (fields.bitCount != 32 || fields.compression != 0) return false;
+  if (rows > INT32_MAX || !cHost.InitializeDIB(fields.width, static_cast<int32_t>(rows))) {
+    m_failure = BmpFailure::kOutOfMemory;
+    return false;
+  }
+  const uint8_t* pixels = bytes.data() + fields.pixelOffset;
+  if (fields.height > 0) {
+    std::memcpy(cHost.BitsPointer(), pixels, cHost.Bits().size());
+  } else {
+    const size_t scan = static_cast<size_t>(cHost.scanWidth());
+    for (int64_t r = 0; r < rows; ++r) {
+      std::memcpy(cHost.BitsPointer() + static_cast<size_t>(r) * scan,
+                  pixels + static_cast<size_t>(rows - 1 - r) * scan, scan);
+    }
+  }
+  classifyInto(cHost, 0);
+  m_failure = BmpFailure::kNone;
+  return true;
 }
 
 bool cBMPparser::ConvertstdPicTo32bpp(const StdPicture* picture, const QImage* bitmapHandle,

@@ -5,6 +5,7 @@
 // compressions, JPEG and whatever else the system picture loader reads) to the
 // system picture loader, converting its picture into the image.
 
+#include "image/codecs/decodefailure.h"
 #include "image/codecs/modparsers.h"
 
 #include <QImage>
@@ -20,6 +21,14 @@ class cBMPparser {
   // less means to the end). True when the image has pixels afterwards.
   bool LoadStream(std::span<const uint8_t> stream, c32bppDIB& cHost, int32_t streamOffset,
                   int32_t streamLength);
+  // The decoder's own part alone: an uncompressed 32-bit bitmap with enough
+  // data behind its header. False (the system picture loader never asked)
+  // for anything else; failure() says why.
+  bool LoadOwnStream(std::span<const uint8_t> stream, c32bppDIB& cHost, int32_t streamOffset,
+                     int32_t streamLength);
+
+  // Why the last load produced no pixels (kNone when it did).
+  BmpFailure failure() const { return m_failure; }
 
   // Converts a picture object (bitmap, metafile or enhanced metafile) or a
   // bitmap handle (exactly one of them is given) into cHost. A 32-bit handle
@@ -29,4 +38,10 @@ class cBMPparser {
   // (0 when unknown); the pixels themselves decide.
   bool ConvertstdPicTo32bpp(const StdPicture* picture, const QImage* bitmapHandle,
                             c32bppDIB& cHost, int32_t bitCount = 0);
+
+ private:
+  bool loadOwn(std::span<const uint8_t> bytes, c32bppDIB& cHost);
+
+  BmpFailure m_failure = BmpFailure::kNone;
+  uint16_t m_bitCount = 0;  // the depth the last bitmap header declared
 };

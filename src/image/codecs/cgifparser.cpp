@@ -14,22 +14,21 @@
 
 namespace {
 
-constexpr uint8_t kExtensionIntroducer = 33;
-constexpr uint8_t kImageSeparator = 44;
-constexpr uint8_t kTrailer = 59;
-constexpr uint8_t kApplicationLabel = 255;
-constexpr uint8_t kGraphicControlLabel = 249;
+constexpr uint8_t kExtensionIntroducer = 0x21;  // '!': an extension block follows
+constexpr uint8_t kImageSeparator = 0x2C;       // ',': an image descriptor follows
+constexpr uint8_t kTrailer = 0x3B;              // ';': the end of the file
+constexpr uint8_t kApplicationLabel = 0xFF;     // extension label of an application block
+constexpr uint8_t kGraphicControlLabel = 0xF9;  // extension label of a graphic control block
+constexpr uint8_t kColourTableFlag = 0x80;      // packed field: a colour table follows
+constexpr uint8_t kColourTableSizeBits = 0x07;  // packed field: the table has 2 << n entries
+constexpr uint8_t kTransparentFlag = 0x01;      // graphic control packed field
 constexpr size_t kGraphicControlBytes = 8;
 constexpr size_t kImageDescriptorBytes = 10;
 // Larger first images are refused rather than decoded into gigabytes.
 constexpr int64_t kLargestPixelCount = int64_t{1} << 26;
 
 size_t colourTableBytes(uint8_t packed) {
-  return (packed & 0x80) ? 3 * (size_t{2} << (packed & 7)) : 0;
-}
-
-uint16_t readLE16(std::span<const uint8_t> b, size_t at) {
-  return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
+  return (packed & kColourTableFlag) ? 3 * (size_t{2} << (packed & kColourTableSizeBits)) : 0;
 }
 
 // What the walk found; nullopt from the walk means "recognised, but broken".
@@ -56,7 +55,8 @@ std::optional<size_t> skipSubBlocks(std::span<const uint8_t> gif, size_t at) {
 
 enum class WalkResult { NotGif, Broken, Found };
 
-WalkResult walk(std::span<const uint8_t> gif, GifLayout& layout) {
+WalkResult walk(std::span<const uint8_t> gif, GifLayout& layout, GifFailure& failure) {
+  failure = GifFailure::kTruncated;
   if (gif.size() < 13) return WalkResult::Broken;
   layout.dataStart = 13 + colourTableBytes(gif[10]);
   size_t at = layout.dataStart;
@@ -77,7 +77,7 @@ WalkResult walk(std::span<const uint8_t> gif, GifLayout& layout) {
         // Introducer, label, block size, packed byte, two delay bytes, the
         // transparent index, terminator.
         layout.control = at;
-        layout.transparent = gif[at + 3] & 1;
+        layout.transparent = gif[at + 3] & kTransparentFlag;
         layout.transparentIndex = gif[at + 6];
         next = at + kGraphicControlBytes;
       } else {
@@ -88,6 +88,7 @@ WalkResult walk(std::span<const uint8_t> gif, GifLayout& layout) {
     } else if (byte == kImageSeparator) {
       break;
     } else {
+      failure = GifFailure::kUnexpectedBlock;
       return WalkResult::NotGif;
     }
   }
@@ -98,6 +99,7 @@ WalkResult walk(std::span<const uint8_t> gif, GifLayout& layout) {
   const std::optional<size_t> end = skipSubBlocks(gif, codeSize + 1);
   if (codeSize >= gif.size() || !end) return WalkResult::Broken;
   layout.imageEnd = *end;
+  failure = GifFailure::kNone;
   return WalkResult::Found;
 }
 
@@ -138,14 +140,16 @@ int readFromMemory(GifFileType* gif, GifByteType* out, int wanted) {
   return static_cast<int>(n);
 }
 
-// The first image's palette indices at its own size, or false.
+// The first image's palette indices at its own size, or false with giflib's
+// error code.
 bool decodeIndices(const std::vector<uint8_t>& single, int& width, int& height,
-                   std::vector<uint8_t>& indices) {
+                   std::vector<uint8_t>& indices, int& error) {
   MemoryReader reader{single, 0};
-  int error = 0;
+  error = 0;
   GifFileType* gif = DGifOpen(&reader, readFromMemory, &error);
   if (!gif) return false;
   bool ok = DGifSlurp(gif) == GIF_OK && gif->ImageCount >= 1;
+  if (!ok) error = gif->Error;
   if (ok) {
     const SavedImage& image = gif->SavedImages[0];
     width = image.ImageDesc.Width;
@@ -156,7 +160,8 @@ bool decodeIndices(const std::vector<uint8_t>& single, int& width, int& height,
                      image.RasterBits + static_cast<size_t>(width) * static_cast<size_t>(height));
     }
   }
-  DGifCloseFile(gif, &error);
+  int closeError = 0;
+  DGifCloseFile(gif, &closeError);
   return ok;
 }
 
@@ -165,6 +170,8 @@ bool decodeIndices(const std::vector<uint8_t>& single, int& width, int& height,
 bool cGIFparser::LoadStream(std::span<const uint8_t> stream, c32bppDIB& cHost,
                             int32_t streamOffset, int32_t streamLength) {
   m_copy.clear();
+  m_failure = GifFailure::kBadSignature;
+  m_giflibError = 0;
   const auto range = modParsers::StreamRange(stream, streamOffset, streamLength);
   if (!range) return false;
   const std::span<const uint8_t> gif = *range;
@@ -177,23 +184,28 @@ bool cGIFparser::LoadStream(std::span<const uint8_t> stream, c32bppDIB& cHost,
   if (std::strcmp(signature, "gif89a") != 0 && std::strcmp(signature, "gif87a") != 0) return false;
 
   GifLayout layout;
-  switch (walk(gif, layout)) {
+  switch (walk(gif, layout, m_failure)) {
     case WalkResult::NotGif: return false;
     case WalkResult::Broken: cHost.DestroyDIB(); return true;
     case WalkResult::Found: break;
   }
-  const int64_t pixels = int64_t{readLE16(gif, layout.image + 5)} * readLE16(gif, layout.image + 7);
-  if (layout.imageEnd - (layout.image + kImageDescriptorBytes + layout.localTable) < 3 ||
-      pixels == 0 || pixels > kLargestPixelCount) {
+  const int64_t pixels = int64_t{modParsers::ReadLE16(gif, layout.image + 5)} *
+                         modParsers::ReadLE16(gif, layout.image + 7);
+  if (layout.imageEnd - (layout.image + kImageDescriptorBytes + layout.localTable) < 3) {
+    m_failure = GifFailure::kNoImageData;
+    return false;
+  }
+  if (pixels == 0 || pixels > kLargestPixelCount) {
+    m_failure = pixels == 0 ? GifFailure::kEmptyImage : GifFailure::kTooLarge;
     return false;
   }
   m_copy = buildSingleImage(gif, layout);
   int width = 0, height = 0;
   std::vector<uint8_t> indices;
-  if (!decodeIndices(m_copy, width, height, indices) || !cHost.InitializeDIB(width, height)) {
-    cHost.DestroyDIB();
-    return false;
+  if (!decodeIndices(m_copy, width, height, indices, m_giflibError)) {
+    return fail(GifFailure::kDecodeFailed, cHost);
   }
+  if (!cHost.InitializeDIB(width, height)) return fail(GifFailure::kOutOfMemory, cHost);
 
   // Colours from the table the image uses in the source file.
   const std::span<const uint8_t> table =
@@ -217,4 +229,12 @@ bool cGIFparser::LoadStream(std::span<const uint8_t> stream, c32bppDIB& cHost,
   cHost.SetAlphaFlag(layout.transparent);
   cHost.SetImageTypeCode(ImageTypeCode::kGif);
   return true;
+}
+
+// A GIF that was recognised but could not be decoded: no pixels, and not
+// taken either, so that later decoders may still try the bytes.
+bool cGIFparser::fail(GifFailure failure, c32bppDIB& cHost) {
+  m_failure = failure;
+  cHost.DestroyDIB();
+  return false;
 }

@@ -6,6 +6,8 @@
 // exactly even when another index holds the same colour. Later frames,
 // animation and disposal are not shown.
 
+#include "image/codecs/decodefailure.h"
+
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -24,6 +26,15 @@ class cGIFparser {
   // inspection; empty when none was built).
   const std::vector<uint8_t>& singleImageCopy() const { return m_copy; }
 
+  // Why the last LoadStream produced no pixels (kNone when it did).
+  GifFailure failure() const { return m_failure; }
+  // giflib's error code when it could not decode the image data (0 otherwise).
+  int giflibError() const { return m_giflibError; }
+
  private:
+  bool fail(GifFailure failure, c32bppDIB& cHost);
+
   std::vector<uint8_t> m_copy;
+  GifFailure m_failure = GifFailure::kNone;
+  int m_giflibError = 0;
 };

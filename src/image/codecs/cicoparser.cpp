@@ -13,18 +13,10 @@
 
 namespace {
 
-constexpr uint16_t kPngMarker = 21060;  // "DR" of a PNG's "IHDR", read little-endian
+// Bytes 14 and 15 of an entry, read little-endian: a bitmap entry's bit count,
+// or 'D' 'R' (0x44 0x52) from the "IHDR" of a PNG entry.
+constexpr uint16_t kPngMarker = 0x5244;
 constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-
-uint32_t readLE(std::span<const uint8_t> b, size_t at, int size) {
-  uint32_t value = 0;
-  for (int i = size - 1; i >= 0; --i) value = (value << 8) | b[at + static_cast<size_t>(i)];
-  return value;
-}
-uint32_t readBE32(std::span<const uint8_t> b, size_t at) {
-  return (uint32_t{b[at]} << 24) | (uint32_t{b[at + 1]} << 16) | (uint32_t{b[at + 2]} << 8) |
-         b[at + 3];
-}
 
 int64_t rowBytes(int64_t width, int32_t bits) { return modParsers::RowSize(width, bits); }
 
@@ -106,8 +98,8 @@ bool cICOparser::checkPngEntry(Entry& e) const {
       e.bitCount = 0;
     }
   };
-  sizeByte(readBE32(all, e.imageOffset + 16), e.width);
-  sizeByte(readBE32(all, e.imageOffset + 20), e.height);
+  sizeByte(modParsers::ReadBE32(all, e.imageOffset + 16), e.width);
+  sizeByte(modParsers::ReadBE32(all, e.imageOffset + 20), e.height);
   if (e.bitCount == 0) {
     const uint8_t depth = all[e.imageOffset + 24], colourType = all[e.imageOffset + 25];
     if (depth == 16 || colourType == 4 || colourType == 6) {
@@ -126,15 +118,16 @@ bool cICOparser::ParseDirectory(std::span<const uint8_t> stream, int32_t streamO
   m_entries.clear();
   m_bytes.clear();
   m_resourceType = 0;
+  m_failure = IcoFailure::kNone;
+  m_pngFailure.clear();
   const auto range = modParsers::StreamRange(stream, streamOffset, streamLength);
-  if (!range) return false;
+  if (!range || range->size() <= 5) return fail(IcoFailure::kTooShort);
   const std::span<const uint8_t> bytes = *range;
-  if (bytes.size() <= 5) return false;
-  const uint32_t reserved = readLE(bytes, 0, 2), type = readLE(bytes, 2, 2),
-                 count = readLE(bytes, 4, 2);
-  if (reserved != 0 || (type != 1 && type != 2) || count < 1) return false;
+  const uint32_t reserved = modParsers::ReadLE16(bytes, 0), type = modParsers::ReadLE16(bytes, 2),
+                 count = modParsers::ReadLE16(bytes, 4);
+  if (reserved != 0 || (type != 1 && type != 2) || count < 1) return fail(IcoFailure::kBadHeader);
   const uint64_t directoryEnd = 6 + 16ull * count;
-  if (directoryEnd > bytes.size()) return false;
+  if (directoryEnd > bytes.size()) return fail(IcoFailure::kTruncatedDirectory);
   uint64_t total = directoryEnd;
   std::vector<Entry> entries(count);
   for (uint32_t k = 0; k < count; ++k) {
@@ -142,30 +135,32 @@ bool cICOparser::ParseDirectory(std::span<const uint8_t> stream, int32_t streamO
     Entry& e = entries[k];
     e.width = bytes[at];
     e.height = bytes[at + 1];
-    e.bitCount = static_cast<uint16_t>(readLE(bytes, at + 6, 2));
-    e.bytesInRes = readLE(bytes, at + 8, 4);
-    e.imageOffset = readLE(bytes, at + 12, 4);
+    e.bitCount = static_cast<uint16_t>(modParsers::ReadLE16(bytes, at + 6));
+    e.bytesInRes = modParsers::ReadLE32(bytes, at + 8);
+    e.imageOffset = modParsers::ReadLE32(bytes, at + 12);
     total += e.bytesInRes;
     // Each entry's data must lie inside the stream, its header included.
-    if (uint64_t{e.imageOffset} + e.bytesInRes > bytes.size() || e.bytesInRes < 16) return false;
+    if (uint64_t{e.imageOffset} + e.bytesInRes > bytes.size() || e.bytesInRes < 16) {
+      return fail(IcoFailure::kEntryOutside);
+    }
   }
-  if (total > bytes.size()) return false;
+  if (total > bytes.size()) return fail(IcoFailure::kEntryOutside);
 
   m_bytes.assign(bytes.begin(), bytes.end());
   m_resourceType = static_cast<uint16_t>(type);
   for (Entry& e : entries) {
-    const uint32_t marker = readLE(m_bytes, e.imageOffset + 14, 2);
+    const uint32_t marker = modParsers::ReadLE16(m_bytes, e.imageOffset + 14);
     if (marker == kPngMarker) {
-      if (!checkPngEntry(e)) return false;
+      if (!checkPngEntry(e)) return fail(IcoFailure::kBadPngEntry);
     } else if (marker != 0) {
       e.bitCount = static_cast<uint16_t>(marker);
     } else if (e.bitCount != 0) {
       m_bytes[e.imageOffset + 14] = static_cast<uint8_t>(e.bitCount);
       m_bytes[e.imageOffset + 15] = static_cast<uint8_t>(e.bitCount >> 8);
     } else {
-      return false;
+      return fail(IcoFailure::kNoBitDepth);
     }
-    if (!e.isPng) e.headerSize = readLE(m_bytes, e.imageOffset, 4);
+    if (!e.isPng) e.headerSize = modParsers::ReadLE32(m_bytes, e.imageOffset);
   }
   m_entries = std::move(entries);
   return true;
@@ -215,31 +210,55 @@ bool cICOparser::LoadStream(std::span<const uint8_t> stream, int32_t desiredWidt
     cPNGparser png;
     result = png.LoadStream(m_bytes, cHost, static_cast<int32_t>(e.imageOffset),
                             static_cast<int32_t>(e.bytesInRes), gdiToken);
-    if (cHost.BitsPointer()) cHost.SetImageTypeCode(ImageTypeCode::kPngIcon);
-  } else if (!decodeBitmapEntry(e, index, cHost)) {
-    cHost.DestroyDIB();
+    if (cHost.BitsPointer()) {
+      cHost.SetImageTypeCode(ImageTypeCode::kPngIcon);
+    } else {
+      m_failure = IcoFailure::kPngEntryFailed;
+      m_pngFailure = png.failureDescription();
+    }
+  } else {
+    m_failure = decodeBitmapEntry(e, index, cHost);
+    if (m_failure != IcoFailure::kNone) cHost.DestroyDIB();
   }
   m_bytes.clear();
   m_bytes.shrink_to_fit();
   return result;
 }
 
-bool cICOparser::decodeBitmapEntry(const Entry& e, int32_t index, c32bppDIB& cHost) const {
+bool cICOparser::fail(IcoFailure failure) {
+  m_failure = failure;
+  return false;
+}
+
+std::string cICOparser::failureDescription() const {
+  std::string text = failureText(m_failure);
+  if (m_failure == IcoFailure::kPngEntryFailed && !m_pngFailure.empty()) {
+    text += ": ";
+    text += m_pngFailure;
+  }
+  return text;
+}
+
+IcoFailure cICOparser::decodeBitmapEntry(const Entry& e, int32_t index, c32bppDIB& cHost) const {
   const int32_t width = Width(index), height = Height(index), bits = e.bitCount;
   const std::span<const uint8_t> all(m_bytes);
-  if (e.headerSize < 12 || e.headerSize > e.bytesInRes) return false;
-  if (e.headerSize >= 20 && readLE(all, e.imageOffset + 16, 4) != 0) return false;  // compressed
-  if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
+  if (e.headerSize < 12 || e.headerSize > e.bytesInRes) return IcoFailure::kBadBitmapHeader;
+  if (e.headerSize >= 20 && modParsers::ReadLE32(all, e.imageOffset + 16) != 0) {
+    return IcoFailure::kCompressedBitmap;
+  }
+  if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) {
+    return IcoFailure::kUnsupportedBitDepth;
+  }
 
   const int64_t xorRow = rowBytes(width, bits), andRow = rowBytes(width, 1);
   const int64_t entryEnd = int64_t{e.imageOffset} + e.bytesInRes;
   const int64_t xorStart = ColorByteOffset(index);
   const int64_t andStart = entryEnd - andRow * height;
   if (xorStart + xorRow * height > entryEnd || andStart < e.imageOffset + e.headerSize) {
-    return false;
+    return IcoFailure::kShortBitmapData;
   }
   const uint8_t* palette = all.data() + e.imageOffset + e.headerSize;
-  if (!cHost.InitializeDIB(width, height)) return false;
+  if (!cHost.InitializeDIB(width, height)) return IcoFailure::kOutOfMemory;
 
   const bool isCursor = m_resourceType == 2;
   for (int32_t row = 0; row < height; ++row) {
@@ -255,7 +274,7 @@ bool cICOparser::decodeBitmapEntry(const Entry& e, int32_t index, c32bppDIB& cHo
         }
         case 24: std::memcpy(px, src + x * 3, 3); break;
         case 16: {
-          const uint32_t v = readLE(std::span<const uint8_t>(src + x * 2, 2), 0, 2);
+          const uint32_t v = modParsers::ReadLE16(std::span<const uint8_t>(src + x * 2, 2), 0);
           px[0] = static_cast<uint8_t>((v & 31) * 255 / 31);
           px[1] = static_cast<uint8_t>(((v >> 5) & 31) * 255 / 31);
           px[2] = static_cast<uint8_t>(((v >> 10) & 31) * 255 / 31);
@@ -273,11 +292,11 @@ bool cICOparser::decodeBitmapEntry(const Entry& e, int32_t index, c32bppDIB& cHo
   if (bits == 32) {
     cHost.SetAlphaFlag(true);
     cHost.SetImageTypeCode(isCursor ? ImageTypeCode::kAlphaCursor : ImageTypeCode::kAlphaIcon);
-    return true;
+    return IcoFailure::kNone;
   }
   cHost.SetAlphaFlag(applyMask(cHost, all.subspan(static_cast<size_t>(andStart)), andRow));
   cHost.SetImageTypeCode(isCursor ? ImageTypeCode::kCursor : ImageTypeCode::kIcon);
-  return true;
+  return IcoFailure::kNone;
 }
 
 bool cICOparser::ConvertstdPicTo32bpp(const IconHandle& icon, c32bppDIB& cHost) {

@@ -6,10 +6,13 @@
 //
 // The decoder works on its own copy of the caller's bytes.
 
+#include "image/codecs/decodefailure.h"
+
 #include <QImage>
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 class c32bppDIB;
@@ -51,6 +54,11 @@ class cICOparser {
   int64_t ColorByteOffset(int32_t entry) const;
   bool isCursor() const { return m_resourceType == 2; }
 
+  // Why the last ParseDirectory or LoadStream produced no pixels (kNone when
+  // it did); for a PNG entry the PNG decoder's reason is kept as well.
+  IcoFailure failure() const { return m_failure; }
+  std::string failureDescription() const;
+
  private:
   struct Entry {
     uint8_t width = 0;
@@ -64,9 +72,12 @@ class cICOparser {
 
   const Entry* entry(int32_t index) const;
   bool checkPngEntry(Entry& e) const;
-  bool decodeBitmapEntry(const Entry& e, int32_t index, c32bppDIB& cHost) const;
+  IcoFailure decodeBitmapEntry(const Entry& e, int32_t index, c32bppDIB& cHost) const;
+  bool fail(IcoFailure failure);
 
   uint16_t m_resourceType = 0;
   std::vector<Entry> m_entries;
   std::vector<uint8_t> m_bytes;  // copy of the parsed range, during a load
+  IcoFailure m_failure = IcoFailure::kNone;
+  std::string m_pngFailure;      // the PNG decoder's reason for a failed PNG entry
 };

@@ -18,7 +18,8 @@
 
 namespace {
 
-constexpr uint8_t kSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
+// "\x89PNG\r\n\x1A\n": a high bit, the name, and line ends that catch text-mode copies.
+constexpr uint8_t kSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
 // Files this small are not examined.
 constexpr qint64 kSmallestPngFile = 57;
 // Chunk lengths that would put the chunk's end near the top of the signed range.
@@ -33,10 +34,6 @@ constexpr uint32_t kPLTE = chunkType("PLTE");
 constexpr uint32_t kTRNS = chunkType("tRNS");
 constexpr uint32_t kIDAT = chunkType("IDAT");
 constexpr uint32_t kIEND = chunkType("IEND");
-
-uint32_t readBigEndian32(const uint8_t* p) {
-  return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
-}
 
 bool hasSignature(std::span<const uint8_t> png) {
   return png.size() >= 8 && std::memcmp(png.data(), kSignature, 8) == 0;
@@ -71,13 +68,23 @@ bool cPNGparser::LoadStream(std::span<const uint8_t> stream, c32bppDIB& cHost,
 
 bool cPNGparser::LoadFile(QFile& fileHandle, const QString& fileName, c32bppDIB& cHost,
                           uint32_t gdiToken) {
+  reset();
   const qint64 size = fileHandle.size();
-  if (size < kSmallestPngFile || size > INT32_MAX || !fileHandle.seek(0)) return false;
+  if (size < kSmallestPngFile) return fail(PngFailure::kFileTooSmall);
+  if (size > INT32_MAX) return fail(PngFailure::kTooLarge);
   uint8_t head[8];
-  if (fileHandle.read(reinterpret_cast<char*>(head), 8) != 8 || !hasSignature(head)) return false;
+  if (!fileHandle.seek(0) || fileHandle.read(reinterpret_cast<char*>(head), 8) != 8) {
+    return fail(PngFailure::kReadFailed);
+  }
+  if (!hasSignature(head)) return fail(PngFailure::kBadSignature);
   // Files are read whole; the walk then works on the bytes as on a stream.
-  if (!fileHandle.seek(0)) return false;
-  const QByteArray all = fileHandle.readAll();
+  const QByteArray all = fileHandle.seek(0) ? fileHandle.readAll() : QByteArray();
+  if (all.size() != size) {
+    // A PNG after all: the caller's image is ours now, and holds nothing.
+    cHost.DestroyDIB();
+    fail(PngFailure::kReadFailed);
+    return true;
+  }
   const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(all.constData()),
                                        static_cast<size_t>(all.size()));
   return loadBytes(bytes, fileName, cHost, gdiToken);
@@ -85,10 +92,10 @@ bool cPNGparser::LoadFile(QFile& fileHandle, const QString& fileName, c32bppDIB&
 
 bool cPNGparser::loadBytes(std::span<const uint8_t> png, const QString& fileName, c32bppDIB& cHost,
                            uint32_t gdiToken) {
-  if (!hasSignature(png)) return false;
+  reset();
+  if (!hasSignature(png)) return fail(PngFailure::kBadSignature);
   // From here on the input is ours: whatever happens, no stale pixels remain.
   cHost.DestroyDIB();
-  *this = cPNGparser();
 
   if (cHost.isGDIplusEnabled()) {
     const bool loaded = fileName.isEmpty() ? cGDIPlus::LoadPictureGDIplus(png, cHost, gdiToken)
@@ -101,25 +108,62 @@ bool cPNGparser::loadBytes(std::span<const uint8_t> png, const QString& fileName
   }
 
   const bool useZlib = cHost.isZlibEnabled();
-  if (!walkChunks(png, useZlib) || m_idatBytes == 0 || !m_haveHeader) return true;
-  decode(cHost, useZlib);
+  if (!walkChunks(png, useZlib)) return true;
+  if (!m_haveHeader) {
+    fail(PngFailure::kNoHeader);
+  } else if (m_idatBytes == 0) {
+    fail(PngFailure::kNoImageData);
+  } else {
+    decode(cHost, useZlib);
+  }
   return true;
+}
+
+// Forgets the last load; the choice of loops stays.
+void cPNGparser::reset() {
+  const pngpixels::Kernels kernels = m_kernels;
+  *this = cPNGparser();
+  m_kernels = kernels;
+}
+
+// Keeps the reason and answers false, so that a check can end with it.
+bool cPNGparser::fail(PngFailure failure) {
+  m_failure = failure;
+  return false;
+}
+
+std::string cPNGparser::failureDescription() const {
+  std::string text = failureText(m_failure);
+  if (m_failure == PngFailure::kInflateFailed) {
+    text += " (";
+    if (m_zlibStatus != Z_OK) {
+      text += "zlib status ";
+      text += std::to_string(m_zlibStatus);
+      text += ", ";
+    }
+    text += "built-in inflate code ";
+    text += std::to_string(m_inflateCode);
+    text += ": ";
+    text += failureText(inflateFailureOf(m_inflateCode));
+    text += ")";
+  }
+  return text;
 }
 
 bool cPNGparser::walkChunks(std::span<const uint8_t> png, bool checkCrc) {
   const int64_t total = static_cast<int64_t>(png.size());
   int64_t position = 8;
   for (;;) {
-    if (position + 8 > total) return false;  // ends before IEND
-    const int64_t length = static_cast<int32_t>(readBigEndian32(png.data() + position));
-    if (length < 0 || position + length > kLargestChunkEnd) return false;
+    if (position + 8 > total) return fail(PngFailure::kMissingEnd);
+    const int64_t length = static_cast<int32_t>(modParsers::ReadBE32(png, static_cast<size_t>(position)));
+    if (length < 0 || position + length > kLargestChunkEnd) return fail(PngFailure::kChunkLengthOverflow);
     const int64_t next = position + length + 12;
-    if (next > total) return false;  // truncated chunk
+    if (next > total) return fail(PngFailure::kTruncatedChunk);
 
     ChunkView chunk;
     chunk.typeAndData = png.subspan(static_cast<size_t>(position + 4), static_cast<size_t>(length + 4));
-    if (checkCrc) chunk.storedCrc = readBigEndian32(png.data() + position + 8 + length);
-    const uint32_t type = readBigEndian32(chunk.typeAndData.data());
+    if (checkCrc) chunk.storedCrc = modParsers::ReadBE32(png, static_cast<size_t>(position + 8 + length));
+    const uint32_t type = modParsers::ReadBE32(chunk.typeAndData, 0);
     position = next;
 
     if (type == kIEND) return true;
@@ -137,21 +181,23 @@ bool cPNGparser::walkChunks(std::span<const uint8_t> png, bool checkCrc) {
 }
 
 bool cPNGparser::onHeader(const ChunkView& chunk) {
-  if (!chunk.crcMatches()) return false;
+  if (!chunk.crcMatches()) return fail(PngFailure::kHeaderCrcMismatch);
   const std::span<const uint8_t> d = chunk.data();
-  if (d.size() < 13) return false;
-  const int64_t width = static_cast<int32_t>(readBigEndian32(d.data()));
-  const int64_t height = static_cast<int32_t>(readBigEndian32(d.data() + 4));
-  if (width < 1 || height < 1) return false;
-  if (d[10] != 0 || d[11] != 0) return false;
+  if (d.size() < 13) return fail(PngFailure::kShortHeader);
+  const int64_t width = static_cast<int32_t>(modParsers::ReadBE32(d, 0));
+  const int64_t height = static_cast<int32_t>(modParsers::ReadBE32(d, 4));
+  if (width < 1 || height < 1) return fail(PngFailure::kBadDimensions);
+  if (d[10] != 0 || d[11] != 0) return fail(PngFailure::kBadMethod);
   const uint8_t depth = d[8], colourType = d[9], interlace = d[12];
-  if (depth != 1 && depth != 2 && depth != 4 && depth != 8 && depth != 16) return false;
-  if (colourType != 0 && colourType != 2 && colourType != 3 && colourType != 4 && colourType != 6) {
-    return false;
+  if (depth != 1 && depth != 2 && depth != 4 && depth != 8 && depth != 16) {
+    return fail(PngFailure::kBadBitDepth);
   }
-  if (interlace > 1) return false;
+  if (colourType != 0 && colourType != 2 && colourType != 3 && colourType != 4 && colourType != 6) {
+    return fail(PngFailure::kBadColourType);
+  }
+  if (interlace > 1) return fail(PngFailure::kBadInterlace);
   // Room for 32 bits of every pixel twice over in a signed 32-bit size.
-  if (width * 32 * height > INT32_MAX) return false;
+  if (width * 32 * height > INT32_MAX) return fail(PngFailure::kTooLarge);
 
   m_width = static_cast<int32_t>(width);
   m_height = static_cast<int32_t>(height);
@@ -165,9 +211,9 @@ bool cPNGparser::onHeader(const ChunkView& chunk) {
 
 bool cPNGparser::onPalette(const ChunkView& chunk) {
   if (m_colourType == 0 || m_colourType == 4) return true;
-  if (!chunk.crcMatches()) return false;
+  if (!chunk.crcMatches()) return fail(PngFailure::kPaletteCrcMismatch);
   const std::span<const uint8_t> d = chunk.data();
-  if (d.size() % 3 != 0) return false;
+  if (d.size() % 3 != 0) return fail(PngFailure::kBadPaletteLength);
   m_palette.assign(d.begin(), d.end());
   m_havePalette = true;
   return true;
@@ -196,16 +242,21 @@ void cPNGparser::onTransparency(const ChunkView& chunk) {
 }
 
 bool cPNGparser::onImageData(const ChunkView& chunk) {
-  if (!chunk.crcMatches()) return false;
+  if (!chunk.crcMatches()) return fail(PngFailure::kImageDataCrcMismatch);
   m_idat.push_back(chunk.data());
   m_idatBytes += chunk.data().size();
   return true;
 }
 
 void cPNGparser::decode(c32bppDIB& cHost, bool useZlib) {
-  if (!pngpixels::isSupportedFormat(m_colourType, m_bitDepth) || m_expectedSize == 0) return;
-
-  if (!cHost.InitializeDIB(m_width, m_height)) return;
+  if (!pngpixels::isSupportedFormat(m_colourType, m_bitDepth) || m_expectedSize == 0) {
+    fail(PngFailure::kUnsupportedFormat);
+    return;
+  }
+  if (!cHost.InitializeDIB(m_width, m_height)) {
+    fail(PngFailure::kOutOfMemory);
+    return;
+  }
   const pngpixels::PngHeader header{m_width, m_height, m_bitDepth, m_colourType, m_interlace};
   pngpixels::PngColours colours;
   colours.havePalette = m_havePalette;
@@ -220,8 +271,9 @@ void cPNGparser::decode(c32bppDIB& cHost, bool useZlib) {
     // zlib inflates just ahead of the rows; any complaint of zlib, the checksum
     // at the end included, hands the data to the built-in inflate instead.
     pngpixels::ZlibRowFeed feed(m_idat, m_expectedSize, largestRow);
-    result = pngpixels::reconstruct(header, colours, feed, cHost);
+    result = pngpixels::reconstruct(header, colours, feed, cHost, m_kernels);
     if (result == ReconstructResult::kOk && !feed.finish()) result = ReconstructResult::kDataUnavailable;
+    m_zlibStatus = feed.status();
   }
   if (result == ReconstructResult::kDataUnavailable) {
     // The built-in inflate wants the image data in one piece: in place when it
@@ -234,12 +286,24 @@ void cPNGparser::decode(c32bppDIB& cHost, bool useZlib) {
       compressed = joined;
     }
     std::unique_ptr<uint8_t, FreeDeleter> raw(static_cast<uint8_t*>(std::calloc(m_expectedSize, 1)));
-    if (raw && pnginflate::Inflate(compressed, {raw.get(), m_expectedSize}).code == pnginflate::kOk) {
+    if (!raw) {
+      fail(PngFailure::kOutOfMemory);
+      cHost.DestroyDIB();
+      return;
+    }
+    m_inflateCode = pnginflate::Inflate(compressed, {raw.get(), m_expectedSize}).code;
+    if (m_inflateCode == pnginflate::kOk) {
       pngpixels::BufferRowFeed feed({raw.get(), m_expectedSize});
-      result = pngpixels::reconstruct(header, colours, feed, cHost);
+      result = pngpixels::reconstruct(header, colours, feed, cHost, m_kernels);
     }
   }
   if (result != ReconstructResult::kOk) {
+    switch (result) {
+      case ReconstructResult::kBadFilter: fail(PngFailure::kBadInterlacedFilter); break;
+      case ReconstructResult::kBadPaletteIndex: fail(PngFailure::kPaletteIndexOutOfRange); break;
+      case ReconstructResult::kMismatch: fail(PngFailure::kUnsupportedFormat); break;
+      default: fail(PngFailure::kInflateFailed); break;
+    }
     cHost.DestroyDIB();
     return;
   }

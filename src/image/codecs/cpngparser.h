@@ -8,16 +8,23 @@
 // premultiplied B, G, R, A straight into the image's buffer.
 //
 // The result of LoadStream/LoadFile says only whether the input is a PNG; the
-// caller learns whether pixels were produced from the image itself.
+// caller learns whether pixels were produced from the image itself, and why
+// not from failure().
+
+#include "image/codecs/decodefailure.h"
 
 #include <QFile>
 #include <QString>
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 class c32bppDIB;
+namespace pngpixels {
+enum class Kernels;
+}
 
 class cPNGparser {
  public:
@@ -37,6 +44,17 @@ class cPNGparser {
   uint8_t colourType() const { return m_colourType; }
   uint8_t interlaceMethod() const { return m_interlace; }
 
+  // Why the last load produced no pixels (kNone when it did, or when the
+  // system image service decoded it).
+  PngFailure failure() const { return m_failure; }
+  // The failure named for people; an inflate failure carries zlib's status and
+  // the built-in inflate's code.
+  std::string failureDescription() const;
+
+  // The loops that unfilter and convert (the fastest by default); the tests
+  // decode with both and compare.
+  void setKernels(pngpixels::Kernels kernels) { m_kernels = kernels; }
+
  private:
   struct ChunkView;
 
@@ -48,6 +66,13 @@ class cPNGparser {
   void onTransparency(const ChunkView& chunk);
   bool onImageData(const ChunkView& chunk);
   void decode(c32bppDIB& cHost, bool useZlib);
+  bool fail(PngFailure failure);
+  void reset();
+
+  pngpixels::Kernels m_kernels{};  // kFastest
+  PngFailure m_failure = PngFailure::kNone;
+  int m_zlibStatus = 0;    // zlib's complaint about the image data (0 none)
+  int m_inflateCode = 0;   // the built-in inflate's result code (0 success or not run)
 
   int32_t m_width = 0;
   int32_t m_height = 0;

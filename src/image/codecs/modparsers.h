@@ -1,6 +1,7 @@
 #pragma once
 // modParsers: helpers shared by the decoders, the encoder and the image engine:
-// the alpha classification of 32-bit pixels, the zlib locator, the bridges to
+// the alpha classification of 32-bit pixels, the readers of little- and
+// big-endian fields, the zlib locator, the bridges to
 // the system picture loader, file opening and deletion, a probe for a library
 // export, the grayscale weight table and small arithmetic routines.
 
@@ -8,6 +9,7 @@
 #include <QImage>
 #include <QString>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -58,6 +60,23 @@ GrayWeights GrayscaleWeights(int32_t formulaCode);
 
 // Bytes in a row of `width` pixels of `bitsPerPixel`, padded to 4 bytes.
 int64_t RowSize(int64_t width, int32_t bitsPerPixel);
+
+// Fixed-size fields of the file formats. A field that would reach past the
+// end of the bytes reads as 0, so a reader can never leave the input.
+inline uint16_t ReadLE16(std::span<const uint8_t> bytes, size_t at) {
+  if (at > bytes.size() || bytes.size() - at < 2) return 0;
+  return static_cast<uint16_t>(bytes[at] | (bytes[at + 1] << 8));
+}
+inline uint32_t ReadLE32(std::span<const uint8_t> bytes, size_t at) {
+  if (at > bytes.size() || bytes.size() - at < 4) return 0;
+  return uint32_t{bytes[at]} | (uint32_t{bytes[at + 1]} << 8) | (uint32_t{bytes[at + 2]} << 16) |
+         (uint32_t{bytes[at + 3]} << 24);
+}
+inline uint32_t ReadBE32(std::span<const uint8_t> bytes, size_t at) {
+  if (at > bytes.size() || bytes.size() - at < 4) return 0;
+  return (uint32_t{bytes[at]} << 24) | (uint32_t{bytes[at + 1]} << 16) |
+         (uint32_t{bytes[at + 2]} << 8) | uint32_t{bytes[at + 3]};
+}
 
 // The value with its four bytes in reverse order (big-endian <-> little-endian).
 constexpr uint32_t SwapBytes32(uint32_t value) {

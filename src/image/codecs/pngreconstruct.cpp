@@ -4,6 +4,7 @@
 #include "image/codecs/pngreconstruct.h"
 
 #include "image/c32bppdib.h"
+#include "image/codecs/pngconvert_sse2.h"
 #include "image/codecs/pngrowfeed.h"
 #include "image/premultiply.h"
 
@@ -63,7 +64,7 @@ struct Converter {
   uint32_t lookupEntries = 256;  // samples at or above this have no palette entry
   bool keySet = false;
   uint8_t keyRed = 0, keyGreen = 0, keyBlue = 0;
-  std::vector<uint8_t> samples;  // unpacked sub-byte samples of one row
+  Kernels kernels = Kernels::kFastest;
 };
 
 void buildLookup(Converter& conv, const PngColours& colours) {
@@ -119,7 +120,13 @@ bool convertRowWith(Converter& conv, const uint8_t* src, uint32_t* dst, int32_t 
   switch (h.colourType) {
     case 6:
       if (h.bitDepth == 8) {
-        for (size_t i = 0; i < n; ++i, src += 4, dst += step) *dst = premultiplied(src[0], src[1], src[2], src[3]);
+        size_t i = 0;
+        if (kUnitStep && conv.kernels == Kernels::kFastest) {
+          i = convertRgba8Sse2(src, dst, n);
+          src += 4 * i;
+          dst += i;
+        }
+        for (; i < n; ++i, src += 4, dst += step) *dst = premultiplied(src[0], src[1], src[2], src[3]);
       } else {
         for (size_t i = 0; i < n; ++i, src += 8, dst += step) *dst = premultiplied(src[0], src[2], src[4], src[6]);
       }
@@ -134,6 +141,13 @@ bool convertRowWith(Converter& conv, const uint8_t* src, uint32_t* dst, int32_t 
     case 2: {
       const size_t sampleBytes = h.bitDepth / 8;
       const size_t pixelBytes = sampleBytes * 3;
+      if (!conv.keySet) {
+        for (size_t i = 0; i < n; ++i, src += pixelBytes, dst += step) {
+          const uint32_t r = src[0], g = src[sampleBytes], b = src[2 * sampleBytes];
+          *dst = b | (g << 8) | (r << 16) | kOpaque;
+        }
+        return true;
+      }
       for (size_t i = 0; i < n; ++i, src += pixelBytes, dst += step) {
         const uint8_t r = src[0], g = src[sampleBytes], b = src[2 * sampleBytes];
         if (conv.keySet && r == conv.keyRed && g == conv.keyGreen && b == conv.keyBlue) {
@@ -217,14 +231,15 @@ size_t expectedDataSize(const PngHeader& h) {
 size_t largestRowBytes(const PngHeader& header) { return rowBytes(bitsPerPixel(header), header.width) + 1; }
 
 ReconstructResult reconstruct(const PngHeader& header, const PngColours& colours, RowFeed& feed,
-                              c32bppDIB& image) {
+                              c32bppDIB& image, Kernels kernels) {
   if (!isSupportedFormat(header.colourType, header.bitDepth) || image.Width() != header.width ||
       image.Height() != header.height) {
-    return ReconstructResult::kBadPixels;
+    return ReconstructResult::kMismatch;
   }
 
   Converter conv;
   conv.header = header;
+  conv.kernels = kernels;
   if (colours.transparentKey != -1) {
     if (header.colourType == 2 && colours.transparency.size() >= 6) {
       conv.keySet = true;
@@ -257,11 +272,11 @@ ReconstructResult reconstruct(const PngHeader& header, const PngColours& colours
       uint8_t* row = cursor + 1;
       // The feed keeps the row above right before this one.
       const uint8_t* previous = r == 0 ? zeroRow.data() : row - (bytes + 1);
-      if (filter > 4 && interlaced) return ReconstructResult::kBadPixels;
-      unfilterRow(filter, row, previous, bytes, distance);
+      if (filter > 4 && interlaced) return ReconstructResult::kBadFilter;
+      unfilterRow(filter, row, previous, bytes, distance, kernels);
       const int32_t y = pass.startRow + r * pass.rowStep;
       if (!convertRow(conv, row, pixelAt(image, pass.startColumn, y), pass.columnStep, columns)) {
-        return ReconstructResult::kBadPixels;
+        return ReconstructResult::kBadPaletteIndex;
       }
     }
   }

@@ -37,10 +37,17 @@ bool isSupportedFormat(uint8_t colourType, uint8_t bitDepth);
 enum class ReconstructResult {
   kOk,
   kDataUnavailable,  // the row feed could not deliver the inflated data
-  kBadPixels,        // a palette index without an entry, or a bad filter in an interlaced image
+  kBadFilter,        // a filter type above 4 in an interlaced image
+  kBadPaletteIndex,  // a palette index without an entry
+  kMismatch,         // an unsupported format, or an image not of the header's size
 };
 
 class RowFeed;
+
+// Which loops do the work: the fastest the processor has, or the plain ones
+// that define the results (the tests hold the two against each other).
+// kFastest comes first: a value-initialised Kernels is the fastest.
+enum class Kernels { kFastest, kScalar };
 
 // Bytes of the longest row (its filter byte included).
 size_t largestRowBytes(const PngHeader& header);
@@ -49,11 +56,14 @@ size_t largestRowBytes(const PngHeader& header);
 // `image`, which must already hold a blank width x height image. Every pixel is
 // written, so a second attempt over the same image leaves nothing of the first.
 ReconstructResult reconstruct(const PngHeader& header, const PngColours& colours, RowFeed& feed,
-                              c32bppDIB& image);
+                              c32bppDIB& image, Kernels kernels = Kernels::kFastest);
 
 // Reverses one row filter in place (types 0 to 4; others leave the row as it is).
 // `previous` is the unfiltered row above, or all zeros for a first row.
 void unfilterRow(uint8_t filterType, uint8_t* row, const uint8_t* previous, size_t rowBytes,
-                 size_t distance);
+                 size_t distance, Kernels kernels = Kernels::kFastest);
+// The same with the plain loops only.
+void unfilterRowScalar(uint8_t filterType, uint8_t* row, const uint8_t* previous, size_t rowBytes,
+                       size_t distance);
 
 }  // namespace pngpixels

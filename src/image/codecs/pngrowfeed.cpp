@@ -26,10 +26,12 @@ ZlibRowFeed::ZlibRowFeed(std::span<const std::span<const uint8_t>> parts, size_t
   // Small images need no more than their whole data (plus room for the rows).
   m_windowSize = std::max(std::min(kWindowBytes, capacity), 3 * largestRow);
   m_window.reset(new uint8_t[m_windowSize]);
+  m_status = Z_MEM_ERROR;
   for (const auto& part : parts) {
     if (part.size() > UINT_MAX) return;
   }
-  m_ready = inflateInit(&m_stream) == Z_OK;
+  m_status = inflateInit(&m_stream);
+  m_ready = m_status == Z_OK;
 }
 
 ZlibRowFeed::~ZlibRowFeed() {
@@ -67,6 +69,7 @@ bool ZlibRowFeed::refillWindow(size_t bytes) {
       m_ended = true;
     } else if (status != Z_OK) {
       // Z_BUF_ERROR here means the input ran out before the stream ended.
+      m_status = status;
       return false;
     }
   }
@@ -101,10 +104,14 @@ bool ZlibRowFeed::finish() {
     m_stream.avail_out = static_cast<uInt>(room);
     const int status = inflateStep();
     const size_t produced = room - m_stream.avail_out;
-    if (probing && produced > 0) return false;
+    if (probing && produced > 0) {
+      m_status = Z_BUF_ERROR;
+      return false;
+    }
     if (status == Z_STREAM_END) {
       m_ended = true;
     } else if (status != Z_OK) {
+      m_status = status;
       return false;
     }
     m_capacityLeft -= produced;

@@ -51,6 +51,10 @@ class ZlibRowFeed final : public RowFeed {
   uint8_t* next(size_t bytes) override;
   // After the last row: true when the whole stream inflated cleanly and fits.
   bool finish();
+  // zlib's status that stopped the feed (Z_BUF_ERROR also for data that does
+  // not fit the capacity, Z_MEM_ERROR when zlib could not start); Z_OK while
+  // nothing went wrong.
+  int status() const { return m_status; }
 
  private:
   bool refillWindow(size_t bytes);
@@ -62,6 +66,7 @@ class ZlibRowFeed final : public RowFeed {
   bool m_ready = false;
   bool m_ended = false;
   bool m_failed = false;
+  int m_status = Z_OK;
   size_t m_capacityLeft;  // output zlib may still produce
   std::unique_ptr<uint8_t[]> m_window;  // not zero-filled: only inflated bytes are read
   size_t m_windowSize = 0;

@@ -30,6 +30,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <vector>
@@ -172,6 +173,11 @@ class aicAlphaImage : public QWidget {
                               int32_t iconCx = 0, int32_t iconCy = 0, int32_t iconBitDepth = 32);
   bool LoadImage_FromOrignalBytes(int32_t iconCx = 0, int32_t iconCy = 0,
                                   int32_t iconBitDepth = 32);
+  // Shows an error the PNG decoder reported while LoadImage_FromArray, _FromFile,
+  // _FromResource or _FromOrignalBytes ran. Without a presenter: a message box
+  // with an OK button; hosts without a user (tests, tools) set their own.
+  using LoadErrorPresenter = std::function<void(const QString& description)>;
+  void setLoadErrorPresenter(LoadErrorPresenter presenter) { m_loadErrorPresenter = std::move(presenter); }
   // The "Image" form of the picture: PNG bytes of the unmodified picture for
   // bitmaps and alpha bitmaps, the kept original bytes otherwise.
   bool GetImageBytes(std::vector<uint8_t>& bytes) const;
@@ -314,6 +320,7 @@ class aicAlphaImage : public QWidget {
   QPixmap m_mouseIcon;
   int16_t m_oleDropMode = 0;
   bool m_designMode = false;
+  LoadErrorPresenter m_loadErrorPresenter;
 
   // --- Painting and input state.
   QRect m_pictureRect;

@@ -11,7 +11,9 @@
 
 #include "image/control/ccrosscomm.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QMessageBox>
 
 namespace {
 
@@ -32,6 +34,22 @@ uint32_t asShown(uint32_t color, bool inverted) { return inverted ? (color ^ 0xF
 
 std::span<const uint8_t> bytesOf(const QByteArray& data) {
   return {reinterpret_cast<const uint8_t*>(data.constData()), static_cast<size_t>(data.size())};
+}
+
+// What the decoder chain reported for the user, shown in a plain OK box
+// titled with the program's name (or given to the host's presenter).
+void presentLoadError(const c32bppDIB& image, const aicAlphaImage::LoadErrorPresenter& presenter,
+                      QWidget* owner) {
+  const std::string& error = image.pngErrorToShow();
+  if (error.empty()) return;
+  const QString description = QString::fromStdString(error);
+  if (presenter) {
+    presenter(description);
+    return;
+  }
+  QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), description,
+                  QMessageBox::Ok, owner);
+  box.exec();
 }
 
 }  // namespace
@@ -56,6 +74,7 @@ bool aicAlphaImage::LoadImage_FromArray(std::span<const uint8_t> bytes, int32_t 
   m_image.setGdiToken(sessionTokenOf(crossComm()));
   const bool keep = KeepOriginalFormat() || designMode();
   const bool loaded = m_image.LoadPicture_Stream(bytes, iconCx, iconCy, 0, 0, keep, iconBitDepth);
+  presentLoadError(m_image, m_loadErrorPresenter, this);
   loaded ? applyAfterLoad() : ClearImage();
   return loaded;
 }
@@ -65,6 +84,7 @@ bool aicAlphaImage::LoadImage_FromFile(const QString& fileName, int32_t iconCx, 
   m_image.setGdiToken(sessionTokenOf(crossComm()));
   const bool keep = KeepOriginalFormat() || designMode();
   const bool loaded = m_image.LoadPicture_File(fileName, iconCx, iconCy, keep, iconBitDepth);
+  presentLoadError(m_image, m_loadErrorPresenter, this);
   loaded ? applyAfterLoad() : ClearImage();
   return loaded;
 }
@@ -111,6 +131,7 @@ bool aicAlphaImage::LoadImage_FromOrignalBytes(int32_t iconCx, int32_t iconCy,
   if (!m_image.GetOrginalFormat(kept)) return false;
   m_image.setGdiToken(sessionTokenOf(crossComm()));
   const bool loaded = m_image.LoadPicture_FromOrignalFormat(iconCx, iconCy, iconBitDepth);
+  presentLoadError(m_image, m_loadErrorPresenter, this);
   loaded ? applyAfterLoad() : ClearImage();
   return loaded;
 }

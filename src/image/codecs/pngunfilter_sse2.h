@@ -1,0 +1,17 @@
+#pragma once
+// The vector loops of the PNG row filters for pixels of 3, 4, 6 and 8 bytes
+// (RGB and RGBA at depth 8 and 16, grey with alpha at depth 16).
+// SSE2 is part of every x86-64 processor, so no run-time check is needed;
+// elsewhere the plain loops serve.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace pngpixels {
+
+// Reverses the filter as unfilterRowScalar does, when a vector loop exists for
+// the filter and pixel size; false (row untouched) otherwise.
+bool unfilterRowSse2(uint8_t filterType, uint8_t* row, const uint8_t* previous, size_t rowBytes,
+                     size_t distance);
+
+}  // namespace pngpixels

@@ -1,0 +1,90 @@
+// The vector loops of the PNG decoder against the plain loops that define the
+// results: every suite image, random rows of every filter and pixel size, and
+// random RGBA pictures with every alpha, compared byte for byte.
+#include "png_builder.h"
+#include "test_support.h"
+
+#include "image/c32bppdib.h"
+#include "image/codecs/cpngparser.h"
+#include "image/codecs/pngreconstruct.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+using pngpixels::Kernels;
+
+std::vector<uint8_t> decodeWith(const std::vector<uint8_t>& png, Kernels kernels, bool withZlib) {
+  c32bppDIB image;
+  image.setGDIplusEnabled(false);
+  image.setZlibAllowed(withZlib);
+  cPNGparser parser;
+  parser.setKernels(kernels);
+  parser.LoadStream(png, image, 0, static_cast<int32_t>(png.size()));
+  const auto bits = image.Bits();
+  return {bits.begin(), bits.end()};
+}
+
+std::vector<uint8_t> readFile(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  const QByteArray bytes = file.readAll();
+  return {bytes.begin(), bytes.end()};
+}
+
+}  // namespace
+
+TEST(PngKernels, EverySuiteImageDecodesAlikeThroughBothLoops) {
+  const QDir dir(testsupport::dataDir() + "/pngsuite");
+  const QStringList files = dir.entryList({"*.png"}, QDir::Files, QDir::Name);
+  ASSERT_GT(files.size(), 150);
+  for (const QString& name : files) {
+    SCOPED_TRACE(name.toStdString());
+    const std::vector<uint8_t> png = readFile(dir.filePath(name));
+    ASSERT_FALSE(png.empty());
+    for (const bool withZlib : {true, false}) {
+      EXPECT_EQ(decodeWith(png, Kernels::kFastest, withZlib), decodeWith(png, Kernels::kScalar, withZlib));
+    }
+  }
+}
+
+TEST(PngKernels, RandomRowsUnfilterAlikeForEveryFilterAndPixelSize) {
+  std::mt19937 random(20261209);
+  for (const size_t distance : {1, 2, 3, 4, 6, 8}) {
+    for (size_t pixels = 0; pixels <= 40; ++pixels) {
+      const size_t bytes = pixels * distance;
+      for (uint8_t filter = 0; filter <= 5; ++filter) {
+        std::vector<uint8_t> previous(bytes), row(bytes);
+        for (auto& b : previous) b = static_cast<uint8_t>(random());
+        for (auto& b : row) b = static_cast<uint8_t>(random());
+        std::vector<uint8_t> plain = row;
+        pngpixels::unfilterRow(filter, row.data(), previous.data(), bytes, distance, Kernels::kFastest);
+        pngpixels::unfilterRowScalar(filter, plain.data(), previous.data(), bytes, distance);
+        ASSERT_EQ(row, plain) << "filter " << int{filter} << ", " << pixels << " pixels of " << distance;
+      }
+    }
+  }
+}
+
+TEST(PngKernels, RandomRgbaPicturesWithEveryFilterDecodeAlike) {
+  std::mt19937 random(7);
+  for (const auto& [colourType, depth] : {std::pair<uint8_t, uint8_t>{6, 8}, {2, 8}, {6, 16}, {4, 8}}) {
+    const size_t channels = colourType == 6 ? 4 : colourType == 2 ? 3 : 2;
+    const size_t width = 37, height = 11, rowBytes = width * channels * depth / 8;
+    std::vector<uint8_t> raw;
+    for (size_t y = 0; y < height; ++y) {
+      raw.push_back(static_cast<uint8_t>(y % 5));  // every filter, over random bytes
+      for (size_t i = 0; i < rowBytes; ++i) raw.push_back(static_cast<uint8_t>(random()));
+    }
+    const std::vector<uint8_t> png =
+        PngBuilder().header(width, height, depth, colourType).imageData(raw).end().bytes();
+    const std::vector<uint8_t> fastest = decodeWith(png, Kernels::kFastest, true);
+    ASSERT_EQ(fastest.size(), width * height * 4);
+    EXPECT_EQ(fastest, decodeWith(png, Kernels::kScalar, true)) << "colour type " << int{colourType};
+  }
+}
