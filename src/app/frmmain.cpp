@@ -83,6 +83,7 @@ std::vector<Translatable*> FrmMain::translatableControls() const {
       Text46.translatable(),   Text47.translatable(),   Text48.translatable(),
       Text49.translatable(),   Text50.translatable(),   Text51.translatable(),
       Text52.translatable(),   Text53.translatable(),   Text54.translatable(),
+      Text55.translatable(),   Text56.translatable(),
   };
 }
 
@@ -102,7 +103,8 @@ std::vector<QWidget*> FrmMain::controlWidgets() const {
       Text36.widget(),   Text37.widget(),   Text38.widget(),   Text39.widget(),   Text40.widget(),
       Text41.widget(),   Text42.widget(),   Text43.widget(),   Text44.widget(),   Text45.widget(),
       Text46.widget(),   Text47.widget(),   Text48.widget(),   Text49.widget(),   Text50.widget(),
-      Text51.widget(),   Text52.widget(),   Text53.widget(),   Text54.widget(),
+      Text51.widget(),   Text52.widget(),   Text53.widget(),   Text54.widget(),   Text55.widget(),
+      Text56.widget(),
   };
 }
 

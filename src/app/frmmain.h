@@ -148,6 +148,8 @@ class FrmMain : public QWidget, public TranslatableWindow {
   UniText Text52{this};
   UniText Text53{this};
   UniText Text54{this};
+  UniText Text55{this};
+  UniText Text56{this};
 
   // State shared by the window's handlers.
   // The port under test: its socket (listening for TCP, bound for UDP) and the

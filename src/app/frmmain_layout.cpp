@@ -169,6 +169,8 @@ void FrmMain::createMessageTexts() {
       {&Text52, "the port is already forwarded to another computer"},
       {&Text53, "the router refused"},
       {&Text54, "the router is not reached from the chosen address"},
+      {&Text55, "an IPv6 test is possible with this computer's IPv6 address"},
+      {&Text56, "Choose the IPv6 address for an IPv6 test"},
   };
   int number = 4;
   for (const auto& [text, message] : messages) {

@@ -57,6 +57,15 @@ QString ruleText(const router::PortRule& rule) {
       .arg(rule.internalPort);
 }
 
+// The first IPv6 address in the chooser's list; the list holds global ones
+// only, after every IPv4 address.
+std::optional<int> firstIpv6Entry(const UniCombo& chooser) {
+  for (int index = 0; index < chooser.ListCount(); ++index) {
+    if (isIpv6AddressText(addressOfChooserText(chooser.List(index)))) return index;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 RouterHelp::RouterHelp(FrmMain& window, const QString& settingsFile, router::RouterLimits limits)
@@ -77,6 +86,7 @@ bool RouterHelp::asksByItself() const {
 void RouterHelp::verdictWritten(const QString& portText, const QString& protocolText, bool open) {
   // A tooltip from an earlier run must not outlive the row's new verdict.
   setRowToolTip(portText, protocolText, QString());
+  m_ipv6Offers.remove(rowName(portText, protocolText));
   if (open || !asksByItself()) return;
   // The router's rules and its NAT concern IPv4; an IPv6 port has nothing to diagnose there.
   if (isIpv6AddressText(addressOfChooserText(m_window.Combo1.Text()))) return;
@@ -100,26 +110,37 @@ void RouterHelp::diagnoseRow(const QString& portText, const QString& protocolTex
                              router::Ipv4 localAddress) {
   whenSearched([=, this] {
     if (!m_gateway.found()) {
-      showDiagnosis(portText, protocolText, diagnosisWords(router::Diagnosis::Unknown, m_gateway.outcome), siteSaw);
+      showDiagnosis(portText, protocolText, router::Diagnosis::Unknown, m_gateway.outcome, siteSaw);
       return;
     }
     m_task->findRule(port, transport, [=, this](const router::RuleAnswer& rule) {
       const router::Diagnosis diagnosis = router::diagnose({m_gateway, rule}, siteSaw, localAddress, port, false);
-      showDiagnosis(portText, protocolText, diagnosisWords(diagnosis, rule.outcome), siteSaw);
+      showDiagnosis(portText, protocolText, diagnosis, rule.outcome, siteSaw);
     });
   });
 }
 
-void RouterHelp::showDiagnosis(const QString& portText, const QString& protocolText, const QString& words,
-                               std::optional<router::Ipv4> siteSaw) {
-  QString reason = words;
+void RouterHelp::showDiagnosis(const QString& portText, const QString& protocolText, router::Diagnosis diagnosis,
+                               const router::Outcome& why, std::optional<router::Ipv4> siteSaw) {
+  QString reason = diagnosisWords(diagnosis, why);
   if (siteSaw)
     reason += QStringLiteral(" (") + m_window.Text42.Text() + QLatin1Char(' ') + siteSaw->text() + QLatin1Char(')');
+  // No rule at home opens an IPv4 port behind the provider's NAT, but a
+  // global IPv6 address is reached without one.
+  const std::optional<int> ipv6Entry =
+      diagnosis == router::Diagnosis::Cgnat ? firstIpv6Entry(m_window.Combo1) : std::nullopt;
+  if (ipv6Entry) {
+    reason += QStringLiteral("; ");
+    reason += m_window.Text55.Text();
+    reason += QLatin1Char(' ');
+    reason += addressOfChooserText(m_window.Combo1.List(*ipv6Entry));
+  }
   // An answer that comes after the row was removed, or tested again without
   // failing, belongs to an old verdict.
   if (!setRowToolTip(portText, protocolText, reason)) return;
-  appendStatusLine(rowName(portText, protocolText) + QStringLiteral(": ") + m_window.Text16.Text() +
-                   QStringLiteral(" - ") + reason);
+  const QString name = rowName(portText, protocolText);
+  if (ipv6Entry) m_ipv6Offers.insert(name);
+  appendStatusLine(name + QStringLiteral(": ") + m_window.Text16.Text() + QStringLiteral(" - ") + reason);
 }
 
 QString RouterHelp::diagnosisWords(router::Diagnosis diagnosis, const router::Outcome& why) const {
@@ -288,6 +309,12 @@ void RouterHelp::removeAddedRules() {
   });
 }
 
+void RouterHelp::chooseIpv6Address() {
+  // The address must not change under a running test.
+  if (m_window.running) return;
+  if (const std::optional<int> entry = firstIpv6Entry(m_window.Combo1)) m_window.Combo1.setListIndex(*entry);
+}
+
 void RouterHelp::showContextMenu(const QPoint& position) {
   QTreeWidget* tree = m_window.ListView1.treeWidget();
   QMenu menu(tree);
@@ -301,6 +328,10 @@ void RouterHelp::showContextMenu(const QPoint& position) {
   addEntry(m_window.Text43.Text(), &RouterHelp::forwardSelectedRow,
            !m_window.running && selected && selected->isValid());
   addEntry(m_window.Text44.Text(), &RouterHelp::removeAddedRules, !m_added.empty());
+  // Only for a row whose reason offered it: elsewhere the entry is noise.
+  if (selected && selected->isValid() && selected->SubItems(3) == m_window.Text16.Text() &&
+      m_ipv6Offers.contains(rowName(selected->Text(), selected->SubItems(1))))
+    addEntry(m_window.Text56.Text(), &RouterHelp::chooseIpv6Address, !m_window.running);
   menu.exec(tree->viewport()->mapToGlobal(position));
 }
 

@@ -10,6 +10,7 @@
 // key "router" of section "main" in settings.ini set to "off" it never does,
 // and only the user's own clicks on the router actions reach the router.
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -40,6 +41,15 @@ class RouterHelp : public QObject {
   // router took the rule, tests the list again.
   void forwardSelectedRow();
   void removeAddedRules();
+  // Behind the provider's NAT a failed row is offered a test over IPv6: this
+  // chooses the first IPv6 address in the address chooser. The user starts
+  // the test.
+  void chooseIpv6Address();
+  // Writes a failed row's reason (its tooltip and a status line) once the
+  // row's diagnosis is known; an answer for a row that no longer reads
+  // "Failed" is dropped.
+  void showDiagnosis(const QString& portText, const QString& protocolText, router::Diagnosis diagnosis,
+                     const router::Outcome& why, std::optional<router::Ipv4> siteSaw);
 
   bool searching() const { return m_search == Search::Running; }
   bool searched() const { return m_search == Search::Done; }
@@ -57,8 +67,6 @@ class RouterHelp : public QObject {
   void searchEnded(const router::GatewayInfo& gateway);
   void diagnoseRow(const QString& portText, const QString& protocolText, int port, router::Transport transport,
                    std::optional<router::Ipv4> siteSaw, router::Ipv4 localAddress);
-  void showDiagnosis(const QString& portText, const QString& protocolText, const QString& words,
-                     std::optional<router::Ipv4> siteSaw);
   void forwarded(const QString& rowName, const router::Outcome& outcome, const std::vector<router::PortRule>& added);
   void showContextMenu(const QPoint& position);
   // The public address the test site named on the loaded result page.
@@ -79,4 +87,6 @@ class RouterHelp : public QObject {
   std::vector<std::function<void()>> m_afterSearch;
   std::vector<router::PortRule> m_added;
   bool m_boxWanted = false;
+  // The rows (by rowName) whose reason offers the IPv6 test.
+  QSet<QString> m_ipv6Offers;
 };

@@ -3,7 +3,8 @@
 // is explained in the status box and its tooltip, with the public address
 // the result page names. The program runs in a network namespace of its own
 // with loopback only, so its search never leaves this test (it needs root;
-// elsewhere it skips). Screenshots in two languages are saved for a look.
+// elsewhere it skips). Behind the provider's NAT a failed row is offered a
+// test over the computer's IPv6 address. Screenshots in two languages are saved for a look.
 #include <net/if.h>
 #include <sched.h>
 #include <sys/ioctl.h>
@@ -13,9 +14,11 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTest>
 #include <QTreeWidget>
 #include <cstring>
@@ -130,6 +133,49 @@ class RouterHelpTest : public QObject {
     QCOMPARE(newestLine(m_window->Text2), port + " TCP: " + m_window->Text16.Text() + " - " + reason);
     QCOMPARE(m_window->Text41.Text(), QStringLiteral("Ursache unbekannt"));
     QVERIFY(m_window->grab().save(screenshotFolder() + "/frmmain_router_German.png"));
+  }
+
+  void behindTheProvidersNatAFailedRowIsOfferedAnIpv6Test() {
+    start(QStringLiteral("English | English"));
+    UniCombo& chooser = m_window->Combo1;
+    chooser.AddItem(QStringLiteral("192.0.2.7"));
+    chooser.AddItem(QStringLiteral("2001:db8::7 (temporary)"));
+    chooser.AddItem(QStringLiteral("2001:db8::8"));
+    chooser.setListIndex(0);
+    m_window->Text1.setText(QStringLiteral("4000"));
+    QTest::mouseClick(m_window->Command1.button(), Qt::LeftButton);
+    QTreeWidget* tree = m_window->ListView1.treeWidget();
+    // The list kept from the earlier cases is loaded too.
+    const QList<QTreeWidgetItem*> rows = tree->findItems(QStringLiteral("4000"), Qt::MatchExactly);
+    QCOMPARE(rows.size(), 1);
+    QTreeWidgetItem* item = rows.first();
+    item->setText(3, m_window->Text16.Text());  // as a test that failed leaves it
+    tree->clearSelection();
+    item->setSelected(true);
+
+    m_window->routerHelp().showDiagnosis(QStringLiteral("4000"), QStringLiteral("TCP"), router::Diagnosis::Cgnat, {},
+                                         router::Ipv4::parse(QStringLiteral("100.64.0.9")));
+    const QString reason = m_window->Text39.Text() + " (" + m_window->Text42.Text() + " 100.64.0.9); " +
+                           m_window->Text55.Text() + " 2001:db8::7";
+    QCOMPARE(item->toolTip(3), reason);
+    QCOMPARE(newestLine(m_window->Text2), "4000 TCP: " + m_window->Text16.Text() + " - " + reason);
+
+    // The menu's last entry chooses that address, and nothing more.
+    QStringList entries;
+    QTimer menuCloser;
+    menuCloser.setInterval(20);
+    connect(&menuCloser, &QTimer::timeout, [&] {
+      QMenu* menu = tree->findChild<QMenu*>();
+      if (menu == nullptr || !menu->isVisible()) return;
+      for (QAction* entry : menu->actions()) entries << entry->text();
+      menu->actions().last()->trigger();
+      menu->close();
+    });
+    menuCloser.start();
+    emit tree->customContextMenuRequested(QPoint(1, 1));
+    QCOMPARE(entries.value(3), m_window->Text56.Text());
+    QCOMPARE(m_window->Combo1.Text(), QStringLiteral("2001:db8::7 (temporary)"));
+    QVERIFY(!m_window->running);
   }
 
  private:

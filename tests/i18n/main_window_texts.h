@@ -85,6 +85,8 @@ inline const std::vector<WindowText>& mainWindowTexts() {
       {"Text52", "the port is already forwarded to another computer"},
       {"Text53", "the router refused"},
       {"Text54", "the router is not reached from the chosen address"},
+      {"Text55", "an IPv6 test is possible with this computer's IPv6 address"},
+      {"Text56", "Choose the IPv6 address for an IPv6 test"},
   };
   return texts;
 }
