@@ -134,6 +134,10 @@ QString FrmMain::tcpTestPageUrl() { return testSiteAddress() + kTcpTestPage; }
 
 QString FrmMain::udpTestPageUrl() { return testSiteAddress() + kUdpTestPage; }
 
+QString FrmMain::testPageUrlOn(const QString& siteBase, bool tcp) {
+  return siteBase + (tcp ? kTcpTestPage : kUdpTestPage);
+}
+
 QString FrmMain::testSiteAddress() {
   // The site probes the address the page's request comes from, so a test of
   // an IPv6 address loads its pages over IPv6.

@@ -48,6 +48,8 @@ class FrmMain : public QWidget, public TranslatableWindow {
   QString testSiteAddress();
   QString tcpTestPageUrl();
   QString udpTestPageUrl();
+  // The test page of one protocol on a site already chosen for the run's address family.
+  static QString testPageUrlOn(const QString& siteBase, bool tcp);
   QString helpPageUrl();
 
   // TranslatableWindow
@@ -234,7 +236,8 @@ class FrmMain : public QWidget, public TranslatableWindow {
   // ended because the window is shutting down and the run must end at once.
   enum class RowEnd { Tested, Stopped, Ended };
   RowEnd testPortRow(int index);
-  RowEnd checkListeningPort(UniListItem& row, const QString& portText, const QString& protocolText);
+  RowEnd checkListeningPort(UniListItem& row, const QString& portText, const QString& protocolText,
+                            const QString& siteBase);
   RowEnd endRowEarly(UniListItem& row, PageWait wait);
   void failRow(UniListItem& row, const QString& cause);
   void reportMissingPermission(UniListItem& row);

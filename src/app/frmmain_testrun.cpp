@@ -192,7 +192,7 @@ FrmMain::RowEnd FrmMain::testPortRow(int index) {
       row.setSubItems(kStatusColumn, Text11.Text());
       row.setSubItems(kOpenColumn, QString());
       DoEvents();
-      end = checkListeningPort(row, portText, protocolText);
+      end = checkListeningPort(row, portText, protocolText, site.base);
       if (end == RowEnd::Ended) return end;
     } else if (opening.outcome == PortOpening::Outcome::NoPermission) {
       reportMissingPermission(row);
@@ -240,7 +240,7 @@ void FrmMain::reportMissingPermission(UniListItem& row) {
 }
 
 FrmMain::RowEnd FrmMain::checkListeningPort(UniListItem& row, const QString& portText,
-                                            const QString& protocolText) {
+                                            const QString& protocolText, const QString& siteBase) {
   row.setSubItems(kOpenColumn, Text12.Text());
   Label6.setCaption(Text13.Text() + QLatin1Char(' ') + portText + QLatin1Char(' ') + protocolText);
   DoEvents();
@@ -252,7 +252,8 @@ FrmMain::RowEnd FrmMain::checkListeningPort(UniListItem& row, const QString& por
   pageLoaded = false;
   DoEvents();
   navigationFailure.reset();
-  WebBrowser1.Navigate2(protocolText == kProtocolTcp ? tcpTestPageUrl() : udpTestPageUrl());
+  // The row's site was chosen once (an IPv6 run may have had to look its name up).
+  WebBrowser1.Navigate2(testPageUrlOn(siteBase, protocolText == kProtocolTcp));
   DoEvents();
   if (const PageWait wait = waitForPage(); wait != PageWait::Loaded) return endRowEarly(row, wait);
 
