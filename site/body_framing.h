@@ -11,20 +11,20 @@
 namespace site {
 
 struct BodyFraming {
-    enum class Kind {
-        None,     // no body: a request that gives no length has none
-        Length,   // exactly `length` bytes
-        Chunked,  // chunks, held to the body limit on the wire
-        Refused,  // answer `status` without reading the body, and close
-    };
-    Kind kind = Kind::None;
-    std::size_t length = 0;
-    int status = 0;
+  enum class Kind {
+    None,     // no body: a request that gives no length has none
+    Length,   // exactly `length` bytes
+    Chunked,  // chunks, held to the body limit on the wire
+    Refused,  // answer `status` without reading the body, and close
+  };
+  Kind kind = Kind::None;
+  std::size_t length = 0;
+  int status = 0;
 };
 
 // Refuses (400) a head that frames its body twice or ambiguously, (413) a
 // declared length over `maxBodyBytes`, and (415) a body with a content coding:
 // a compressed body would be inflated without bound before any limit applied.
-BodyFraming frameBody(const httplib::Headers &headers, std::size_t maxBodyBytes);
+BodyFraming frameBody(const httplib::Headers& headers, std::size_t maxBodyBytes);
 
 }  // namespace site

@@ -32,80 +32,79 @@ class StopSignal;
 class ConnectionStream;
 
 struct ServerLimits {
-    unsigned workers = 96;
-    unsigned maxQueue = 256;
-    unsigned maxConnectionsPerAddress = 16;
-    // Connections from this address (a trusted proxy) are not counted per address.
-    std::optional<IpAddress> exemptAddress;
-    std::chrono::milliseconds clientTimeout{10000};
-    std::size_t maxHeadBytes = kMaxHeadBytes;
-    std::size_t maxBodyBytes = kMaxBodyBytes;
-    std::chrono::milliseconds keepAliveIdle{2000};
-    unsigned maxRequestsPerConnection = 100;
+  unsigned workers = 96;
+  unsigned maxQueue = 256;
+  unsigned maxConnectionsPerAddress = 16;
+  // Connections from this address (a trusted proxy) are not counted per address.
+  std::optional<IpAddress> exemptAddress;
+  std::chrono::milliseconds clientTimeout{10000};
+  std::size_t maxHeadBytes = kMaxHeadBytes;
+  std::size_t maxBodyBytes = kMaxBodyBytes;
+  std::chrono::milliseconds keepAliveIdle{2000};
+  unsigned maxRequestsPerConnection = 100;
 };
 
 class ConnectionServer {
-public:
-    // Makes the body of an error answer that a handler left empty.
-    // `why` is empty, "busy" or "too-many-connections".
-    using ErrorPageMaker = std::function<std::string(int status, std::string_view why)>;
+ public:
+  // Makes the body of an error answer that a handler left empty.
+  // `why` is empty, "busy" or "too-many-connections".
+  using ErrorPageMaker = std::function<std::string(int status, std::string_view why)>;
 
-    ConnectionServer(ServerLimits limits, const StopSignal &stop, ErrorPageMaker errorPage);
-    ~ConnectionServer();
-    ConnectionServer(const ConnectionServer &) = delete;
-    ConnectionServer &operator=(const ConnectionServer &) = delete;
+  ConnectionServer(ServerLimits limits, const StopSignal& stop, ErrorPageMaker errorPage);
+  ~ConnectionServer();
+  ConnectionServer(const ConnectionServer&) = delete;
+  ConnectionServer& operator=(const ConnectionServer&) = delete;
 
-    // The pages served, set once before run(). Each request's handler gets
-    // the record of its log line; the line is written after the answer.
-    void setRoutes(std::vector<Route> routes);
+  // The pages served, set once before run(). Each request's handler gets
+  // the record of its log line; the line is written after the answer.
+  void setRoutes(std::vector<Route> routes);
 
-    // Binds and listens; on failure returns false and says why in `error`.
-    bool listen(const IpAddress &address, int port, std::string &error);
-    std::uint16_t port() const { return m_port; }
+  // Binds and listens; on failure returns false and says why in `error`.
+  bool listen(const IpAddress& address, int port, std::string& error);
+  std::uint16_t port() const { return m_port; }
 
-    // Serves until the stop signal is raised, then lets the workers finish
-    // their current request and returns.
-    void run();
+  // Serves until the stop signal is raised, then lets the workers finish
+  // their current request and returns.
+  void run();
 
-private:
-    class HttpFront;
-    struct Worker;
-    struct Accepted {
-        UniqueFd fd;
-        IpAddress peer;
-        int peerPort = 0;
-        bool counted = false;
-    };
-    enum class Refusal { Busy, TooManyFromAddress };
+ private:
+  class HttpFront;
+  struct Worker;
+  struct Accepted {
+    UniqueFd fd;
+    IpAddress peer;
+    int peerPort = 0;
+    bool counted = false;
+  };
+  enum class Refusal { Busy, TooManyFromAddress };
 
-    void acceptLoop();
-    void dispatch(UniqueFd fd, const IpAddress &peer, int peerPort);
-    void workerLoop();
-    void serveConnection(Worker &worker, Accepted &connection);
-    // Gives a worker's front the limits, the body rules, the routes and the log.
-    void configure(Worker &worker) const;
-    void installBodyRules(Worker &worker) const;
-    void installRoutes(Worker &worker) const;
-    void refuse(UniqueFd fd, const IpAddress &peer, Refusal why);
-    void releaseAddress(const Accepted &connection);
-    void writeCanned(ConnectionStream &stream, int status, const RequestRecord &record);
-    void logRefusal(const IpAddress &peer, int status, const char *verdict);
+  void acceptLoop();
+  void dispatch(UniqueFd fd, const IpAddress& peer, int peerPort);
+  void workerLoop();
+  void serveConnection(Worker& worker, Accepted& connection);
+  // Gives a worker's front the limits, the body rules, the routes and the log.
+  void configure(Worker& worker) const;
+  void installBodyRules(Worker& worker) const;
+  void installRoutes(Worker& worker) const;
+  void refuse(UniqueFd fd, const IpAddress& peer, Refusal why);
+  void releaseAddress(const Accepted& connection);
+  void writeCanned(ConnectionStream& stream, int status, const RequestRecord& record);
+  void logRefusal(const IpAddress& peer, int status, const char* verdict);
 
+  ServerLimits m_limits;
+  const StopSignal& m_stop;
+  ErrorPageMaker m_errorPage;
+  std::vector<Route> m_routes;
+  DrainingCloser m_refusedCloser;
+  UniqueFd m_listenFd;
+  std::uint16_t m_port = 0;
 
-    ServerLimits m_limits;
-    const StopSignal &m_stop;
-    ErrorPageMaker m_errorPage;
-    std::vector<Route> m_routes;
-    DrainingCloser m_refusedCloser;
-    UniqueFd m_listenFd;
-    std::uint16_t m_port = 0;
-
-    std::mutex m_mutex;
-    std::condition_variable m_workAvailable;
-    std::deque<Accepted> m_queue;
-    std::map<std::string, unsigned> m_perAddress;
-    std::atomic<unsigned> m_waiting{0};
-    bool m_stopping = false;
+  std::mutex m_mutex;
+  std::condition_variable m_workAvailable;
+  std::deque<Accepted> m_queue;
+  std::map<std::string, unsigned> m_perAddress;
+  std::atomic<unsigned> m_waiting{0};
+  bool m_stopping = false;
 };
 
 }  // namespace site

@@ -4,7 +4,8 @@ namespace site {
 
 namespace {
 
-constexpr std::string_view kHelpBody = R"(<h1>The router is set up, but the port test still fails</h1>
+constexpr std::string_view kHelpBody =
+    R"(<h1>The router is set up, but the port test still fails</h1>
 <p>You added a port forwarding rule, saved it, and the test still says <b>Failed</b> or
 <b>closed or filtered</b>. That happens to almost everyone at least once. Work through the
 checks below in order: the first ones are the most common, and each takes a minute or two.</p>
@@ -93,9 +94,6 @@ parts back one at a time, and the one that breaks the test is the one to fix.</p
 
 }  // namespace
 
-std::string helpPage()
-{
-    return pageFrame("Port forwarding still fails?", kHelpBody);
-}
+std::string helpPage() { return pageFrame("Port forwarding still fails?", kHelpBody); }
 
 }  // namespace site

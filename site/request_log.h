@@ -11,11 +11,11 @@ namespace site {
 // What a request's handling learned, for its log line. The transport owns one
 // per request and hands it to the request's handler.
 struct RequestRecord {
-    std::string requester = "-";
-    std::string port = "-";
-    std::string verdict = "-";
-    int status = 0;
-    std::chrono::steady_clock::time_point start{};
+  std::string requester = "-";
+  std::string port = "-";
+  std::string verdict = "-";
+  int status = 0;
+  std::chrono::steady_clock::time_point start{};
 };
 
 // Control characters, blanks, quotes, backslashes and bytes above 0x7e become

@@ -11,9 +11,9 @@
 namespace site {
 
 struct RequesterResult {
-    std::optional<IpAddress> address;
-    // Why there is no address (for a short error page); empty when there is one.
-    std::string problem;
+  std::optional<IpAddress> address;
+  // Why there is no address (for a short error page); empty when there is one.
+  std::string problem;
 };
 
 // `forwardedFor` holds the values of every X-Forwarded-For header line in the
@@ -21,8 +21,7 @@ struct RequesterResult {
 // entry of the last line: the one that proxy appended. Entries before it were
 // written by the client and prove nothing, so they are never used. An entry
 // that is not one whole unicast address gives no requester.
-RequesterResult findRequester(const IpAddress &peer,
-                              const std::vector<std::string> &forwardedFor,
-                              const std::optional<IpAddress> &trustedProxy);
+RequesterResult findRequester(const IpAddress& peer, const std::vector<std::string>& forwardedFor,
+                              const std::optional<IpAddress>& trustedProxy);
 
 }  // namespace site

@@ -8,18 +8,18 @@
 namespace site {
 
 class StopSignal {
-public:
-    StopSignal();
-    StopSignal(const StopSignal &) = delete;
-    StopSignal &operator=(const StopSignal &) = delete;
+ public:
+  StopSignal();
+  StopSignal(const StopSignal&) = delete;
+  StopSignal& operator=(const StopSignal&) = delete;
 
-    void raise();
-    bool raised() const;
-    // Readable once raised; never drained.
-    int fd() const { return m_fd.get(); }
+  void raise();
+  bool raised() const;
+  // Readable once raised; never drained.
+  int fd() const { return m_fd.get(); }
 
-private:
-    UniqueFd m_fd;
+ private:
+  UniqueFd m_fd;
 };
 
 }  // namespace site

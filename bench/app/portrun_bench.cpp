@@ -36,7 +36,8 @@ int freePort() {
 class Site {
  public:
   explicit Site(const QStringList& extra) : m_port(freePort()) {
-    QStringList arguments = {"--listen", "127.0.0.1", "--port", QString::number(m_port), "--burst", "100000"};
+    QStringList arguments = {"--listen", "127.0.0.1", "--port", QString::number(m_port),
+                             "--burst",  "100000"};
     m_process.start(QCoreApplication::applicationDirPath() + "/vantrel-site", arguments + extra);
   }
   ~Site() {
@@ -108,20 +109,23 @@ Figures timeRun(FrmMain& window, const QString& protocol, int rows) {
   int successes = 0;
   QElapsedTimer clock;
   clock.start();
-  auto connection = QObject::connect(tree, &QTreeWidget::itemChanged, [&](QTreeWidgetItem* item, int column) {
-    const int row = tree->indexOfTopLevelItem(item);
-    if (row < 0) return;
-    const QString text = item->text(column);
-    if (column == 2 && text == window.Text11.Text()) started[static_cast<size_t>(row)] = clock.nsecsElapsed();
-    // Only the first verdict ends the row: later changes of the cell (its
-    // tool tip) are not a second result.
-    if (column == 3 && (text == window.Text15.Text() || text == window.Text16.Text()) &&
-        started[static_cast<size_t>(row)] >= 0) {
-      times.push_back(static_cast<double>(clock.nsecsElapsed() - started[static_cast<size_t>(row)]) / 1e6);
-      started[static_cast<size_t>(row)] = -1;
-      if (text == window.Text15.Text()) ++successes;
-    }
-  });
+  auto connection =
+      QObject::connect(tree, &QTreeWidget::itemChanged, [&](QTreeWidgetItem* item, int column) {
+        const int row = tree->indexOfTopLevelItem(item);
+        if (row < 0) return;
+        const QString text = item->text(column);
+        if (column == 2 && text == window.Text11.Text())
+          started[static_cast<size_t>(row)] = clock.nsecsElapsed();
+        // Only the first verdict ends the row: later changes of the cell (its
+        // tool tip) are not a second result.
+        if (column == 3 && (text == window.Text15.Text() || text == window.Text16.Text()) &&
+            started[static_cast<size_t>(row)] >= 0) {
+          times.push_back(
+              static_cast<double>(clock.nsecsElapsed() - started[static_cast<size_t>(row)]) / 1e6);
+          started[static_cast<size_t>(row)] = -1;
+          if (text == window.Text15.Text()) ++successes;
+        }
+      });
   window.Command3.button()->click();
   QObject::disconnect(connection);
   return summarize(times, successes);
@@ -144,8 +148,11 @@ double timeTwoPageLoads(FrmMain& window, int rounds) {
 }
 
 void print(const char* label, const Figures& f, int rows, double reference) {
-  std::printf("%-34s rows %2d  success %2d  mean %7.1f ms  median %7.1f ms  max %7.1f ms  median/reference %.2f\n",
-              label, rows, f.successes, f.meanMs, f.medianMs, f.maxMs, reference > 0 ? f.medianMs / reference : 0.0);
+  std::printf(
+      "%-34s rows %2d  success %2d  mean %7.1f ms  median %7.1f ms  max %7.1f ms  median/reference "
+      "%.2f\n",
+      label, rows, f.successes, f.meanMs, f.medianMs, f.maxMs,
+      reference > 0 ? f.medianMs / reference : 0.0);
 }
 
 }  // namespace
@@ -177,7 +184,8 @@ int main(int argc, char** argv) {
   }
 
   const double reference = timeTwoPageLoads(window, rows);
-  std::printf("reference: two bare loads of the test page, median %.1f ms over %d rounds\n", reference, rows);
+  std::printf("reference: two bare loads of the test page, median %.1f ms over %d rounds\n",
+              reference, rows);
   print("TCP rows", timeRun(window, "TCP", rows), rows, reference);
   print("UDP rows (site's 300 ms datagram gap)", timeRun(window, "UDP", rows), rows, reference);
   pointAt(folder.path(), quickUdpSite.url());

@@ -53,13 +53,15 @@ Run runCheck(const QString& site, const QStringList& ports) {
   QProcess process;
   QElapsedTimer clock;
   clock.start();
-  process.start(binDir() + "/vantrel-check",
-                QStringList{"--json", "--site", site, "--ip", "127.0.0.1", "--timeout", "20"} + ports);
+  process.start(
+      binDir() + "/vantrel-check",
+      QStringList{"--json", "--site", site, "--ip", "127.0.0.1", "--timeout", "20"} + ports);
   process.waitForFinished(600000);
   Run run;
   run.ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
   run.exitCode = process.exitCode();
-  const QJsonArray results = QJsonDocument::fromJson(process.readAllStandardOutput()).object()["ports"].toArray();
+  const QJsonArray results =
+      QJsonDocument::fromJson(process.readAllStandardOutput()).object()["ports"].toArray();
   for (const QJsonValue& value : results) {
     const QJsonObject result = value.toObject();
     if (result["result"].toString() == "open") {
@@ -84,10 +86,12 @@ int main(int argc, char** argv) {
   const int sitePort = probe.serverPort();
   probe.close();
   QProcess site;
-  site.start(binDir() + "/vantrel-site", {"--listen", "127.0.0.1", "--port", QString::number(sitePort), "--burst",
-                                          "100000", "--udp-gap-ms", "0"});
+  site.start(binDir() + "/vantrel-site",
+             {"--listen", "127.0.0.1", "--port", QString::number(sitePort), "--burst", "100000",
+              "--udp-gap-ms", "0"});
   bool serving = false;
-  for (int attempt = 0; attempt < 600 && !serving && site.state() != QProcess::NotRunning; ++attempt) {
+  for (int attempt = 0; attempt < 600 && !serving && site.state() != QProcess::NotRunning;
+       ++attempt) {
     QTcpSocket socket;
     socket.connectToHost("127.0.0.1", static_cast<quint16>(sitePort));
     serving = socket.waitForConnected(1000);
@@ -100,16 +104,19 @@ int main(int argc, char** argv) {
   const QString url = QStringLiteral("http://127.0.0.1:%1").arg(sitePort);
 
   std::printf("vantrel-check on loopback, %d ports a run (ms per port)\n", count);
-  std::printf("%-5s %12s %12s %14s %10s\n", "proto", "run ms", "one port ms", "per port ms", "open");
+  std::printf("%-5s %12s %12s %14s %10s\n", "proto", "run ms", "one port ms", "per port ms",
+              "open");
   int nextPort = 21000;
   for (const char* protocol : {"tcp", "udp"}) {
     const QStringList ports = freePorts(count, protocol, nextPort);
     const Run single = runCheck(url, ports.mid(0, 1));
     const Run all = runCheck(url, ports);
     const double perPort = (all.ms - single.ms) / (count - 1);
-    std::printf("%-5s %12.1f %12.1f %14.2f %6d/%d\n", protocol, all.ms, single.ms, perPort, all.open, count);
+    std::printf("%-5s %12.1f %12.1f %14.2f %6d/%d\n", protocol, all.ms, single.ms, perPort,
+                all.open, count);
     std::printf("      whole run / ports: %.2f ms\n", all.ms / count);
-    if (!all.firstNotOpen.isEmpty()) std::printf("      not open: %s\n", qPrintable(all.firstNotOpen));
+    if (!all.firstNotOpen.isEmpty())
+      std::printf("      not open: %s\n", qPrintable(all.firstNotOpen));
   }
   site.terminate();
   site.waitForFinished(30000);

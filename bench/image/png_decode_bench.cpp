@@ -47,7 +47,6 @@ double bestThreadSeconds(int runs, const std::function<void()>& work) {
   return best;
 }
 
-
 uint32_t bigEndian32(const uint8_t* p) {
   return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
 }
@@ -67,8 +66,8 @@ bool extract(const std::vector<uint8_t>& file, PngData& out) {
     const uint8_t* type = &file[pos + 4];
     const uint8_t* data = &file[pos + 8];
     if (std::memcmp(type, "IHDR", 4) == 0 && length >= 13) {
-      out.header = {static_cast<int32_t>(bigEndian32(data)), static_cast<int32_t>(bigEndian32(data + 4)),
-                    data[8], data[9], data[12]};
+      out.header = {static_cast<int32_t>(bigEndian32(data)),
+                    static_cast<int32_t>(bigEndian32(data + 4)), data[8], data[9], data[12]};
       haveHeader = true;
     } else if (std::memcmp(type, "IDAT", 4) == 0) {
       out.idat.insert(out.idat.end(), data, data + length);
@@ -137,14 +136,14 @@ void measure(const QString& path, Totals& totals, bool verbose) {
     png_image_free(&img);
   });
   const double unz = bestThreadSeconds(runs, [&] {
-    std::unique_ptr<uint8_t, decltype(&std::free)> buffer(static_cast<uint8_t*>(std::malloc(expected)),
-                                                          &std::free);
+    std::unique_ptr<uint8_t, decltype(&std::free)> buffer(
+        static_cast<uint8_t*>(std::malloc(expected)), &std::free);
     uLongf length = static_cast<uLongf>(expected);
     uncompress(buffer.get(), &length, png.idat.data(), static_cast<uLong>(png.idat.size()));
   });
   const double inf = bestThreadSeconds(runs, [&] {
-    std::unique_ptr<uint8_t, decltype(&std::free)> buffer(static_cast<uint8_t*>(std::calloc(expected, 1)),
-                                                          &std::free);
+    std::unique_ptr<uint8_t, decltype(&std::free)> buffer(
+        static_cast<uint8_t*>(std::calloc(expected, 1)), &std::free);
     inflateOk = pnginflate::Inflate(png.idat, {buffer.get(), expected}).code == pnginflate::kOk;
   });
   if (!inflateOk) std::printf("  (the built-in inflate refused %s)\n", qPrintable(path));
@@ -157,11 +156,11 @@ void measure(const QString& path, Totals& totals, bool verbose) {
   totals.plain += plain;
   ++totals.images;
   if (verbose) {
-    std::printf("%-28s %5dx%-5d own %7.1f MP/s  libpng %7.1f MP/s  x%.2f  decode/uncompress %.2f  "
-                "inflate/zlib speed %.2f  vector/plain %.2f\n",
-                qPrintable(QFileInfo(path).fileName()), png.header.width, png.header.height,
-                pixels / own / 1e6, pixels / ref / 1e6, ref / own, own / unz, unz / inf,
-                plain / own);
+    std::printf(
+        "%-28s %5dx%-5d own %7.1f MP/s  libpng %7.1f MP/s  x%.2f  decode/uncompress %.2f  "
+        "inflate/zlib speed %.2f  vector/plain %.2f\n",
+        qPrintable(QFileInfo(path).fileName()), png.header.width, png.header.height,
+        pixels / own / 1e6, pixels / ref / 1e6, ref / own, own / unz, unz / inf, plain / own);
   }
 }
 
@@ -171,15 +170,18 @@ void report(const char* title, const Totals& t) {
   std::printf("  libpng simplified  %8.1f MP/s\n", t.pixels / t.libpng / 1e6);
   std::printf("  own / libpng throughput          %.2f  (goal >= 1.8)\n", t.libpng / t.own);
   std::printf("  own decode time / uncompress time %.2f  (goal <= 1.3)\n", t.own / t.uncompress);
-  std::printf("  built-in inflate / zlib speed     %.2f  (goal >= 0.6)\n", t.uncompress / t.inflate);
+  std::printf("  built-in inflate / zlib speed     %.2f  (goal >= 0.6)\n",
+              t.uncompress / t.inflate);
   std::printf("  vector / plain loops speed        %.2f\n", t.plain / t.own);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const QString benchDir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(VANTREL_BENCH_IMAGES);
-  const QString suiteDir = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(VANTREL_SUITE_IMAGES);
+  const QString benchDir =
+      argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(VANTREL_BENCH_IMAGES);
+  const QString suiteDir =
+      argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(VANTREL_SUITE_IMAGES);
   Totals bench, suite;
   std::printf("Benchmark images (%s)\n", qPrintable(benchDir));
   for (const QString& name : QDir(benchDir).entryList({"*.png"}, QDir::Files, QDir::Name)) {

@@ -20,7 +20,6 @@
 
 namespace {
 
-
 struct Picture {
   QString name;
   std::unique_ptr<c32bppDIB> image;

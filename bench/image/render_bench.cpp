@@ -100,10 +100,10 @@ int main() {
     painter.drawImage(QRect(0, 0, kScaledSide, kScaledSide), qtPicture);
   });
   const double scaledPixels = static_cast<double>(kScaledSide) * kScaledSide;
-  std::printf("bilinear to %dx%d: own %8.1f MP/s   QPainter %8.1f MP/s   ratio %.2f (goal >= 0.8)\n",
-              kScaledSide,
-              kScaledSide, megapixels(scaledPixels, ownScale), megapixels(scaledPixels, qtScale),
-              qtScale / ownScale);
+  std::printf(
+      "bilinear to %dx%d: own %8.1f MP/s   QPainter %8.1f MP/s   ratio %.2f (goal >= 0.8)\n",
+      kScaledSide, kScaledSide, megapixels(scaledPixels, ownScale),
+      megapixels(scaledPixels, qtScale), qtScale / ownScale);
 
   // Drop shadows.
   const double depth1 = bestSeconds(runs / 2, [&] { (void)picture.CreateDropShadow(1, 0); });

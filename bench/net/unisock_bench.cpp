@@ -43,7 +43,9 @@ std::thread streamTo(int port, long long total) {
     std::vector<char> chunk(1 << 20, 'v');
     long long left = total;
     while (left > 0 && fd.valid()) {
-      const ssize_t sent = ::send(fd.get(), chunk.data(), static_cast<size_t>(std::min<long long>(left, chunk.size())), MSG_NOSIGNAL);
+      const ssize_t sent =
+          ::send(fd.get(), chunk.data(),
+                 static_cast<size_t>(std::min<long long>(left, chunk.size())), MSG_NOSIGNAL);
       if (sent <= 0) break;
       left -= sent;
     }
@@ -179,9 +181,11 @@ int main(int argc, char** argv) {
   const double uniRate = 2.0 * mebibytes / uni;
   std::printf("stream %lld MiB over loopback\n", mebibytes);
   std::printf("  plain blocking recv loop, 256 KiB reads : %8.1f MiB/s\n", plainRate);
-  std::printf("  plain blocking recv loop, %3zu KiB reads : %8.1f MiB/s\n", sameBlock / 1024, plainSameRate);
+  std::printf("  plain blocking recv loop, %3zu KiB reads : %8.1f MiB/s\n", sameBlock / 1024,
+              plainSameRate);
   std::printf("  UniSock data mode, GetData byte array   : %8.1f MiB/s\n", uniRate);
-  std::printf("  ratio UniSock / plain (256 KiB)         : %8.2f (goal >= 0.80)\n", uniRate / plainRate);
+  std::printf("  ratio UniSock / plain (256 KiB)         : %8.2f (goal >= 0.80)\n",
+              uniRate / plainRate);
   std::printf("  ratio UniSock / plain (same block)      : %8.2f\n", uniRate / plainSameRate);
 
   const double plainRequests = plainRequestsPerSecond(requests);

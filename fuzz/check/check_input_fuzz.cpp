@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int statuses[] = {200, 200, 400, 429, 503, 404, 302, 500};
   const int status = statuses[data[0] & 0x07];
   const TestedPort asked{8080, (data[0] & 0x08) != 0 ? PortProtocol::Udp : PortProtocol::Tcp};
-  const QByteArrayView rest(reinterpret_cast<const char*>(data + 1), static_cast<qsizetype>(size - 1));
+  const QByteArrayView rest(reinterpret_cast<const char*>(data + 1),
+                            static_cast<qsizetype>(size - 1));
 
   const ApiAnswer answer = readApiAnswer(status, rest, asked);
   if (answer.kind == ApiAnswer::Kind::Tested && answer.address.isEmpty()) __builtin_trap();
@@ -25,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const QString text = QString::fromUtf8(rest);
   const std::variant<TestedPort, QString> parsed = parseTestedPort(text);
-  if (const auto* tested = std::get_if<TestedPort>(&parsed); tested && (tested->port < 1 || tested->port > 65535)) {
+  if (const auto* tested = std::get_if<TestedPort>(&parsed);
+      tested && (tested->port < 1 || tested->port > 65535)) {
     __builtin_trap();
   }
   return 0;

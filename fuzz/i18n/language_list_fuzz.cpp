@@ -10,8 +10,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const QByteArrayView bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
   for (const QString& item : ParseLanguageList(bytes)) {
-    if (item.isEmpty() || item.front() == u' ' || item.back() == u' ' ||
-        item.front() == u'\'' || item.contains(QStringLiteral("\r\n"))) {
+    if (item.isEmpty() || item.front() == u' ' || item.back() == u' ' || item.front() == u'\'' ||
+        item.contains(QStringLiteral("\r\n"))) {
       std::abort();
     }
     const std::optional<QString> name = LanguageNameOfItem(item);

@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   cBMPparser parser;
   const bool loaded = parser.LoadOwnStream(bytes, image, offset, length);
   // The result, the pixels and the reason must agree.
-  if (loaded != (image.BitsPointer() != nullptr) || loaded != (parser.failure() == BmpFailure::kNone)) {
+  if (loaded != (image.BitsPointer() != nullptr) ||
+      loaded != (parser.failure() == BmpFailure::kNone)) {
     __builtin_trap();
   }
   volatile uint32_t sum = 0;

@@ -20,10 +20,10 @@
 namespace {
 
 const std::array<const char*, 24> kKeys = {
-    "Image", "Scaler", "Opacity", "Mirror", "Angle", "GrayScale", "HitTest", "Props",
-    "MaskUsed", "MaskColor", "MaskSource", "Mask", "Enabled", "MIcon", "MPointer", "OLEdrop",
-    "ScaleCx", "ScaleCy", "ShadowColor", "ShadowDepth", "ShadowX", "ShadowY", "ShadowOpacity",
-    "Intensity"};
+    "Image",       "Scaler",      "Opacity",  "Mirror",    "Angle",         "GrayScale",
+    "HitTest",     "Props",       "MaskUsed", "MaskColor", "MaskSource",    "Mask",
+    "Enabled",     "MIcon",       "MPointer", "OLEdrop",   "ScaleCx",       "ScaleCy",
+    "ShadowColor", "ShadowDepth", "ShadowX",  "ShadowY",   "ShadowOpacity", "Intensity"};
 
 class Reader {
  public:
@@ -54,9 +54,15 @@ PropertyBag bagFrom(std::span<const uint8_t> bytes) {
   while (!in.atEnd()) {
     const QString key = QString::fromLatin1(kKeys[in.number(1) % kKeys.size()]);
     switch (in.number(1) % 6) {
-      case 0: bag.set(key, in.number(1) != 0); break;
-      case 1: bag.set(key, static_cast<int16_t>(in.number(2))); break;
-      case 2: bag.set(key, static_cast<int32_t>(in.number(4))); break;
+      case 0:
+        bag.set(key, in.number(1) != 0);
+        break;
+      case 1:
+        bag.set(key, static_cast<int16_t>(in.number(2)));
+        break;
+      case 2:
+        bag.set(key, static_cast<int32_t>(in.number(4)));
+        break;
       case 3: {
         const uint32_t bits = in.number(4);
         float value = 0;
@@ -64,8 +70,12 @@ PropertyBag bagFrom(std::span<const uint8_t> bytes) {
         bag.set(key, value);
         break;
       }
-      case 4: bag.set(key, in.block()); break;
-      default: bag.set(key, StoredPicture{in.block()}); break;
+      case 4:
+        bag.set(key, in.block());
+        break;
+      default:
+        bag.set(key, StoredPicture{in.block()});
+        break;
     }
   }
   return bag;

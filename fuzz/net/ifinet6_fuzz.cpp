@@ -11,6 +11,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const QByteArrayView table(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
   const std::vector<Ipv6Bytes> temporary = temporaryIpv6Addresses(table);
-  if (static_cast<qsizetype>(temporary.size()) > static_cast<qsizetype>(std::count(table.begin(), table.end(), '\n')) + 1) std::abort();
+  if (static_cast<qsizetype>(temporary.size()) >
+      static_cast<qsizetype>(std::count(table.begin(), table.end(), '\n')) + 1)
+    std::abort();
   return 0;
 }

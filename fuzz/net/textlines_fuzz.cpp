@@ -15,6 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (line.lineEnding < 1 || line.lineEnding > 3) std::abort();
     if (line.rawBytes && line.text.toLatin1().size() != line.text.size()) std::abort();
   }
-  isUtf8Prefix(QByteArrayView(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)), 2048);
+  isUtf8Prefix(QByteArrayView(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)),
+               2048);
   return 0;
 }

@@ -31,9 +31,10 @@ std::string_view inBuffer(std::string_view text, std::vector<char>& buffer, std:
 
 void checkNatPmp(const std::uint8_t* data, std::size_t size) {
   if (size < 10) return;
-  const router::PmpMappingAnswer answer{data[0] & 0x7F, data[1] << 8 | data[2], data[3] << 8 | data[4],
-                                        std::uint32_t{data[5]} << 24 | std::uint32_t{data[6]} << 16 |
-                                            std::uint32_t{data[7]} << 8 | data[8]};
+  const router::PmpMappingAnswer answer{
+      data[0] & 0x7F, data[1] << 8 | data[2], data[3] << 8 | data[4],
+      std::uint32_t{data[5]} << 24 | std::uint32_t{data[6]} << 16 | std::uint32_t{data[7]} << 8 |
+          data[8]};
   const int port = data[1] << 8 | data[2];
   const auto transport = data[9] & 1 ? router::Transport::Udp : router::Transport::Tcp;
   const router::Outcome outcome = router::checkPmpMapping(answer, transport, port, data[9] & 2);
@@ -49,15 +50,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::array<std::vector<char>, 5> buffers;
   std::size_t start = 0;
   for (std::size_t i = 0; i < fields.size(); ++i) {
-    const std::size_t end = i + 1 < fields.size() ? std::min(input.find('\n', start), input.size()) : input.size();
-    const std::string_view text = start <= input.size() ? input.substr(start, end - start) : std::string_view();
+    const std::size_t end =
+        i + 1 < fields.size() ? std::min(input.find('\n', start), input.size()) : input.size();
+    const std::string_view text =
+        start <= input.size() ? input.substr(start, end - start) : std::string_view();
     fields[i] = inBuffer(text, buffers[i], kFieldSizes[i]);
     start = end + 1;
   }
   const auto rule = router::readUpnpEntry(1234, router::Transport::Tcp,
                                           {fields[0], fields[1], fields[2], fields[3], fields[4]});
   if (rule) {
-    if (rule->internalPort < 1 || rule->internalPort > 65535 || rule->leaseSeconds < 0) std::abort();
+    if (rule->internalPort < 1 || rule->internalPort > 65535 || rule->leaseSeconds < 0)
+      std::abort();
     if (router::Ipv4::parse(rule->internalClient.text()) != rule->internalClient) std::abort();
     router::RouterAnswers answers;
     answers.gateway.method = router::Method::UpnpIgd;

@@ -82,18 +82,20 @@ void checkBodyFraming(std::string_view text) {
   const site::BodyFraming framing = site::frameBody(headers, kLimit);
   using Kind = site::BodyFraming::Kind;
   switch (framing.kind) {
-  case Kind::Refused:
-    if (framing.status != 400 && framing.status != 413 && framing.status != 415) std::abort();
-    break;
-  case Kind::Length:
-    if (framing.length == 0 || framing.length > kLimit || headers.count("Content-Length") != 1) std::abort();
-    break;
-  case Kind::Chunked:
-    if (headers.count("Transfer-Encoding") != 1 || headers.count("Content-Length") != 0) std::abort();
-    break;
-  case Kind::None:
-    if (headers.count("Transfer-Encoding") != 0) std::abort();
-    break;
+    case Kind::Refused:
+      if (framing.status != 400 && framing.status != 413 && framing.status != 415) std::abort();
+      break;
+    case Kind::Length:
+      if (framing.length == 0 || framing.length > kLimit || headers.count("Content-Length") != 1)
+        std::abort();
+      break;
+    case Kind::Chunked:
+      if (headers.count("Transfer-Encoding") != 1 || headers.count("Content-Length") != 0)
+        std::abort();
+      break;
+    case Kind::None:
+      if (headers.count("Transfer-Encoding") != 0) std::abort();
+      break;
   }
 }
 

@@ -20,7 +20,8 @@ extern "C" void writeSignalByte(int) {
 }  // namespace
 
 CloseOnSignal::CloseOnSignal(QWidget* window) : m_window(window) {
-  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_signalPipe) != 0) return;
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_signalPipe) != 0)
+    return;
   m_notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, this);
   connect(m_notifier, &QSocketNotifier::activated, this, &CloseOnSignal::onSignal);
   struct sigaction action {};

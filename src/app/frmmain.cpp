@@ -47,10 +47,11 @@ void FrmMain::showSocketWarnings() {
   // user sees: a box over this window with the error's source as its title.
   // The socket library has no user interface of its own, so the window lends
   // it one for as long as it lives.
-  UniSock::setWarningPresenter([owner = QPointer<QWidget>(this)](const QString& title, const QString& text) {
-    UniMsgBox box(owner);
-    box.Show(text, UniMsgBox::kStyleWarning, title);
-  });
+  UniSock::setWarningPresenter(
+      [owner = QPointer<QWidget>(this)](const QString& title, const QString& text) {
+        UniMsgBox box(owner);
+        box.Show(text, UniMsgBox::kStyleWarning, title);
+      });
 }
 
 QString FrmMain::Tag() const { return property(kTagProperty).toString(); }
@@ -59,51 +60,51 @@ void FrmMain::setTag(const QString& tag) { setProperty(kTagProperty, tag); }
 
 std::vector<Translatable*> FrmMain::translatableControls() const {
   return {
-      Label1.translatable(),   Combo1.translatable(),   Label4.translatable(),
-      Label8.translatable(),   Frame1.translatable(),   Label2.translatable(),
-      Text1.translatable(),    Label7.translatable(),   Combo2.translatable(),
-      Command1.translatable(), Command3.translatable(), Label6.translatable(),
+      Label1.translatable(),   Combo1.translatable(),    Label4.translatable(),
+      Label8.translatable(),   Frame1.translatable(),    Label2.translatable(),
+      Text1.translatable(),    Label7.translatable(),    Combo2.translatable(),
+      Command1.translatable(), Command3.translatable(),  Label6.translatable(),
       Label5.translatable(),   ListView1.translatable(), Command2.translatable(),
-      Combo3.translatable(),   Label3.translatable(),   WebBrowser1.translatable(),
-      Text2.translatable(),    Text3.translatable(),    Text4.translatable(),
-      Text5.translatable(),    Text6.translatable(),    Text7.translatable(),
-      Text8.translatable(),    Text9.translatable(),    Text10.translatable(),
-      Text11.translatable(),   Text12.translatable(),   Text13.translatable(),
-      Text14.translatable(),   Text15.translatable(),   Text16.translatable(),
-      Text17.translatable(),   Text18.translatable(),   Text19.translatable(),
-      Text20.translatable(),   Text21.translatable(),   Text22.translatable(),
-      Text23.translatable(),   Text24.translatable(),   Text25.translatable(),
-      Text26.translatable(),   Text27.translatable(),   Text28.translatable(),
-      Text29.translatable(),   Text30.translatable(),   Text31.translatable(),
-      Text32.translatable(),   Label9.translatable(),   Text33.translatable(),
-      Text34.translatable(),   Text35.translatable(),   Text36.translatable(),
-      Text37.translatable(),   Text38.translatable(),   Text39.translatable(),
-      Text40.translatable(),   Text41.translatable(),   Text42.translatable(),
-      Text43.translatable(),   Text44.translatable(),   Text45.translatable(),
-      Text46.translatable(),   Text47.translatable(),   Text48.translatable(),
-      Text49.translatable(),   Text50.translatable(),   Text51.translatable(),
-      Text52.translatable(),   Text53.translatable(),   Text54.translatable(),
+      Combo3.translatable(),   Label3.translatable(),    WebBrowser1.translatable(),
+      Text2.translatable(),    Text3.translatable(),     Text4.translatable(),
+      Text5.translatable(),    Text6.translatable(),     Text7.translatable(),
+      Text8.translatable(),    Text9.translatable(),     Text10.translatable(),
+      Text11.translatable(),   Text12.translatable(),    Text13.translatable(),
+      Text14.translatable(),   Text15.translatable(),    Text16.translatable(),
+      Text17.translatable(),   Text18.translatable(),    Text19.translatable(),
+      Text20.translatable(),   Text21.translatable(),    Text22.translatable(),
+      Text23.translatable(),   Text24.translatable(),    Text25.translatable(),
+      Text26.translatable(),   Text27.translatable(),    Text28.translatable(),
+      Text29.translatable(),   Text30.translatable(),    Text31.translatable(),
+      Text32.translatable(),   Label9.translatable(),    Text33.translatable(),
+      Text34.translatable(),   Text35.translatable(),    Text36.translatable(),
+      Text37.translatable(),   Text38.translatable(),    Text39.translatable(),
+      Text40.translatable(),   Text41.translatable(),    Text42.translatable(),
+      Text43.translatable(),   Text44.translatable(),    Text45.translatable(),
+      Text46.translatable(),   Text47.translatable(),    Text48.translatable(),
+      Text49.translatable(),   Text50.translatable(),    Text51.translatable(),
+      Text52.translatable(),   Text53.translatable(),    Text54.translatable(),
       Text55.translatable(),   Text56.translatable(),
   };
 }
 
 std::vector<QWidget*> FrmMain::controlWidgets() const {
   return {
-      Label1.widget(),   Combo1.widget(),   Label4.widget(),   Label8.widget(),    Frame1.widget(),
-      Label2.widget(),   Text1.widget(),    Label7.widget(),   Combo2.widget(),    Command1.widget(),
-      Command3.widget(), Label6.widget(),   dBar1,             Label5.widget(),    ListView1.widget(),
-      Command2.widget(), Combo3.widget(),   Label3.widget(),   WebBrowser1.widget(), Text2.widget(),
-      Text3.widget(),    aicAlphaImage1,    Text4.widget(),    Text5.widget(),     Text6.widget(),
-      Text7.widget(),    Text8.widget(),    Text9.widget(),    Text10.widget(),    Text11.widget(),
-      Text12.widget(),   Text13.widget(),   Text14.widget(),   Text15.widget(),    Text16.widget(),
-      Text17.widget(),   Text18.widget(),   Text19.widget(),   Text20.widget(),    Text21.widget(),
-      Text22.widget(),   Text23.widget(),   Text24.widget(),   Text25.widget(),    Text26.widget(),
-      Text27.widget(),   Text28.widget(),   Text29.widget(),   Text30.widget(),    Text31.widget(),
-      Text32.widget(),   Label9.widget(),   Text33.widget(),   Text34.widget(),   Text35.widget(),
-      Text36.widget(),   Text37.widget(),   Text38.widget(),   Text39.widget(),   Text40.widget(),
-      Text41.widget(),   Text42.widget(),   Text43.widget(),   Text44.widget(),   Text45.widget(),
-      Text46.widget(),   Text47.widget(),   Text48.widget(),   Text49.widget(),   Text50.widget(),
-      Text51.widget(),   Text52.widget(),   Text53.widget(),   Text54.widget(),   Text55.widget(),
+      Label1.widget(),   Combo1.widget(), Label4.widget(), Label8.widget(),      Frame1.widget(),
+      Label2.widget(),   Text1.widget(),  Label7.widget(), Combo2.widget(),      Command1.widget(),
+      Command3.widget(), Label6.widget(), dBar1,           Label5.widget(),      ListView1.widget(),
+      Command2.widget(), Combo3.widget(), Label3.widget(), WebBrowser1.widget(), Text2.widget(),
+      Text3.widget(),    aicAlphaImage1,  Text4.widget(),  Text5.widget(),       Text6.widget(),
+      Text7.widget(),    Text8.widget(),  Text9.widget(),  Text10.widget(),      Text11.widget(),
+      Text12.widget(),   Text13.widget(), Text14.widget(), Text15.widget(),      Text16.widget(),
+      Text17.widget(),   Text18.widget(), Text19.widget(), Text20.widget(),      Text21.widget(),
+      Text22.widget(),   Text23.widget(), Text24.widget(), Text25.widget(),      Text26.widget(),
+      Text27.widget(),   Text28.widget(), Text29.widget(), Text30.widget(),      Text31.widget(),
+      Text32.widget(),   Label9.widget(), Text33.widget(), Text34.widget(),      Text35.widget(),
+      Text36.widget(),   Text37.widget(), Text38.widget(), Text39.widget(),      Text40.widget(),
+      Text41.widget(),   Text42.widget(), Text43.widget(), Text44.widget(),      Text45.widget(),
+      Text46.widget(),   Text47.widget(), Text48.widget(), Text49.widget(),      Text50.widget(),
+      Text51.widget(),   Text52.widget(), Text53.widget(), Text54.widget(),      Text55.widget(),
       Text56.widget(),
   };
 }
@@ -121,10 +122,12 @@ void FrmMain::connectHandlers() {
   if (auto* entry = qobject_cast<QLineEdit*>(Text1.widget())) {
     connect(entry, &QLineEdit::returnPressed, Command1.button(), &QPushButton::click);
   }
-  connect(&WebBrowser1, &WebBrowser::StatusTextChange, this, &FrmMain::WebBrowser1_StatusTextChange);
+  connect(&WebBrowser1, &WebBrowser::StatusTextChange, this,
+          &FrmMain::WebBrowser1_StatusTextChange);
   connect(&WebBrowser1, &WebBrowser::BeforeNavigate2, this, &FrmMain::WebBrowser1_BeforeNavigate2);
   connect(&WebBrowser1, &WebBrowser::NewWindow2, this, &FrmMain::WebBrowser1_NewWindow2);
-  connect(&WebBrowser1, &WebBrowser::DocumentComplete, this, &FrmMain::WebBrowser1_DocumentComplete);
+  connect(&WebBrowser1, &WebBrowser::DocumentComplete, this,
+          &FrmMain::WebBrowser1_DocumentComplete);
   connect(&WebBrowser1, &WebBrowser::NavigateError, this, &FrmMain::WebBrowser1_NavigateError);
 }
 
@@ -156,7 +159,8 @@ void FrmMain::Form_Load() {
   storeDefaultTexts();
   // 4. Language chooser.
   Combo3.Clear();
-  loadLanguageList(languageBaseFolder(m_programFolder) + QStringLiteral("/Languages/_Current_Languages.txt"));
+  loadLanguageList(languageBaseFolder(m_programFolder) +
+                   QStringLiteral("/Languages/_Current_Languages.txt"));
   DoEvents();
   Combo3.AddItem(kBaseLanguageItem);
   // 5. The stored language, else English.

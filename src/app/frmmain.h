@@ -158,7 +158,7 @@ class FrmMain : public QWidget, public TranslatableWindow {
   // arrivals seen on it. Shared so that an arrival's handler can keep it alive
   // while a shutdown runs inside that handler.
   std::shared_ptr<PortListener> Winsock;
-  std::shared_ptr<UniSock> ipProbeSocket;   // only during start-up, to read the local IP
+  std::shared_ptr<UniSock> ipProbeSocket;  // only during start-up, to read the local IP
   bool abortRequested = false;
   bool pageLoaded = false;
   bool closing = false;
@@ -252,7 +252,8 @@ class FrmMain : public QWidget, public TranslatableWindow {
   void endRunning(const QString& caption);
   // Page automation; each returns "(Successful)" or "(Failed - Object Not Found)".
   QString ClickElement(const HtmlDocument& document, int formIndex, const QString& name);
-  QString SetElementValue(const HtmlDocument& document, int formIndex, const QString& name, const QString& value);
+  QString SetElementValue(const HtmlDocument& document, int formIndex, const QString& name,
+                          const QString& value);
 
   // Arrival detection (frmmain_arrival.cpp).
   void recordArrival();

@@ -25,9 +25,10 @@ QString localTimeText(const QTime& time) {
 
 QString logLine(const UniSock& socket) {
   const QLocale locale = QLocale::system();
-  return QStringLiteral("Attempted connection from ") + socket.RemoteHostIP() + QStringLiteral(" on port ") +
-         QString::number(socket.LocalPort()) + QLatin1Char(' ') + QString::number(socket.protocol()) +
-         QStringLiteral(" at ") + locale.toString(QDate::currentDate(), QLocale::ShortFormat) + QLatin1Char(' ') +
+  return QStringLiteral("Attempted connection from ") + socket.RemoteHostIP() +
+         QStringLiteral(" on port ") + QString::number(socket.LocalPort()) + QLatin1Char(' ') +
+         QString::number(socket.protocol()) + QStringLiteral(" at ") +
+         locale.toString(QDate::currentDate(), QLocale::ShortFormat) + QLatin1Char(' ') +
          localTimeText(QTime::currentTime()) + QStringLiteral("\r\n");
 }
 

@@ -44,8 +44,8 @@ void FrmMain::WebBrowser1_StatusTextChange(const QString& text) {
 }
 
 void FrmMain::WebBrowser1_NavigateError(const QUrl& url, int statusCode, bool& cancel) {
-  appendErrorLine(Text4.Text() + WebBrowserErrorText(statusCode) + QStringLiteral(" (") + url.toString() +
-                  QLatin1Char(')'));
+  appendErrorLine(Text4.Text() + WebBrowserErrorText(statusCode) + QStringLiteral(" (") +
+                  url.toString() + QLatin1Char(')'));
   DoEvents();
   // No error page: a failed load never completes, and the line above says
   // why. A run waiting for the page gives its row up with this code.

@@ -62,14 +62,16 @@ void FrmMain::createControls() {
   aicAlphaImage1->setObjectName(QStringLiteral("aicAlphaImage1"));
 
   const std::pair<UniControl*, const char*> names[] = {
-      {&Label1, "Label1"},       {&Combo1, "Combo1"},   {&Label4, "Label4"},   {&Label8, "Label8"},
-      {&Frame1, "Frame1"},       {&Label2, "Label2"},   {&Text1, "Text1"},     {&Label7, "Label7"},
-      {&Combo2, "Combo2"},       {&Command1, "Command1"}, {&Command3, "Command3"}, {&Label6, "Label6"},
-      {&Label5, "Label5"},       {&ListView1, "ListView1"}, {&Command2, "Command2"}, {&Combo3, "Combo3"},
-      {&Label3, "Label3"},       {&WebBrowser1, "WebBrowser1"}, {&Text2, "Text2"}, {&Text3, "Text3"},
-      {&Label9, "Label9"},
+      {&Label1, "Label1"},     {&Combo1, "Combo1"},       {&Label4, "Label4"},
+      {&Label8, "Label8"},     {&Frame1, "Frame1"},       {&Label2, "Label2"},
+      {&Text1, "Text1"},       {&Label7, "Label7"},       {&Combo2, "Combo2"},
+      {&Command1, "Command1"}, {&Command3, "Command3"},   {&Label6, "Label6"},
+      {&Label5, "Label5"},     {&ListView1, "ListView1"}, {&Command2, "Command2"},
+      {&Combo3, "Combo3"},     {&Label3, "Label3"},       {&WebBrowser1, "WebBrowser1"},
+      {&Text2, "Text2"},       {&Text3, "Text3"},         {&Label9, "Label9"},
   };
-  for (const auto& [control, name] : names) control->widget()->setObjectName(QString::fromLatin1(name));
+  for (const auto& [control, name] : names)
+    control->widget()->setObjectName(QString::fromLatin1(name));
 
   setBuiltInTexts();
   createMessageTexts();
@@ -101,15 +103,17 @@ void FrmMain::setBuiltInTexts() {
   Command1.setCaption(QStringLiteral("Add"));
   Command3.setCaption(QStringLiteral("Begin"));
   Label6.setCaption(QStringLiteral("Checking Port:"));
-  Label5.setCaption(QStringLiteral(
-      "Note: Make sure you have applied all ports to your router for port forwarding or the tests will "
-      "fail for those ports."));
+  Label5.setCaption(
+      QStringLiteral("Note: Make sure you have applied all ports to your router for port "
+                     "forwarding or the tests will "
+                     "fail for those ports."));
   Command2.setCaption(QStringLiteral("Remove"));
   Label3.setCaption(QStringLiteral("<-- Click Begin To Test The Selected Ports"));
   Label9.setCaption(QStringLiteral("Router..."));
 
-  UniControl* anchoredTopLeft[] = {&Label1, &Combo1, &Label4, &Label8,    &Frame1,   &Label2, &Text1, &Label7,
-                                   &Command1, &Command3, &Label6, &Label5, &ListView1, &Command2, &Label3, &Label9};
+  UniControl* anchoredTopLeft[] = {&Label1,    &Combo1,   &Label4,   &Label8,   &Frame1, &Label2,
+                                   &Text1,     &Label7,   &Command1, &Command3, &Label6, &Label5,
+                                   &ListView1, &Command2, &Label3,   &Label9};
   for (UniControl* control : anchoredTopLeft) control->setTag(kAnchorTopLeft);
   WebBrowser1.setTag(kAnchorAllSides);
   Text2.setTag(kAnchorBottomWide);

@@ -60,7 +60,8 @@ void FrmMain::Command2_Click() {
   if (!selected || !selected->isValid()) return;
 
   UniMsgBox1.Reset();
-  UniMsgBox1.Show(Text7.Text() + kLineBreak + selected->Text(), UniMsgBox::kStyleYesNo, Text8.Text());
+  UniMsgBox1.Show(Text7.Text() + kLineBreak + selected->Text(), UniMsgBox::kStyleYesNo,
+                  Text8.Text());
   // A box that was never answered counts as No.
   if (UniMsgBox1.Result(1) != UniMsgBox::kAnswerYes) return;
 

@@ -45,9 +45,13 @@ class ComboAddressChooser : public AddressChooser {
 
 }  // namespace
 
-QString FrmMain::settingsFile() const { return userDataFolder(m_programFolder) + QStringLiteral("/settings.ini"); }
+QString FrmMain::settingsFile() const {
+  return userDataFolder(m_programFolder) + QStringLiteral("/settings.ini");
+}
 
-QString FrmMain::portListFile() const { return userDataFolder(m_programFolder) + QStringLiteral("/ports.dat"); }
+QString FrmMain::portListFile() const {
+  return userDataFolder(m_programFolder) + QStringLiteral("/ports.dat");
+}
 
 void FrmMain::initAnchor() {
   // The anchor codes are still in the Tags here; DoInit takes them out.
@@ -70,7 +74,9 @@ void FrmMain::loadLanguageList(const QString& listFile) {
   LoadLanguageList([this](const QString& item) { Combo3.AddItem(item); }, listFile);
 }
 
-QString FrmMain::readLanguageSetting() { return ReadIniValue(kSettingsSection, kLanguageKey, settingsFile()); }
+QString FrmMain::readLanguageSetting() {
+  return ReadIniValue(kSettingsSection, kLanguageKey, settingsFile());
+}
 
 void FrmMain::writeLanguageSetting(const QString& chooserText) {
   // A settings file that cannot be written leaves the choice for this run only.

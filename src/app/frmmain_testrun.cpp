@@ -219,7 +219,8 @@ PortOpening FrmMain::openWinsock(bool tcp, int port) {
   auto listener = std::make_shared<PortListener>(tcp ? PortProtocol::Tcp : PortProtocol::Udp);
   // The window logs each arrival before the socket is closed (frmmain_arrival.cpp).
   listener->setCloseOnArrival(false);
-  connect(listener.get(), &PortListener::arrived, this, &FrmMain::recordArrival, Qt::DirectConnection);
+  connect(listener.get(), &PortListener::arrived, this, &FrmMain::recordArrival,
+          Qt::DirectConnection);
   Winsock = listener;
   return listener->open(port, addressOfChooserText(Combo1.Text()));
 }
@@ -265,7 +266,8 @@ FrmMain::RowEnd FrmMain::checkListeningPort(UniListItem& row, const QString& por
   DoEvents();
   pageLoaded = false;
   navigationFailure.reset();
-  const bool submitted = ClickElement(document, 0, QString::fromLatin1(sitecontract::kSubmitButton)) == kSuccessful;
+  const bool submitted =
+      ClickElement(document, 0, QString::fromLatin1(sitecontract::kSubmitButton)) == kSuccessful;
   DoEvents();
   // Without its button the page sends nothing, and no result would ever come.
   if (!submitted) {
@@ -285,7 +287,8 @@ FrmMain::RowEnd FrmMain::checkListeningPort(UniListItem& row, const QString& por
   // too, though its socket event has not run yet.
   if (Winsock) Winsock->takeWaitingArrivals();
   const bool arrived = arrivalSeen || (Winsock && Winsock->arrivalSeen());
-  row.setSubItems(kOpenColumn, verdictFor(arrived) == PortResult::Open ? Text15.Text() : Text16.Text());
+  row.setSubItems(kOpenColumn,
+                  verdictFor(arrived) == PortResult::Open ? Text15.Text() : Text16.Text());
   arrivalSeen = false;
   if (row.SubItems(kStatusColumn) == Text11.Text()) row.setSubItems(kStatusColumn, QString());
   routerHelp().verdictWritten(portText, protocolText, row.SubItems(kOpenColumn) == Text15.Text());
@@ -337,7 +340,8 @@ FrmMain::PageWait FrmMain::waitForPage() {
 
 QString FrmMain::ClickElement(const HtmlDocument& document, int formIndex, const QString& name) {
   WebBrowser* browser = document.browser();
-  if (browser == nullptr || clickFormElement(*browser, formIndex, name) == FormSearch::NotFound) return kNotFound;
+  if (browser == nullptr || clickFormElement(*browser, formIndex, name) == FormSearch::NotFound)
+    return kNotFound;
   DoEvents();
   return kSuccessful;
 }
@@ -345,8 +349,9 @@ QString FrmMain::ClickElement(const HtmlDocument& document, int formIndex, const
 QString FrmMain::SetElementValue(const HtmlDocument& document, int formIndex, const QString& name,
                                  const QString& value) {
   WebBrowser* browser = document.browser();
-  const FormSearch found =
-      browser == nullptr ? FormSearch::NotFound : setFormElementValue(*browser, formIndex, name, value);
+  const FormSearch found = browser == nullptr
+                               ? FormSearch::NotFound
+                               : setFormElementValue(*browser, formIndex, name, value);
   if (found == FormSearch::NotFound) return kNotFound;
   if (found != FormSearch::ByDocumentId) DoEvents();
   return kSuccessful;

@@ -79,7 +79,8 @@ RouterHelp::RouterHelp(FrmMain& window, const QString& settingsFile, router::Rou
 RouterHelp::~RouterHelp() = default;
 
 bool RouterHelp::asksByItself() const {
-  const QString setting = ReadIniValue(QStringLiteral("main"), QStringLiteral("router"), m_settingsFile);
+  const QString setting =
+      ReadIniValue(QStringLiteral("main"), QStringLiteral("router"), m_settingsFile);
   return setting.trimmed().compare(QStringLiteral("off"), Qt::CaseInsensitive) != 0;
 }
 
@@ -94,7 +95,8 @@ void RouterHelp::verdictWritten(const QString& portText, const QString& protocol
   if (!port) return;
   // Read now: the next row's page replaces this result page.
   const std::optional<router::Ipv4> siteSaw = siteSawAddress();
-  const router::Ipv4 localAddress = router::Ipv4::parse(m_window.Combo1.Text()).value_or(router::Ipv4{});
+  const router::Ipv4 localAddress =
+      router::Ipv4::parse(m_window.Combo1.Text()).value_or(router::Ipv4{});
   diagnoseRow(portText, protocolText, *port, transportOf(protocolText), siteSaw, localAddress);
 }
 
@@ -114,17 +116,20 @@ void RouterHelp::diagnoseRow(const QString& portText, const QString& protocolTex
       return;
     }
     m_task->findRule(port, transport, [=, this](const router::RuleAnswer& rule) {
-      const router::Diagnosis diagnosis = router::diagnose({m_gateway, rule}, siteSaw, localAddress, port, false);
+      const router::Diagnosis diagnosis =
+          router::diagnose({m_gateway, rule}, siteSaw, localAddress, port, false);
       showDiagnosis(portText, protocolText, diagnosis, rule.outcome, siteSaw);
     });
   });
 }
 
-void RouterHelp::showDiagnosis(const QString& portText, const QString& protocolText, router::Diagnosis diagnosis,
-                               const router::Outcome& why, std::optional<router::Ipv4> siteSaw) {
+void RouterHelp::showDiagnosis(const QString& portText, const QString& protocolText,
+                               router::Diagnosis diagnosis, const router::Outcome& why,
+                               std::optional<router::Ipv4> siteSaw) {
   QString reason = diagnosisWords(diagnosis, why);
   if (siteSaw)
-    reason += QStringLiteral(" (") + m_window.Text42.Text() + QLatin1Char(' ') + siteSaw->text() + QLatin1Char(')');
+    reason += QStringLiteral(" (") + m_window.Text42.Text() + QLatin1Char(' ') + siteSaw->text() +
+              QLatin1Char(')');
   // No rule at home opens an IPv4 port behind the provider's NAT, but a
   // global IPv6 address is reached without one.
   const std::optional<int> ipv6Entry =
@@ -140,7 +145,8 @@ void RouterHelp::showDiagnosis(const QString& portText, const QString& protocolT
   if (!setRowToolTip(portText, protocolText, reason)) return;
   const QString name = rowName(portText, protocolText);
   if (ipv6Entry) m_ipv6Offers.insert(name);
-  appendStatusLine(name + QStringLiteral(": ") + m_window.Text16.Text() + QStringLiteral(" - ") + reason);
+  appendStatusLine(name + QStringLiteral(": ") + m_window.Text16.Text() + QStringLiteral(" - ") +
+                   reason);
 }
 
 QString RouterHelp::diagnosisWords(router::Diagnosis diagnosis, const router::Outcome& why) const {
@@ -159,7 +165,8 @@ QString RouterHelp::diagnosisWords(router::Diagnosis diagnosis, const router::Ou
       break;
   }
   const QString failure = failureWords(why);
-  return failure.isEmpty() ? m_window.Text41.Text() : m_window.Text41.Text() + QStringLiteral(": ") + failure;
+  return failure.isEmpty() ? m_window.Text41.Text()
+                           : m_window.Text41.Text() + QStringLiteral(": ") + failure;
 }
 
 QString RouterHelp::failureWords(const router::Outcome& outcome) const {
@@ -201,7 +208,8 @@ QString RouterHelp::routerLine() const {
   if (!m_gateway.found()) return m_window.Text34.Text();
   QString line = m_window.Text35.Text() + QLatin1Char(' ') + methodText(m_gateway.method);
   if (m_gateway.externalAddress) {
-    line += QStringLiteral(" - ") + m_window.Text36.Text() + QLatin1Char(' ') + m_gateway.externalAddress->text();
+    line += QStringLiteral(" - ") + m_window.Text36.Text() + QLatin1Char(' ') +
+            m_gateway.externalAddress->text();
   }
   return line;
 }
@@ -222,7 +230,8 @@ void RouterHelp::whenSearched(std::function<void()> then, bool again) {
 
 void RouterHelp::searchEnded(const router::GatewayInfo& gateway) {
   m_gateway = gateway;
-  if (!m_gateway.found() && m_gateway.outcome.ok()) m_gateway.outcome = {router::Failure::NoRouter, 0};
+  if (!m_gateway.found() && m_gateway.outcome.ok())
+    m_gateway.outcome = {router::Failure::NoRouter, 0};
   m_search = Search::Done;
   appendStatusLine(routerLine());
   m_window.Label9.label()->setToolTip(routerLine());
@@ -261,7 +270,8 @@ void RouterHelp::forwardSelectedRow() {
   const QString name = rowName(portText, protocolText);
   const std::optional<int> port = portNumberOf(portText.trimmed());
   if (!port) {
-    appendStatusLine(m_window.Text46.Text() + QLatin1Char(' ') + name + QStringLiteral(": ") + m_window.Text28.Text());
+    appendStatusLine(m_window.Text46.Text() + QLatin1Char(' ') + name + QStringLiteral(": ") +
+                     m_window.Text28.Text());
     return;
   }
   // Rules are made for the address the user chose to listen on, and no other.
@@ -277,10 +287,11 @@ void RouterHelp::forwardSelectedRow() {
           forwarded(name, {router::Failure::WrongLocalAddress, 0}, m_added);
           return;
         }
-        m_task->forward(*port, transport, *localAddress, router::kDefaultLeaseSeconds,
-                        [=, this](const router::Outcome& outcome, const std::vector<router::PortRule>& added) {
-                          forwarded(name, outcome, added);
-                        });
+        m_task->forward(
+            *port, transport, *localAddress, router::kDefaultLeaseSeconds,
+            [=, this](const router::Outcome& outcome, const std::vector<router::PortRule>& added) {
+              forwarded(name, outcome, added);
+            });
       },
       true);
 }
@@ -289,7 +300,8 @@ void RouterHelp::forwarded(const QString& name, const router::Outcome& outcome,
                            const std::vector<router::PortRule>& added) {
   m_added = added;
   if (!outcome.ok()) {
-    appendStatusLine(m_window.Text46.Text() + QLatin1Char(' ') + name + QStringLiteral(": ") + failureWords(outcome));
+    appendStatusLine(m_window.Text46.Text() + QLatin1Char(' ') + name + QStringLiteral(": ") +
+                     failureWords(outcome));
     return;
   }
   appendStatusLine(m_window.Text45.Text() + QLatin1Char(' ') + name);
@@ -302,17 +314,20 @@ void RouterHelp::forwarded(const QString& name, const router::Outcome& outcome,
 
 void RouterHelp::removeAddedRules() {
   if (!m_task || m_added.empty()) return;
-  m_task->removeAll([this](const router::Outcome& outcome, const std::vector<router::PortRule>& added) {
-    m_added = added;
-    appendStatusLine(outcome.ok() ? m_window.Text47.Text()
-                                  : m_window.Text48.Text() + QLatin1Char(' ') + failureWords(outcome));
-  });
+  m_task->removeAll(
+      [this](const router::Outcome& outcome, const std::vector<router::PortRule>& added) {
+        m_added = added;
+        appendStatusLine(outcome.ok()
+                             ? m_window.Text47.Text()
+                             : m_window.Text48.Text() + QLatin1Char(' ') + failureWords(outcome));
+      });
 }
 
 void RouterHelp::chooseIpv6Address() {
   // The address must not change under a running test.
   if (m_window.running) return;
-  if (const std::optional<int> entry = firstIpv6Entry(m_window.Combo1)) m_window.Combo1.setListIndex(*entry);
+  if (const std::optional<int> entry = firstIpv6Entry(m_window.Combo1))
+    m_window.Combo1.setListIndex(*entry);
 }
 
 void RouterHelp::showContextMenu(const QPoint& position) {
@@ -343,13 +358,15 @@ void RouterHelp::appendStatusLine(const QString& line) {
   status.setSelStart(static_cast<int>(status.Text().size() - line.size()));
 }
 
-bool RouterHelp::setRowToolTip(const QString& portText, const QString& protocolText, const QString& tip) {
+bool RouterHelp::setRowToolTip(const QString& portText, const QString& protocolText,
+                               const QString& tip) {
   // Rows are told apart by port text and protocol, as the list keeps them
   // unique; a row removed since its test simply is not found.
   QTreeWidget* tree = m_window.ListView1.treeWidget();
   for (int i = 0; i < tree->topLevelItemCount(); ++i) {
     QTreeWidgetItem* item = tree->topLevelItem(i);
-    if (item->text(kPortColumn) != portText || item->text(kProtocolColumn) != protocolText) continue;
+    if (item->text(kPortColumn) != portText || item->text(kProtocolColumn) != protocolText)
+      continue;
     // A reason is only for a row that reads "Failed".
     if (!tip.isEmpty() && item->text(kOpenColumn) != m_window.Text16.Text()) return false;
     for (int column = 0; column < tree->columnCount(); ++column) item->setToolTip(column, tip);

@@ -48,8 +48,9 @@ class RouterHelp : public QObject {
   // Writes a failed row's reason (its tooltip and a status line) once the
   // row's diagnosis is known; an answer for a row that no longer reads
   // "Failed" is dropped.
-  void showDiagnosis(const QString& portText, const QString& protocolText, router::Diagnosis diagnosis,
-                     const router::Outcome& why, std::optional<router::Ipv4> siteSaw);
+  void showDiagnosis(const QString& portText, const QString& protocolText,
+                     router::Diagnosis diagnosis, const router::Outcome& why,
+                     std::optional<router::Ipv4> siteSaw);
 
   bool searching() const { return m_search == Search::Running; }
   bool searched() const { return m_search == Search::Done; }
@@ -65,9 +66,11 @@ class RouterHelp : public QObject {
   // (or, with `again`, when the last one found no router).
   void whenSearched(std::function<void()> then, bool again = false);
   void searchEnded(const router::GatewayInfo& gateway);
-  void diagnoseRow(const QString& portText, const QString& protocolText, int port, router::Transport transport,
-                   std::optional<router::Ipv4> siteSaw, router::Ipv4 localAddress);
-  void forwarded(const QString& rowName, const router::Outcome& outcome, const std::vector<router::PortRule>& added);
+  void diagnoseRow(const QString& portText, const QString& protocolText, int port,
+                   router::Transport transport, std::optional<router::Ipv4> siteSaw,
+                   router::Ipv4 localAddress);
+  void forwarded(const QString& rowName, const router::Outcome& outcome,
+                 const std::vector<router::PortRule>& added);
   void showContextMenu(const QPoint& position);
   // The public address the test site named on the loaded result page.
   std::optional<router::Ipv4> siteSawAddress();

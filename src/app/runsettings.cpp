@@ -23,6 +23,7 @@ std::optional<int> secondsOf(const QString& text) {
 }  // namespace
 
 int PageTimeoutSeconds(const QString& settingsFile) {
-  const QString value = ReadIniValue(QStringLiteral("main"), QStringLiteral("page_timeout_s"), settingsFile);
+  const QString value =
+      ReadIniValue(QStringLiteral("main"), QStringLiteral("page_timeout_s"), settingsFile);
   return secondsOf(value).value_or(kDefaultPageTimeoutSeconds);
 }

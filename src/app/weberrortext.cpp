@@ -14,14 +14,29 @@ struct NamedCode {
 // Compared in this order and every match overwrites the result, so where two
 // names share a code the later one is shown.
 constexpr std::array<NamedCode, 23> kHttpStatuses{{
-    {502, "BAD_GATEWAY"},       {405, "BAD_METHOD"},      {400, "BAD_REQUEST"},
-    {409, "CONFLICT"},          {401, "DENIED"},          {403, "FORBIDDEN"},
-    {504, "GATEWAY_TIMEOUT"},   {410, "GONE"},            {411, "LENGTH_REQUIRED"},
-    {406, "NONE_ACCEPTABLE"},   {404, "NOT_FOUND"},       {501, "NOT_SUPPORTED"},
-    {402, "PAYMENT_REQ"},       {412, "PRECOND_FAILED"},  {407, "PROXY_AUTH_REQ"},
-    {408, "REQUEST_TIMEOUT"},   {413, "REQUEST_TOO_LARGE"}, {449, "RETRY_WITH"},
-    {500, "SERVER_ERROR"},      {503, "SERVICE_UNAVAIL"}, {415, "UNSUPPORTED_MEDIA"},
-    {414, "URI_TOO_LONG"},      {505, "VERSION_NOT_SUP"},
+    {502, "BAD_GATEWAY"},
+    {405, "BAD_METHOD"},
+    {400, "BAD_REQUEST"},
+    {409, "CONFLICT"},
+    {401, "DENIED"},
+    {403, "FORBIDDEN"},
+    {504, "GATEWAY_TIMEOUT"},
+    {410, "GONE"},
+    {411, "LENGTH_REQUIRED"},
+    {406, "NONE_ACCEPTABLE"},
+    {404, "NOT_FOUND"},
+    {501, "NOT_SUPPORTED"},
+    {402, "PAYMENT_REQ"},
+    {412, "PRECOND_FAILED"},
+    {407, "PROXY_AUTH_REQ"},
+    {408, "REQUEST_TIMEOUT"},
+    {413, "REQUEST_TOO_LARGE"},
+    {449, "RETRY_WITH"},
+    {500, "SERVER_ERROR"},
+    {503, "SERVICE_UNAVAIL"},
+    {415, "UNSUPPORTED_MEDIA"},
+    {414, "URI_TOO_LONG"},
+    {505, "VERSION_NOT_SUP"},
 }};
 
 constexpr NamedCode kAccessDenied{-2147024891, "Access Denied"};
@@ -58,7 +73,8 @@ constexpr std::array<NamedCode, 27> kMonikerErrors{{
 
 // "NAME(code)", no blank between the name and the parenthesis.
 QString named(const NamedCode& entry) {
-  return QString::fromLatin1(entry.name) + QLatin1Char('(') + QString::number(entry.code) + QLatin1Char(')');
+  return QString::fromLatin1(entry.name) + QLatin1Char('(') + QString::number(entry.code) +
+         QLatin1Char(')');
 }
 
 template <size_t N>

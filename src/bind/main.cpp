@@ -79,7 +79,8 @@ bool replyChannelIsUnixSocket() {
   if (fstat(bindprotocol::kReplyDescriptor, &info) != 0 || !S_ISSOCK(info.st_mode)) return false;
   sockaddr_storage name{};
   socklen_t length = sizeof name;
-  if (getsockname(bindprotocol::kReplyDescriptor, reinterpret_cast<sockaddr*>(&name), &length) != 0) return false;
+  if (getsockname(bindprotocol::kReplyDescriptor, reinterpret_cast<sockaddr*>(&name), &length) != 0)
+    return false;
   return name.ss_family == AF_UNIX;
 }
 
@@ -127,8 +128,10 @@ bool sendReply(int error, int fd) {
 
 int main(int argc, char** argv) {
   if (!replyChannelIsUnixSocket()) {
-    std::fputs("vantrel-bind: opens a socket on a port below 1024 for Vantrel; not meant to be run by hand\n",
-               stderr);
+    std::fputs(
+        "vantrel-bind: opens a socket on a port below 1024 for Vantrel; not meant to be run by "
+        "hand\n",
+        stderr);
     return 2;
   }
   Request request;

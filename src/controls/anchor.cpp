@@ -79,7 +79,8 @@ void Anchor::DoResize() {
     emit AfterResize(pixelsToTwips(heightChange), pixelsToTwips(widthChange));
   } else if (m_minHeight != 0) {
     // A pass before DoInit: nothing to move yet, but the window starts at its minimum.
-    size = QSize(m_minWidth != 0 ? twipsToPixels(m_minWidth) : size.width(), twipsToPixels(m_minHeight));
+    size = QSize(m_minWidth != 0 ? twipsToPixels(m_minWidth) : size.width(),
+                 twipsToPixels(m_minHeight));
     m_window->resize(size);
   } else {
     m_minHeight = pixelsToTwips(size.height());
@@ -167,15 +168,17 @@ void Anchor::restorePosition() {
 
 void Anchor::savePosition() {
   if (!m_window || !m_windowShown) return;
-  const Qt::WindowStates abnormal = Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
+  const Qt::WindowStates abnormal =
+      Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
   if (m_window->windowState() & abnormal) return;
   const std::optional<SettingsPlace> place = settingsPlace();
   if (!place) return;
 
   QSettings settings(place->application);
   const QPoint position = m_window->pos();
-  settings.setValue(settingsKey(place->section, place->key),
-                    QStringLiteral("%1|%2").arg(pixelsToTwips(position.x())).arg(pixelsToTwips(position.y())));
+  settings.setValue(
+      settingsKey(place->section, place->key),
+      QStringLiteral("%1|%2").arg(pixelsToTwips(position.x())).arg(pixelsToTwips(position.y())));
   settings.sync();
 }
 
@@ -190,8 +193,9 @@ void Anchor::readAnchorFlags() {
     control->setProperty("Tag", tag.mid(kFlagsPrefixLength));
     // A second DoInit finds the Tags already stripped; the flags read the first
     // time stay, and a control given new flags takes them.
-    auto known = std::find_if(m_anchored.begin(), m_anchored.end(),
-                              [control](const AnchoredControl& anchored) { return anchored.control == control; });
+    auto known = std::find_if(
+        m_anchored.begin(), m_anchored.end(),
+        [control](const AnchoredControl& anchored) { return anchored.control == control; });
     if (known != m_anchored.end()) {
       known->flags = flags;
     } else {

@@ -62,10 +62,16 @@ void AnimationBar::setStyle(std::int32_t style) { m_style = style; }
 void AnimationBar::setTiming(std::int16_t milliseconds) { m_timing = milliseconds; }
 void AnimationBar::setIncrement(std::int16_t twips) { m_increment = twips; }
 void AnimationBar::setColorBars(std::int16_t selection) { m_colorBars = selection; }
-void AnimationBar::setLeftColorBarColor(const QString& colorNumber) { m_leftColorBarColor = colorNumber; }
-void AnimationBar::setRightColorBarColor(const QString& colorNumber) { m_rightColorBarColor = colorNumber; }
+void AnimationBar::setLeftColorBarColor(const QString& colorNumber) {
+  m_leftColorBarColor = colorNumber;
+}
+void AnimationBar::setRightColorBarColor(const QString& colorNumber) {
+  m_rightColorBarColor = colorNumber;
+}
 void AnimationBar::setPulseColor(const QString& colorNumber) { m_pulseColor = colorNumber; }
-void AnimationBar::setBackGroundColor(const QString& colorNumber) { m_backGroundColor = colorNumber; }
+void AnimationBar::setBackGroundColor(const QString& colorNumber) {
+  m_backGroundColor = colorNumber;
+}
 
 void AnimationBar::BeginDisplay() {
   reset();

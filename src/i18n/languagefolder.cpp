@@ -7,13 +7,16 @@
 
 namespace {
 
-bool hasLanguages(const QString& folder) { return QFileInfo(folder + u'/' + kLanguagesFolderName).isDir(); }
+bool hasLanguages(const QString& folder) {
+  return QFileInfo(folder + u'/' + kLanguagesFolderName).isDir();
+}
 
 }  // namespace
 
 QString languageBaseFolder(const QString& programFolder) {
   if (hasLanguages(programFolder)) return programFolder;
-  const QString besideInstall = QDir::cleanPath(programFolder + QStringLiteral("/../share/vantrel"));
+  const QString besideInstall =
+      QDir::cleanPath(programFolder + QStringLiteral("/../share/vantrel"));
   if (hasLanguages(besideInstall)) return besideInstall;
   return QString::fromLatin1(kInstalledDataFolder);
 }

@@ -2,7 +2,6 @@
 
 #include "i18n/languagefile.h"
 
-
 QStringList ParseLanguageList(QByteArrayView bytes) {
   QStringList items;
   const bool utf16LittleEndian = bytes.size() >= 2 &&

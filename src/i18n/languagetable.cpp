@@ -2,8 +2,7 @@
 
 #include <utility>
 
-LanguageTable::LanguageTable(std::vector<LanguageEntry> entries)
-    : m_entries(std::move(entries)) {
+LanguageTable::LanguageTable(std::vector<LanguageEntry> entries) : m_entries(std::move(entries)) {
   m_upperKeys.reserve(m_entries.size());
   m_upperNames.reserve(m_entries.size());
   for (const LanguageEntry& entry : m_entries) {

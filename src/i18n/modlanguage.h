@@ -35,8 +35,7 @@ void StoreDefaultTexts(TranslatableWindow& window);
 // of its Tag. A Tag without a (non-empty) translation leaves its control as it is.
 void ApplyLanguage(const QString& languageName, TranslatableWindow& window);
 // The same with a given Translator.
-void ApplyLanguage(const QString& languageName, TranslatableWindow& window,
-                   Translator& translator);
+void ApplyLanguage(const QString& languageName, TranslatableWindow& window, Translator& translator);
 
 // The language name of a chooser item "display name | file name": the second
 // piece of the item split at " | " ("Deutsch | German" gives "German"), or

@@ -14,8 +14,8 @@ void Translator::setLanguageFilePath(const QString& path) {
   // The file system's own listing order differs between machines; sorting makes
   // the base-language rule pick the same file everywhere.
   const QDir folder(m_languageFilePath);
-  const QStringList found = folder.entryList({QStringLiteral("*.lng")}, QDir::Files,
-                                             QDir::Name | QDir::IgnoreCase);
+  const QStringList found =
+      folder.entryList({QStringLiteral("*.lng")}, QDir::Files, QDir::Name | QDir::IgnoreCase);
   for (const QString& name : found) {
     if (!m_languageFiles.contains(name)) m_languageFiles.push_back(name);
   }

@@ -47,11 +47,11 @@ constexpr uint32_t kGdiplusImpossible = 32;  // the system image service cannot 
 // Layout of an exported or imported pixel rectangle (GetDIBbits, SetDIBbits).
 // The default is the stored layout.
 struct DibBitsLayout {
-  bool as2DArray = false;     // export only: report rows x row bytes instead of one long row
-  bool asBGRformat = true;    // B,G,R(,A) order; false gives R,G,B(,A)
-  bool as32bpp = true;        // 4 bytes a pixel; false gives 3 bytes (alpha dropped)
-  bool asWordAligned = false; // 3-byte rows padded to a multiple of 4
-  bool asBottomUp = true;     // first row in the array is the picture's bottom row
+  bool as2DArray = false;      // export only: report rows x row bytes instead of one long row
+  bool asBGRformat = true;     // B,G,R(,A) order; false gives R,G,B(,A)
+  bool as32bpp = true;         // 4 bytes a pixel; false gives 3 bytes (alpha dropped)
+  bool asWordAligned = false;  // 3-byte rows padded to a multiple of 4
+  bool asBottomUp = true;      // first row in the array is the picture's bottom row
 };
 
 // Bytes exported by GetDIBbits, with their shape. A one-dimensional export has
@@ -123,8 +123,8 @@ class c32bppDIB {
                   int32_t width = 0, int32_t height = 0, bool asPremultiplied = true) const;
   // Copies bytes into a rectangle of the image as given (no premultiplication;
   // 3-byte input leaves the alpha bytes alone).
-  bool SetDIBbits(std::span<const uint8_t> bytes, const DibBitsLayout& layout = {},
-                  int32_t x = 0, int32_t y = 0, int32_t width = 0, int32_t height = 0);
+  bool SetDIBbits(std::span<const uint8_t> bytes, const DibBitsLayout& layout = {}, int32_t x = 0,
+                  int32_t y = 0, int32_t width = 0, int32_t height = 0);
   // Rectangles covering the visible pixels, in picture coordinates, moved by the
   // offset. Style 0: every pixel with alpha above 0; 1: only fully opaque pixels;
   // 2: the bounding rectangle of the pixels with alpha above 0. Other styles or
@@ -243,9 +243,9 @@ class c32bppDIB {
   size_t bufferSize() const {
     return static_cast<size_t>(m_width) * static_cast<size_t>(m_height) * 4;
   }
-  bool runDecoderChain(std::span<const uint8_t> bytes, const QString& fileName,
-                       int32_t streamStart, int32_t streamLength, bool keepOriginal,
-                       int32_t iconCx, int32_t iconCy, int32_t iconBitDepth);
+  bool runDecoderChain(std::span<const uint8_t> bytes, const QString& fileName, int32_t streamStart,
+                       int32_t streamLength, bool keepOriginal, int32_t iconCx, int32_t iconCy,
+                       int32_t iconBitDepth);
   void startLoad();
   bool failLoad(LoadFailure failure, const std::string& detail = std::string());
   bool afterPngDecoder(const cPNGparser& png);

@@ -41,8 +41,8 @@ bool c32bppDIB::GetDIBbits(DibBits& out, const DibBitsLayout& layout, int32_t x,
   if (!m_bits || !clipRect(m_width, m_height, x, y, width, height, rect)) return false;
   const size_t rowBytes = rowBytesFor(layout, rect.width);
   out.bytes.assign(rowBytes * static_cast<size_t>(rect.height), 0);
-  out.rowBytes = layout.as2DArray ? static_cast<int32_t>(rowBytes)
-                                  : static_cast<int32_t>(out.bytes.size());
+  out.rowBytes =
+      layout.as2DArray ? static_cast<int32_t>(rowBytes) : static_cast<int32_t>(out.bytes.size());
   out.rows = layout.as2DArray ? rect.height : 1;
 
   const bool storedLayout = layout.as32bpp && layout.asBGRformat && layout.asBottomUp &&

@@ -32,9 +32,15 @@ QRegion c32bppDIB::CreateRegion(int32_t style, int32_t xOffset, int32_t yOffset)
   if (!m_bits || style < 0 || style > 2) return {};
   QRegion region;
   switch (style) {
-    case 0: region = runsWhere(*this, 1); break;
-    case 1: region = runsWhere(*this, 255); break;
-    case 2: region = QRegion(runsWhere(*this, 1).boundingRect()); break;
+    case 0:
+      region = runsWhere(*this, 1);
+      break;
+    case 1:
+      region = runsWhere(*this, 255);
+      break;
+    case 2:
+      region = QRegion(runsWhere(*this, 1).boundingRect());
+      break;
   }
   if (xOffset != 0 || yOffset != 0) region.translate(xOffset, yOffset);
   return region;

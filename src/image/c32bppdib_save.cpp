@@ -16,7 +16,8 @@ namespace {
 constexpr uint32_t kBitmapHeaderBytes = 54;
 
 void putLE(std::vector<uint8_t>& out, size_t at, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
+  for (int i = 0; i < bytes; ++i)
+    out[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
 }
 
 // The system image service's PNG encoder, within a session of the image's

@@ -64,13 +64,23 @@ int32_t c32bppDIB::SourceIconSizes(std::vector<std::array<int32_t, 4>>& sizes) c
     const int32_t depth = parser.bitDepth(k);
     int32_t colours = -1;
     switch (depth) {
-      case 1: colours = 2; break;
-      case 2: colours = 4; break;
-      case 4: colours = 16; break;
-      case 8: colours = 256; break;
+      case 1:
+        colours = 2;
+        break;
+      case 2:
+        colours = 4;
+        break;
+      case 4:
+        colours = 16;
+        break;
+      case 8:
+        colours = 256;
+        break;
       default:
-        if (depth <= 23) colours = 16776960;        // "High Color"
-        else if (depth == 24) colours = -16777216;  // "True Color"
+        if (depth <= 23)
+          colours = 16776960;  // "High Color"
+        else if (depth == 24)
+          colours = -16777216;  // "True Color"
     }
     sizes.push_back({parser.Width(k), parser.Height(k), depth, colours});
   }

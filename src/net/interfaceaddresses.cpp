@@ -55,7 +55,8 @@ std::vector<Ipv6Bytes> temporaryAddressesOfThisComputer() {
 
 }  // namespace
 
-std::vector<InterfaceAddress> addressesOf(const ifaddrs* interfaces, const std::vector<Ipv6Bytes>& temporary) {
+std::vector<InterfaceAddress> addressesOf(const ifaddrs* interfaces,
+                                          const std::vector<Ipv6Bytes>& temporary) {
   std::vector<InterfaceAddress> addresses;
   for (const ifaddrs* entry = interfaces; entry != nullptr; entry = entry->ifa_next) {
     if (entry->ifa_addr == nullptr) continue;
@@ -68,9 +69,11 @@ std::vector<InterfaceAddress> addressesOf(const ifaddrs* interfaces, const std::
       sockaddr_in6 address{};
       std::memcpy(&address, entry->ifa_addr, sizeof address);
       found.address.ipv6 = true;
-      std::memcpy(found.address.address6.data(), address.sin6_addr.s6_addr, found.address.address6.size());
+      std::memcpy(found.address.address6.data(), address.sin6_addr.s6_addr,
+                  found.address.address6.size());
       found.address.scopeId = address.sin6_scope_id;
-      found.temporary = std::find(temporary.begin(), temporary.end(), found.address.address6) != temporary.end();
+      found.temporary =
+          std::find(temporary.begin(), temporary.end(), found.address.address6) != temporary.end();
     } else {
       continue;
     }
@@ -83,7 +86,8 @@ std::optional<std::vector<InterfaceAddress>> interfaceAddresses(GetIfAddrsFuncti
                                                                 FreeIfAddrsFunction freeAddresses) {
   ifaddrs* interfaces = nullptr;
   if (getAddresses(&interfaces) != 0) return std::nullopt;
-  std::vector<InterfaceAddress> addresses = addressesOf(interfaces, temporaryAddressesOfThisComputer());
+  std::vector<InterfaceAddress> addresses =
+      addressesOf(interfaces, temporaryAddressesOfThisComputer());
   if (interfaces != nullptr) freeAddresses(interfaces);
   return addresses;
 }

@@ -27,7 +27,8 @@ using Ipv6Bytes = std::array<std::uint8_t, 16>;
 
 // Every IPv4 and IPv6 address of every interface, in the order getifaddrs
 // gives them; `temporary` lists the IPv6 addresses to mark as temporary.
-std::vector<InterfaceAddress> addressesOf(const ifaddrs* interfaces, const std::vector<Ipv6Bytes>& temporary = {});
+std::vector<InterfaceAddress> addressesOf(const ifaddrs* interfaces,
+                                          const std::vector<Ipv6Bytes>& temporary = {});
 
 // The same for this computer; nothing when the system could not say.
 using GetIfAddrsFunction = int (*)(ifaddrs**);

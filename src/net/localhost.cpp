@@ -148,7 +148,8 @@ bool reverseName(const Endpoint& address, QString* name, int* error) {
     length = sizeof sa;
   }
   char host[NI_MAXHOST] = {};
-  const int rc = ::getnameinfo(reinterpret_cast<const sockaddr*>(&storage), length, host, sizeof host, nullptr, 0, 0);
+  const int rc = ::getnameinfo(reinterpret_cast<const sockaddr*>(&storage), length, host,
+                               sizeof host, nullptr, 0, 0);
   *error = sockerr::fromLookup(rc);
   if (rc != 0) return false;
   *name = QString::fromLocal8Bit(host);

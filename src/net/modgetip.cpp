@@ -13,7 +13,8 @@ std::vector<LocalAddress> usableAddresses(const std::vector<InterfaceAddress>& a
   int row = 0;
   for (const InterfaceAddress& entry : all) {
     if (entry.address.ipv6) continue;
-    if (reachableFromOutside(entry.address)) addresses.push_back({sys::addressText(entry.address), row});
+    if (reachableFromOutside(entry.address))
+      addresses.push_back({sys::addressText(entry.address), row});
     ++row;
   }
   // IPv6 after every IPv4 address, so that the first choice stays what it was.
@@ -31,13 +32,16 @@ std::vector<LocalAddress> usableAddresses(const std::vector<InterfaceAddress>& a
 
 }  // namespace
 
-std::vector<LocalAddress> usableAddresses(const ifaddrs* interfaces, const std::vector<Ipv6Bytes>& temporary) {
+std::vector<LocalAddress> usableAddresses(const ifaddrs* interfaces,
+                                          const std::vector<Ipv6Bytes>& temporary) {
   return usableAddresses(addressesOf(interfaces, temporary));
 }
 
-LocalAddressQuery queryLocalAddresses(GetIfAddrsFunction getAddresses, FreeIfAddrsFunction freeAddresses) {
+LocalAddressQuery queryLocalAddresses(GetIfAddrsFunction getAddresses,
+                                      FreeIfAddrsFunction freeAddresses) {
   LocalAddressQuery query;
-  const std::optional<std::vector<InterfaceAddress>> all = interfaceAddresses(getAddresses, freeAddresses);
+  const std::optional<std::vector<InterfaceAddress>> all =
+      interfaceAddresses(getAddresses, freeAddresses);
   if (!all) {
     query.failed = true;
     return query;
@@ -46,7 +50,9 @@ LocalAddressQuery queryLocalAddresses(GetIfAddrsFunction getAddresses, FreeIfAdd
   return query;
 }
 
-LocalAddressQuery queryLocalAddresses() { return queryLocalAddresses(&::getifaddrs, &::freeifaddrs); }
+LocalAddressQuery queryLocalAddresses() {
+  return queryLocalAddresses(&::getifaddrs, &::freeifaddrs);
+}
 
 QString addressOfChooserText(const QString& text) {
   const QString mark = QString::fromUtf16(kTemporaryMark);

@@ -39,10 +39,12 @@ struct LocalAddressQuery {
 LocalAddressQuery queryLocalAddresses();
 
 // The same, with the system calls replaced (tests give a failing query).
-LocalAddressQuery queryLocalAddresses(GetIfAddrsFunction getAddresses, FreeIfAddrsFunction freeAddresses);
+LocalAddressQuery queryLocalAddresses(GetIfAddrsFunction getAddresses,
+                                      FreeIfAddrsFunction freeAddresses);
 
 // The usable addresses of an interface list as getifaddrs returns it.
-std::vector<LocalAddress> usableAddresses(const ifaddrs* interfaces, const std::vector<Ipv6Bytes>& temporary = {});
+std::vector<LocalAddress> usableAddresses(const ifaddrs* interfaces,
+                                          const std::vector<Ipv6Bytes>& temporary = {});
 
 // What follows a temporary IPv6 address in the chooser's text.
 inline constexpr char16_t kTemporaryMark[] = u" (temporary)";

@@ -39,7 +39,8 @@ QString& explicitPath() {
 
 QString defaultPath() {
   if (QCoreApplication::instance() != nullptr) {
-    const QString besideProgram = QCoreApplication::applicationDirPath() + QStringLiteral("/vantrel-bind");
+    const QString besideProgram =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/vantrel-bind");
     if (QFileInfo(besideProgram).isExecutable()) return besideProgram;
   }
   return QStringLiteral(VANTREL_BIND_INSTALLED_PATH);
@@ -58,7 +59,8 @@ pid_t spawnHelper(const QByteArray& path, sys::Kind kind, const Endpoint& at, in
   const QByteArray addressText = sys::addressText(at).toLatin1();
   const QByteArray portText = QByteArray::number(at.port);
   char* argv[] = {const_cast<char*>("vantrel-bind"), const_cast<char*>(kindText.constData()),
-                  const_cast<char*>(addressText.constData()), const_cast<char*>(portText.constData()), nullptr};
+                  const_cast<char*>(addressText.constData()),
+                  const_cast<char*>(portText.constData()), nullptr};
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, childEnd, bindprotocol::kReplyDescriptor);
@@ -95,7 +97,8 @@ int receiveReply(int fd, int* helperError) {
   if (got != static_cast<ssize_t>(sizeof reply)) return -1;
 
   int received = -1;
-  for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr; header = CMSG_NXTHDR(&message, header)) {
+  for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr;
+       header = CMSG_NXTHDR(&message, header)) {
     if (header->cmsg_level == SOL_SOCKET && header->cmsg_type == SCM_RIGHTS &&
         header->cmsg_len == CMSG_LEN(sizeof(int))) {
       std::memcpy(&received, CMSG_DATA(header), sizeof received);

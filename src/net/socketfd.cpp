@@ -83,7 +83,8 @@ int intOption(int fd, int level, int name) {
 
 SocketFd openSocket(Kind kind, int* error, bool ipv6) {
   const int type = (kind == Kind::Stream ? SOCK_STREAM : SOCK_DGRAM) | SOCK_NONBLOCK | SOCK_CLOEXEC;
-  SocketFd fd(::socket(ipv6 ? AF_INET6 : AF_INET, type, kind == Kind::Stream ? IPPROTO_TCP : IPPROTO_UDP));
+  SocketFd fd(
+      ::socket(ipv6 ? AF_INET6 : AF_INET, type, kind == Kind::Stream ? IPPROTO_TCP : IPPROTO_UDP));
   *error = fd.valid() ? 0 : lastError();
   if (fd.valid() && ipv6) {
     const int on = 1;
@@ -215,14 +216,16 @@ bool parseNumeric(const QString& text, Endpoint* out) {
     return true;
   }
   QString trimmed = text.trimmed();
-  if (trimmed.startsWith(QLatin1Char('[')) && trimmed.endsWith(QLatin1Char(']'))) trimmed = trimmed.mid(1, trimmed.size() - 2);
+  if (trimmed.startsWith(QLatin1Char('[')) && trimmed.endsWith(QLatin1Char(']')))
+    trimmed = trimmed.mid(1, trimmed.size() - 2);
   // Only a text with a colon can be IPv6; the numeric look-up never asks a resolver.
   if (!trimmed.contains(QLatin1Char(':'))) return false;
   addrinfo hints{};
   hints.ai_family = AF_INET6;
   hints.ai_flags = AI_NUMERICHOST;
   addrinfo* list = nullptr;
-  if (::getaddrinfo(trimmed.toLatin1().constData(), nullptr, &hints, &list) != 0 || list == nullptr) return false;
+  if (::getaddrinfo(trimmed.toLatin1().constData(), nullptr, &hints, &list) != 0 || list == nullptr)
+    return false;
   SockAddress sa;
   const bool fits = list->ai_addrlen <= sizeof sa.storage;
   if (fits) {
@@ -250,8 +253,9 @@ QString addressText(const Endpoint& endpoint) {
   if (endpoint.scopeId != 0) {
     char name[IF_NAMESIZE] = {};
     result += QLatin1Char('%');
-    result += ::if_indextoname(endpoint.scopeId, name) != nullptr ? QString::fromLatin1(name)
-                                                                    : QString::number(endpoint.scopeId);
+    result += ::if_indextoname(endpoint.scopeId, name) != nullptr
+                  ? QString::fromLatin1(name)
+                  : QString::number(endpoint.scopeId);
   }
   return result;
 }

@@ -31,15 +31,24 @@ int SockVariant::count() const {
 
 int SockVariant::elementWidth(int elementType) {
   switch (elementType) {
-    case Integer: return 2;
-    case Long: return 4;
-    case Single: return 4;
-    case Double: return 8;
-    case Currency: return 8;
-    case Date: return 8;
-    case Boolean: return 2;
-    case Byte: return 1;
-    default: return 0;
+    case Integer:
+      return 2;
+    case Long:
+      return 4;
+    case Single:
+      return 4;
+    case Double:
+      return 8;
+    case Currency:
+      return 8;
+    case Date:
+      return 8;
+    case Boolean:
+      return 2;
+    case Byte:
+      return 1;
+    default:
+      return 0;
   }
 }
 

@@ -16,15 +16,15 @@ class SockVariant {
  public:
   enum Type : int {
     Empty = 0,
-    Integer = 2,    // 16-bit integer
-    Long = 3,       // 32-bit integer
-    Single = 4,     // 32-bit float
-    Double = 5,     // 64-bit float
-    Currency = 6,   // 64-bit integer scaled by 10000
-    Date = 7,       // days as a 64-bit float
+    Integer = 2,   // 16-bit integer
+    Long = 3,      // 32-bit integer
+    Single = 4,    // 32-bit float
+    Double = 5,    // 64-bit float
+    Currency = 6,  // 64-bit integer scaled by 10000
+    Date = 7,      // days as a 64-bit float
     String = 8,
-    Object = 9,     // only ever refused; kept so that callers can say it
-    Boolean = 11,   // FF FF or 00 00 on the wire
+    Object = 9,    // only ever refused; kept so that callers can say it
+    Boolean = 11,  // FF FF or 00 00 on the wire
     Byte = 17,
     Array = 0x2000  // added to an element type
   };
@@ -35,9 +35,13 @@ class SockVariant {
   static SockVariant fromLong(std::int32_t v) { return scalar(Long, v); }
   static SockVariant fromSingle(float v) { return scalar(Single, v); }
   static SockVariant fromDouble(double v) { return scalar(Double, v); }
-  static SockVariant fromCurrency(std::int64_t scaledBy10000) { return scalar(Currency, scaledBy10000); }
+  static SockVariant fromCurrency(std::int64_t scaledBy10000) {
+    return scalar(Currency, scaledBy10000);
+  }
   static SockVariant fromDate(double days) { return scalar(Date, days); }
-  static SockVariant fromBoolean(bool v) { return scalar(Boolean, static_cast<std::int16_t>(v ? -1 : 0)); }
+  static SockVariant fromBoolean(bool v) {
+    return scalar(Boolean, static_cast<std::int16_t>(v ? -1 : 0));
+  }
   static SockVariant fromByte(std::uint8_t v) { return scalar(Byte, v); }
   static SockVariant fromString(const QString& text);
   static SockVariant fromStrings(const QStringList& lines);

@@ -51,7 +51,8 @@ bool takeWideLines(QByteArray* buffered, std::vector<TextLine>* lines) {
   for (const Ending& ending : kEndings) {
     if (!wide.contains(ending.chars)) continue;
     qsizetype from = 0;
-    for (qsizetype at = wide.indexOf(ending.chars); at >= 0; at = wide.indexOf(ending.chars, from)) {
+    for (qsizetype at = wide.indexOf(ending.chars); at >= 0;
+         at = wide.indexOf(ending.chars, from)) {
       lines->push_back(TextLine{wide.mid(from, at - from).toString(), ending.value, false});
       from = at + ending.chars.size();
     }
@@ -67,7 +68,8 @@ void takeByteLines(QByteArray* buffered, std::vector<TextLine>* lines) {
   for (const Ending& ending : kEndings) {
     if (!bytes.contains(ending.bytes)) continue;
     qsizetype from = 0;
-    for (qsizetype at = bytes.indexOf(ending.bytes); at >= 0; at = bytes.indexOf(ending.bytes, from)) {
+    for (qsizetype at = bytes.indexOf(ending.bytes); at >= 0;
+         at = bytes.indexOf(ending.bytes, from)) {
       lines->push_back(byteLine(bytes.sliced(from, at - from), ending.value));
       from = at + ending.bytes.size();
     }

@@ -31,7 +31,8 @@ UniSock::UniSock(QObject* parent)
     : QObject(parent),
       m_identity(sockregistry::enter(this)),
       m_window(new SockWindow(this, QString::number(m_identity))) {
-  m_window->setObjectName(QStringLiteral("UniSock%1").arg(m_identity, 8, 16, QLatin1Char('0')).toUpper());
+  m_window->setObjectName(
+      QStringLiteral("UniSock%1").arg(m_identity, 8, 16, QLatin1Char('0')).toUpper());
 }
 
 UniSock::~UniSock() {
@@ -61,7 +62,8 @@ bool UniSock::report(int state, const QString& origin, int number, const QString
   if (!alive) return false;
   if (number == 0) return true;
   QString text = description.isEmpty() ? SockErrorText(number) : description;
-  const QString source = origin.isEmpty() ? QStringLiteral("UniSock") : QStringLiteral("UniSock.") + origin;
+  const QString source =
+      origin.isEmpty() ? QStringLiteral("UniSock") : QStringLiteral("UniSock.") + origin;
   bool cancelDisplay = true;
   emit Error(static_cast<short>(number), text, 0, source, QString(), 0, cancelDisplay);
   if (!cancelDisplay) {
@@ -104,11 +106,20 @@ int UniSock::LineChange() const {
 
 void UniSock::setLineChange(int value) {
   switch (value) {
-    case 0: m_lineEnding = QString(QChar(u'\0')); break;
-    case 1: m_lineEnding = QStringLiteral("\r\n"); break;
-    case 2: m_lineEnding = QStringLiteral("\n"); break;
-    case 3: m_lineEnding = QStringLiteral("\r"); break;
-    default: raise(sockerr::kBadArgument, QStringLiteral("UniSock.LineChange"));
+    case 0:
+      m_lineEnding = QString(QChar(u'\0'));
+      break;
+    case 1:
+      m_lineEnding = QStringLiteral("\r\n");
+      break;
+    case 2:
+      m_lineEnding = QStringLiteral("\n");
+      break;
+    case 3:
+      m_lineEnding = QStringLiteral("\r");
+      break;
+    default:
+      raise(sockerr::kBadArgument, QStringLiteral("UniSock.LineChange"));
   }
 }
 
@@ -242,8 +253,8 @@ bool UniSock::ensureFamily(bool ipv6) {
     return false;
   }
   int error = 0;
-  SocketFd socket =
-      sys::openSocket(m_protocol == sckUDPProtocol ? sys::Kind::Datagram : sys::Kind::Stream, &error, ipv6);
+  SocketFd socket = sys::openSocket(
+      m_protocol == sckUDPProtocol ? sys::Kind::Datagram : sys::Kind::Stream, &error, ipv6);
   if (!socket.valid()) {
     report(sckError, QStringLiteral("Bind"), error);
     return false;
@@ -293,7 +304,8 @@ bool UniSock::bind(int localPort, const QString& localIP) {
 bool UniSock::bindThroughHelper(const Endpoint& at) {
   int error = 0;
   const bool udp = m_protocol == sckUDPProtocol;
-  SocketFd socket = privilegedbind::bindThroughHelper(udp ? sys::Kind::Datagram : sys::Kind::Stream, at, &error);
+  SocketFd socket =
+      privilegedbind::bindThroughHelper(udp ? sys::Kind::Datagram : sys::Kind::Stream, at, &error);
   if (!socket.valid()) {
     report(sckError, QStringLiteral("Private_Bind"), error);
     return false;
@@ -337,7 +349,8 @@ bool UniSock::connect(const QString& remoteHost, int remotePort) {
   }
 
   Endpoint address;
-  if (sys::parseNumeric(m_remoteHost, &address)) return ensureFamily(address.ipv6) && connectToAddress(address);
+  if (sys::parseNumeric(m_remoteHost, &address))
+    return ensureFamily(address.ipv6) && connectToAddress(address);
 
   if (m_lookupId >= 0) QHostInfo::abortHostLookup(m_lookupId);
   m_lookupId = m_window->lookUp(m_remoteHost);
@@ -422,7 +435,8 @@ bool UniSock::accept(int requestID) {
   // left waiting for more data that may never come.
   if (m_receivedCount > 0) {
     if (m_mode == 0) {
-      emit DataArrival(static_cast<int>(qMin<qsizetype>(m_receivedCount, std::numeric_limits<int>::max())));
+      emit DataArrival(
+          static_cast<int>(qMin<qsizetype>(m_receivedCount, std::numeric_limits<int>::max())));
     } else {
       raiseTextLines();
     }
@@ -445,7 +459,8 @@ bool UniSock::closesocket() {
   // Nothing open: nothing to do. A socket bound to a port of the system's
   // choice leaves the state at closed but is still closed here, so that it
   // never outlives the owner's request to close it.
-  if (m_state == sckClosed && !m_socket.valid() && !m_pending.valid() && m_lookupId < 0) return false;
+  if (m_state == sckClosed && !m_socket.valid() && !m_pending.valid() && m_lookupId < 0)
+    return false;
   if (!report(sckClosing)) return false;
 
   if (m_lookupId >= 0) QHostInfo::abortHostLookup(m_lookupId);

@@ -79,7 +79,9 @@ class UniSock : public QObject, private SockMessageHandler {
   // never held up by a slow resolver).
   QString RemoteHostIP() const;
   // The IPv4 remote address in network byte order; 0 for an IPv6 peer.
-  std::int32_t RemoteIP() const { return static_cast<std::int32_t>(m_remote.ipv6 ? 0 : m_remote.address); }
+  std::int32_t RemoteIP() const {
+    return static_cast<std::int32_t>(m_remote.ipv6 ? 0 : m_remote.address);
+  }
   int RemotePort() const { return m_remotePort; }
   void setRemotePort(int port);
   QString RequestHost();
@@ -105,8 +107,10 @@ class UniSock : public QObject, private SockMessageHandler {
   bool accept(int requestID);
   bool closesocket();
   // data gets the value; a data that already holds a value decides the type.
-  bool GetData(SockVariant& data, int type = SockVariant::Byte | SockVariant::Array, int maxLen = 0);
-  bool PeekData(SockVariant& data, int type = SockVariant::Byte | SockVariant::Array, int maxLen = 0);
+  bool GetData(SockVariant& data, int type = SockVariant::Byte | SockVariant::Array,
+               int maxLen = 0);
+  bool PeekData(SockVariant& data, int type = SockVariant::Byte | SockVariant::Array,
+                int maxLen = 0);
   // Nothing is queued for later: without a socket (UDP) or a connection (TCP)
   // the send reports Error 10038 or 10057 and returns false. Each UDP send is
   // one datagram of its own.

@@ -21,7 +21,9 @@
 namespace {
 
 // The events carry 32-bit counts; a longer queue reports the largest one.
-int clampToInt(qsizetype count) { return static_cast<int>(qMin<qsizetype>(count, std::numeric_limits<int>::max())); }
+int clampToInt(qsizetype count) {
+  return static_cast<int>(qMin<qsizetype>(count, std::numeric_limits<int>::max()));
+}
 
 }  // namespace
 
@@ -55,7 +57,8 @@ void UniSock::readStep() {
     // reported as the error it is, so an owner can tell the two apart.
     QPointer<UniSock> alive(this);
     const bool reset = got.error == sockerr::kConnectionReset;
-    if (report(sckError, QStringLiteral("Private_Message"), got.error) && alive && reset) closesocket();
+    if (report(sckError, QStringLiteral("Private_Message"), got.error) && alive && reset)
+      closesocket();
     return;
   }
   m_receivedCount += static_cast<qsizetype>(got.count);
@@ -73,7 +76,8 @@ void UniSock::readStep() {
 bool UniSock::receiveLimitReached() {
   if (m_receivedCount < m_receiveLimit) return false;
   QPointer<UniSock> alive(this);
-  if (report(sckError, QStringLiteral("Private_Message"), sockerr::kNoBufferSpace) && alive) closesocket();
+  if (report(sckError, QStringLiteral("Private_Message"), sockerr::kNoBufferSpace) && alive)
+    closesocket();
   return true;
 }
 
@@ -105,9 +109,10 @@ void UniSock::raiseTextLines() {
   // Every line ending, read as bytes or as 16-bit characters, holds a CR or an
   // LF byte; without one in the new bytes there is nothing to cut yet.
   const qsizetype from = qMin(m_textScanned, m_receivedCount);
-  const bool hasBreak = std::find_if(m_received.constData() + from, m_received.constData() + m_receivedCount,
-                                     [](char c) { return c == '\r' || c == '\n'; }) !=
-                        m_received.constData() + m_receivedCount;
+  const bool hasBreak = std::find_if(m_received.constData() + from,
+                                     m_received.constData() + m_receivedCount, [](char c) {
+                                       return c == '\r' || c == '\n';
+                                     }) != m_received.constData() + m_receivedCount;
   if (!hasBreak) {
     m_textScanned = m_receivedCount;
     return;
@@ -130,11 +135,14 @@ void UniSock::raiseTextLines() {
 void UniSock::dropReceived(qsizetype count) {
   m_textScanned = 0;
   const qsizetype rest = m_receivedCount - count;
-  if (rest > 0) std::memmove(m_received.data(), m_received.constData() + count, static_cast<std::size_t>(rest));
+  if (rest > 0)
+    std::memmove(m_received.data(), m_received.constData() + count, static_cast<std::size_t>(rest));
   m_receivedCount = rest;
 }
 
-bool UniSock::GetData(SockVariant& data, int type, int maxLen) { return getData(data, type, maxLen); }
+bool UniSock::GetData(SockVariant& data, int type, int maxLen) {
+  return getData(data, type, maxLen);
+}
 
 bool UniSock::PeekData(SockVariant& data, int type, int maxLen) {
   m_peek = true;
@@ -157,7 +165,8 @@ bool UniSock::getData(SockVariant& data, int type, int maxLen) {
   if (m_protocol == sckTCPProtocol && m_state == sckConnected && m_mode == 0) {
     const qsizetype n = limit(m_receivedCount);
     if (n == 0) return false;
-    if (!SockVariant::isSupported(type)) raise(sockerr::kUnsupportedType, QStringLiteral("UniSock.GetData"));
+    if (!SockVariant::isSupported(type))
+      raise(sockerr::kUnsupportedType, QStringLiteral("UniSock.GetData"));
     if (!m_peek && n == m_receivedCount && type == (SockVariant::Byte | SockVariant::Array)) {
       // Everything as bytes: the buffer itself changes hands instead of being
       // copied, and the next receive takes a fresh one.
@@ -178,9 +187,11 @@ bool UniSock::getData(SockVariant& data, int type, int maxLen) {
     const IoResult waiting = sys::nextDatagramSize(m_socket.get());
     const qsizetype n = limit(waiting.ok() ? qMax<qsizetype>(waiting.count, 0) : 0);
     if (n == 0) return false;
-    if (!SockVariant::isSupported(type)) raise(sockerr::kUnsupportedType, QStringLiteral("UniSock.GetData"));
+    if (!SockVariant::isSupported(type))
+      raise(sockerr::kUnsupportedType, QStringLiteral("UniSock.GetData"));
     QByteArray bytes(n, Qt::Uninitialized);
-    const IoResult got = sys::receive(m_socket.get(), bytes.data(), static_cast<std::size_t>(n), m_peek);
+    const IoResult got =
+        sys::receive(m_socket.get(), bytes.data(), static_cast<std::size_t>(n), m_peek);
     if (!got.ok()) {
       report(sckError, QStringLiteral("GetData"), got.error);
       return false;
@@ -204,7 +215,8 @@ bool UniSock::SendData(const SockVariant& data) {
     raise(sockerr::kWrongProtocolOrState, QStringLiteral("UniSock.SendData"));
   }
   QByteArray bytes;
-  if (!bytesFromVariant(data, m_lineEnding, &bytes)) raise(sockerr::kUnsupportedType, QStringLiteral("SendData"));
+  if (!bytesFromVariant(data, m_lineEnding, &bytes))
+    raise(sockerr::kUnsupportedType, QStringLiteral("SendData"));
   if (bytes.isEmpty()) return false;
   return send(bytes);
 }
@@ -249,7 +261,8 @@ void UniSock::appendToSend(const QByteArray& bytes) {
   if (m_sendBuffer.size() - m_sendLength < bytes.size()) {
     m_sendBuffer.resize((m_sendBuffer.size() + bytes.size()) * 2);
   }
-  std::memcpy(m_sendBuffer.data() + m_sendLength, bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  std::memcpy(m_sendBuffer.data() + m_sendLength, bytes.constData(),
+              static_cast<std::size_t>(bytes.size()));
   m_sendLength += bytes.size();
 }
 
@@ -271,7 +284,8 @@ void UniSock::writeStep() {
     }
     if (sent.error == sockerr::kWouldBlock) {
       const qsizetype rest = m_sendLength - pos;
-      std::memmove(m_sendBuffer.data(), m_sendBuffer.constData() + pos, static_cast<std::size_t>(rest));
+      std::memmove(m_sendBuffer.data(), m_sendBuffer.constData() + pos,
+                   static_cast<std::size_t>(rest));
       m_sendLength = rest;
       armNotifiers();  // the rest goes at the next write readiness
       emit SendProgress(clampToInt(pos), clampToInt(rest));
@@ -293,12 +307,14 @@ void UniSock::writeStep() {
 bool UniSock::sendDatagram(const QByteArray& bytes) {
   Endpoint to;
   int error = 0;
-  if (!sys::parseNumeric(m_remoteHost, &to) && !localhost::resolveFirst(m_remoteHost, &to.address, &error)) {
+  if (!sys::parseNumeric(m_remoteHost, &to) &&
+      !localhost::resolveFirst(m_remoteHost, &to.address, &error)) {
     report(sckError, QStringLiteral("Private_Message"), error);
     return false;
   }
   to.port = m_remotePort;
-  const IoResult sent = sys::sendTo(m_socket.get(), bytes.constData(), static_cast<std::size_t>(bytes.size()), &to);
+  const IoResult sent =
+      sys::sendTo(m_socket.get(), bytes.constData(), static_cast<std::size_t>(bytes.size()), &to);
   if (sent.ok()) return true;
   report(sckError, QStringLiteral("Private_Message"), sent.error);
   return false;

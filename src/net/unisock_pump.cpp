@@ -26,8 +26,10 @@ void UniSock::watchSocket() {
   m_writeNotifier = std::make_unique<QSocketNotifier>(m_socket.get(), QSocketNotifier::Write);
   m_readNotifier->setEnabled(false);
   m_writeNotifier->setEnabled(false);
-  QObject::connect(m_readNotifier.get(), &QSocketNotifier::activated, m_window, [this] { onReadReady(); });
-  QObject::connect(m_writeNotifier.get(), &QSocketNotifier::activated, m_window, [this] { onWriteReady(); });
+  QObject::connect(m_readNotifier.get(), &QSocketNotifier::activated, m_window,
+                   [this] { onReadReady(); });
+  QObject::connect(m_writeNotifier.get(), &QSocketNotifier::activated, m_window,
+                   [this] { onWriteReady(); });
 }
 
 void UniSock::watchPending() {
@@ -122,10 +124,10 @@ void UniSock::handleMessage(const SockMessage& message) {
   const int event = sockmsg::eventOf(message.p2);
   const int error = sockmsg::errorOf(message.p2);
   const bool readiness = message.message == sockmsg::kReadiness;
-  const bool ownSocket =
-      readiness && m_socket.valid() && message.p1 == m_socket.get() && message.serial == m_socketSerial;
-  const bool pendingSocket =
-      readiness && m_pending.valid() && message.p1 == m_pending.get() && message.serial == m_pendingSerial;
+  const bool ownSocket = readiness && m_socket.valid() && message.p1 == m_socket.get() &&
+                         message.serial == m_socketSerial;
+  const bool pendingSocket = readiness && m_pending.valid() && message.p1 == m_pending.get() &&
+                             message.serial == m_pendingSerial;
   const bool writeSide = event == sockmsg::kWrite || event == sockmsg::kConnect;
 
   // An owner's handler that throws must not leave the object deaf: the
@@ -159,7 +161,8 @@ void UniSock::handleMessage(const SockMessage& message) {
     qWarning("UniSock: an event handler let an unknown exception escape");
   }
   if (!alive) return;
-  if (ownSocket && m_socketSerial == message.serial) (writeSide ? m_writePosted : m_readPosted) = false;
+  if (ownSocket && m_socketSerial == message.serial)
+    (writeSide ? m_writePosted : m_readPosted) = false;
   armNotifiers();
 }
 
@@ -292,7 +295,8 @@ void UniSock::readPending() {
     return;
   }
   QByteArray chunk(m_receiveBlock, Qt::Uninitialized);
-  const IoResult got = sys::receive(m_pending.get(), chunk.data(), static_cast<std::size_t>(chunk.size()), false);
+  const IoResult got =
+      sys::receive(m_pending.get(), chunk.data(), static_cast<std::size_t>(chunk.size()), false);
   if (!got.ok()) {
     if (got.error == sockerr::kWouldBlock) return;
     m_pendingNotifier.reset();

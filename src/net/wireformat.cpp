@@ -9,7 +9,8 @@
 namespace {
 
 QStringList splitAtFirstLineEnding(const QString& text) {
-  for (const QString& ending : {QStringLiteral("\r\n"), QStringLiteral("\n"), QStringLiteral("\r")}) {
+  for (const QString& ending :
+       {QStringLiteral("\r\n"), QStringLiteral("\n"), QStringLiteral("\r")}) {
     if (text.contains(ending)) return text.split(ending);
   }
   return text.split(QChar(u'\0'));
@@ -33,7 +34,8 @@ SockVariant variantFromBytes(int type, QByteArrayView bytes, qsizetype* used) {
   *used = n;
   if (element == SockVariant::String) {
     const QString text = QString::fromLocal8Bit(bytes);
-    return array ? SockVariant::fromStrings(splitAtFirstLineEnding(text)) : SockVariant::fromString(text);
+    return array ? SockVariant::fromStrings(splitAtFirstLineEnding(text))
+                 : SockVariant::fromString(text);
   }
   const int width = SockVariant::elementWidth(element);
   if (width == 0) return SockVariant::fromRaw(type, {});
@@ -49,7 +51,8 @@ bool bytesFromVariant(const SockVariant& value, const QString& lineEnding, QByte
   const int element = value.elementType();
   if (!SockVariant::isSupported(value.type())) return false;
   if (element == SockVariant::String) {
-    *out = value.isArray() ? value.toStrings().join(lineEnding).toLocal8Bit() : value.toString().toLocal8Bit();
+    *out = value.isArray() ? value.toStrings().join(lineEnding).toLocal8Bit()
+                           : value.toString().toLocal8Bit();
     return true;
   }
   *out = value.raw();

@@ -24,7 +24,8 @@ QFileInfo finalTarget(const QString& path) {
 
 // Makes the rename itself durable; a folder that refuses is no reason to fail.
 void syncFolder(const QString& folder) {
-  const UniqueFd fd(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  const UniqueFd fd(
+      ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (fd) ::fsync(fd.get());
 }
 
@@ -47,7 +48,8 @@ bool writeFileAtomically(const QString& path, QByteArrayView bytes, const Atomic
   QSaveFile file(path);
   if (injected(fault, AtomicWriteStep::CreateTemporary) || !file.open(QIODevice::WriteOnly))
     return fail(error, file.errorString());
-  if (injected(fault, AtomicWriteStep::Write) || file.write(bytes.data(), bytes.size()) != bytes.size()) {
+  if (injected(fault, AtomicWriteStep::Write) ||
+      file.write(bytes.data(), bytes.size()) != bytes.size()) {
     file.cancelWriting();
     return fail(error, file.errorString());
   }

@@ -72,7 +72,8 @@ IniDocument::IniDocument(const QByteArray& bytes) {
     }
     const bool crlf = newline > 0 && rest[newline - 1] == '\r';
     const qsizetype textLength = crlf ? newline - 1 : newline;
-    m_lines.push_back({rest.first(textLength).toByteArray(), crlf ? QByteArray("\r\n") : QByteArray("\n")});
+    m_lines.push_back(
+        {rest.first(textLength).toByteArray(), crlf ? QByteArray("\r\n") : QByteArray("\n")});
     rest = rest.sliced(newline + 1);
   }
 }

@@ -42,8 +42,8 @@ class IniDocument {
     QByteArray end;   // "\r\n", "\n", or empty for a last line without one
   };
   struct Found {
-    int sectionLine = -1;  // first section line with the name, -1 if none
-    int keyLine = -1;      // first key line with the name in such a section
+    int sectionLine = -1;        // first section line with the name, -1 if none
+    int keyLine = -1;            // first key line with the name in such a section
     int lastLineOfSection = -1;  // last key line (or the section line) of the first such section
   };
 

@@ -13,7 +13,8 @@ const QString kUserFolderName = QStringLiteral("vantrel");
 // /usr holds installed, unchanging files. Root may write there, but a list
 // saved into /usr/bin would be a stray file the package manager knows nothing of.
 bool isUnderUsr(const QString& canonicalFolder) {
-  return canonicalFolder == QLatin1String("/usr") || canonicalFolder.startsWith(QLatin1String("/usr/"));
+  return canonicalFolder == QLatin1String("/usr") ||
+         canonicalFolder.startsWith(QLatin1String("/usr/"));
 }
 
 bool mayWriteInto(const QString& folder) {

@@ -165,9 +165,11 @@ class Parser {
     const std::string_view first = takeWord(line);
     if (m_control == nullptr) {
       if (first != "control") return failed(QStringLiteral("expected a control line"));
-      if (!isValidName(line)) return failed(QStringLiteral("a control needs a name without spaces"));
+      if (!isValidName(line))
+        return failed(QStringLiteral("a control needs a name without spaces"));
       const QString name = QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size()));
-      if (m_form.find(name) != nullptr) return failed(QStringLiteral("control %1 appears twice").arg(name));
+      if (m_form.find(name) != nullptr)
+        return failed(QStringLiteral("control %1 appears twice").arg(name));
       m_control = &m_form.control(name);
       return true;
     }
@@ -178,7 +180,8 @@ class Parser {
     const std::string_view type = takeWord(line);
     if (!isValidName(first)) return failed(QStringLiteral("a property needs a name"));
     const QString key = QString::fromLatin1(first.data(), static_cast<qsizetype>(first.size()));
-    if (m_control->contains(key)) return failed(QStringLiteral("property %1 appears twice").arg(key));
+    if (m_control->contains(key))
+      return failed(QStringLiteral("property %1 appears twice").arg(key));
     if (std::find(std::begin(kTypeNames), std::end(kTypeNames), type) == std::end(kTypeNames)) {
       return failed(QStringLiteral("property %1 has an unknown type").arg(key));
     }
@@ -230,8 +233,9 @@ QStringList FormData::controlNames() const {
 }
 
 bool isValidFormDataName(const QString& name) {
-  return !name.isEmpty() &&
-         std::all_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0x80 && isNameByte(char(c.unicode())); });
+  return !name.isEmpty() && std::all_of(name.begin(), name.end(), [](QChar c) {
+    return c.unicode() < 0x80 && isNameByte(char(c.unicode()));
+  });
 }
 
 std::optional<FormData> parseFormData(std::span<const uint8_t> bytes, FormDataError* error) {
@@ -240,7 +244,8 @@ std::optional<FormData> parseFormData(std::span<const uint8_t> bytes, FormDataEr
     return std::nullopt;
   }
   Parser parser;
-  auto form = parser.parse(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  auto form =
+      parser.parse(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   if (!form && error) *error = parser.error();
   return form;
 }
@@ -273,9 +278,9 @@ std::optional<FormData> loadFormDataFile(const QString& path, FormDataError* err
     return std::nullopt;
   }
   const QByteArray bytes = file.readAll();
-  return parseFormData({reinterpret_cast<const uint8_t*>(bytes.constData()),
-                        static_cast<size_t>(bytes.size())},
-                       error);
+  return parseFormData(
+      {reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size())},
+      error);
 }
 
 bool saveFormDataFile(const QString& path, const FormData& form, QString* error) {

@@ -54,7 +54,8 @@ struct FormDataError {
 // Parses the bytes of a form data file; nullopt with the reason when they are
 // not one. Inputs above kMaxFormDataBytes are refused without being parsed.
 inline constexpr int64_t kMaxFormDataBytes = 64 * 1024 * 1024;
-std::optional<FormData> parseFormData(std::span<const uint8_t> bytes, FormDataError* error = nullptr);
+std::optional<FormData> parseFormData(std::span<const uint8_t> bytes,
+                                      FormDataError* error = nullptr);
 // The file's bytes; nullopt when a control or property name cannot be written
 // (empty, or holding spaces or characters outside printable ASCII).
 std::optional<QByteArray> serializeFormData(const FormData& form);

@@ -14,5 +14,6 @@ constexpr int pixelsToTwips(int pixels) { return pixels * kTwipsPerPixel; }
 
 // A rectangle given as left, top, width, height in twips.
 inline QRect twipsRect(int left, int top, int width, int height) {
-  return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height));
+  return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
+               twipsToPixels(height));
 }

@@ -35,7 +35,7 @@ struct RouterAnswers {
 // `localAddress` and `port`: where this computer listened.
 // A closed port's causes are weighed from the outside in: a NAT in front of
 // the router defeats any rule, so it is named before the rule itself.
-Diagnosis diagnose(const RouterAnswers& answers, std::optional<Ipv4> siteSaw, Ipv4 localAddress, int port,
-                   bool open);
+Diagnosis diagnose(const RouterAnswers& answers, std::optional<Ipv4> siteSaw, Ipv4 localAddress,
+                   int port, bool open);
 
 }  // namespace router

@@ -31,10 +31,12 @@ constexpr Block kPrivateBlocks[] = {
 
 std::optional<Ipv4> Ipv4::parse(std::string_view text) {
   // inet_pton accepts exactly the strict form; it needs a terminated string.
-  if (text.empty() || text.size() > 15 || text.find('\0') != std::string_view::npos) return std::nullopt;
+  if (text.empty() || text.size() > 15 || text.find('\0') != std::string_view::npos)
+    return std::nullopt;
   const std::string terminated(text);
   in_addr parsed{};
-  if (inet_pton(AF_INET, terminated.c_str(), &parsed) != 1 || parsed.s_addr == 0) return std::nullopt;
+  if (inet_pton(AF_INET, terminated.c_str(), &parsed) != 1 || parsed.s_addr == 0)
+    return std::nullopt;
   return Ipv4{ntohl(parsed.s_addr)};
 }
 

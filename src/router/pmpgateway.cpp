@@ -19,8 +19,10 @@ using Clock = PollClock;
 Clock::time_point nextRetryOrDeadline(natpmp_t* session, Clock::time_point deadline) {
   timeval retry{};
   if (getnatpmprequesttimeout(session, &retry) != 0) return deadline;
-  const auto untilRetry = std::chrono::seconds(retry.tv_sec) + std::chrono::microseconds(retry.tv_usec);
-  return std::min(deadline, Clock::now() + std::chrono::ceil<std::chrono::milliseconds>(untilRetry));
+  const auto untilRetry =
+      std::chrono::seconds(retry.tv_sec) + std::chrono::microseconds(retry.tv_usec);
+  return std::min(deadline,
+                  Clock::now() + std::chrono::ceil<std::chrono::milliseconds>(untilRetry));
 }
 
 }  // namespace
@@ -82,8 +84,8 @@ std::optional<Ipv4> PmpGateway::externalAddress(std::chrono::milliseconds limit,
   return Ipv4{ntohl(response.pnu.publicaddress.addr.s_addr)};
 }
 
-Outcome PmpGateway::map(int port, Transport transport, int leaseSeconds, std::chrono::milliseconds limit,
-                        int* grantedLeaseSeconds) {
+Outcome PmpGateway::map(int port, Transport transport, int leaseSeconds,
+                        std::chrono::milliseconds limit, int* grantedLeaseSeconds) {
   const int protocol = transport == Transport::Tcp ? NATPMP_PROTOCOL_TCP : NATPMP_PROTOCOL_UDP;
   const auto wanted = static_cast<uint16_t>(port);
   // Removal asks for public port 0, as the protocol wants.

@@ -28,14 +28,15 @@ struct UpnpEntryFields {
   std::string_view enabled;
   std::string_view leaseDuration;
 };
-std::optional<PortRule> readUpnpEntry(int externalPort, Transport transport, const UpnpEntryFields& fields);
+std::optional<PortRule> readUpnpEntry(int externalPort, Transport transport,
+                                      const UpnpEntryFields& fields);
 
 // A UPnP error code (or one of the library's own negative codes) as an outcome.
 Outcome upnpOutcome(int code);
 
 // A NAT-PMP mapping answer, as the library decoded it.
 struct PmpMappingAnswer {
-  int responseType = 0;     // 1 UDP, 2 TCP
+  int responseType = 0;  // 1 UDP, 2 TCP
   int privatePort = 0;
   int mappedPublicPort = 0;
   std::uint32_t lifetime = 0;
@@ -43,7 +44,8 @@ struct PmpMappingAnswer {
 // Checks that the answer is for the request (transport, private port) and
 // that the router kept the public port asked for (it may pick another one,
 // which is of no use for a port test).
-Outcome checkPmpMapping(const PmpMappingAnswer& answer, Transport transport, int port, bool removing);
+Outcome checkPmpMapping(const PmpMappingAnswer& answer, Transport transport, int port,
+                        bool removing);
 
 // A NAT-PMP library result (0, or its negative error numbers) as an outcome.
 Outcome pmpOutcome(int result);

@@ -31,7 +31,8 @@ GatewayInfo RouterClient::discover() {
     return m_gateway;
   }
   if (pmp) {
-    const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - started);
     const auto left = std::max(std::chrono::milliseconds(0), m_limits.discovery - spent);
     Outcome outcome;
     auto external = pmp->externalAddress(left, &outcome);
@@ -67,8 +68,9 @@ Outcome RouterClient::forward(int port, Transport transport, Ipv4 localAddress, 
   if (!m_igd && !m_pmp) return {Failure::NoRouter, 0};
   if (m_gateway.localAddress != localAddress) return {Failure::WrongLocalAddress, 0};
   PortRule rule{port, transport, localAddress, port, kRuleDescription, leaseSeconds, true};
-  const Outcome outcome = m_igd ? m_igd->addRule(rule, &rule.leaseSeconds)
-                                : m_pmp->map(port, transport, leaseSeconds, m_limits.natPmpRequest, &rule.leaseSeconds);
+  const Outcome outcome =
+      m_igd ? m_igd->addRule(rule, &rule.leaseSeconds)
+            : m_pmp->map(port, transport, leaseSeconds, m_limits.natPmpRequest, &rule.leaseSeconds);
   if (!outcome.ok()) return outcome;
   // Forwarding the same port again renews the rule: keep one entry.
   if (auto added = findAdded(port, transport); added != m_added.end()) m_added.erase(added);

@@ -61,7 +61,8 @@ class RouterClient {
   // leaseSeconds (0: permanent). Only for the computer's chosen address, and
   // only when the router is reached from it: a rule is never made for any
   // other address.
-  Outcome forward(int port, Transport transport, Ipv4 localAddress, int leaseSeconds = kDefaultLeaseSeconds);
+  Outcome forward(int port, Transport transport, Ipv4 localAddress,
+                  int leaseSeconds = kDefaultLeaseSeconds);
 
   // Removes a rule this program added (and only such a rule).
   Outcome remove(int port, Transport transport);

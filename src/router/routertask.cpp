@@ -89,7 +89,8 @@ constexpr Outcome kOverdue{Failure::NoAnswer, 0};
 
 void RouterTask::discover(std::function<void(const GatewayInfo&)> done) {
   run<GatewayInfo>(
-      m_limits.discovery + m_limits.answer, [](RouterClient& client) { return client.discover(); }, done,
+      m_limits.discovery + m_limits.answer, [](RouterClient& client) { return client.discover(); },
+      done,
       [done] {
         GatewayInfo none;
         none.outcome = kOverdue;
@@ -97,7 +98,8 @@ void RouterTask::discover(std::function<void(const GatewayInfo&)> done) {
       });
 }
 
-void RouterTask::findRule(int port, Transport transport, std::function<void(const RuleAnswer&)> done) {
+void RouterTask::findRule(int port, Transport transport,
+                          std::function<void(const RuleAnswer&)> done) {
   run<RuleAnswer>(
       m_limits.answer, [=](RouterClient& client) { return client.findRule(port, transport); }, done,
       [done] {
@@ -122,13 +124,18 @@ void RouterTask::runAddedRules(std::function<Outcome(RouterClient&)> work, Added
       [this, done] { done(kOverdue, m_lastAdded); });
 }
 
-void RouterTask::forward(int port, Transport transport, Ipv4 localAddress, int leaseSeconds, AddedRulesDone done) {
-  runAddedRules([=](RouterClient& client) { return client.forward(port, transport, localAddress, leaseSeconds); },
-                std::move(done));
+void RouterTask::forward(int port, Transport transport, Ipv4 localAddress, int leaseSeconds,
+                         AddedRulesDone done) {
+  runAddedRules(
+      [=](RouterClient& client) {
+        return client.forward(port, transport, localAddress, leaseSeconds);
+      },
+      std::move(done));
 }
 
 void RouterTask::remove(int port, Transport transport, AddedRulesDone done) {
-  runAddedRules([=](RouterClient& client) { return client.remove(port, transport); }, std::move(done));
+  runAddedRules([=](RouterClient& client) { return client.remove(port, transport); },
+                std::move(done));
 }
 
 void RouterTask::removeAll(AddedRulesDone done) {

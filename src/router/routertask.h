@@ -39,7 +39,8 @@ class RouterTask {
 
   void discover(std::function<void(const GatewayInfo&)> done);
   void findRule(int port, Transport transport, std::function<void(const RuleAnswer&)> done);
-  void forward(int port, Transport transport, Ipv4 localAddress, int leaseSeconds, AddedRulesDone done);
+  void forward(int port, Transport transport, Ipv4 localAddress, int leaseSeconds,
+               AddedRulesDone done);
   void remove(int port, Transport transport, AddedRulesDone done);
   void removeAll(AddedRulesDone done);
 

@@ -25,7 +25,9 @@ constexpr std::size_t kDescriptionField = 80;
 constexpr std::size_t kEnabledField = 4;
 constexpr std::size_t kLeaseField = 16;
 
-const char* protocolText(Transport transport) { return transport == Transport::Tcp ? "TCP" : "UDP"; }
+const char* protocolText(Transport transport) {
+  return transport == Transport::Tcp ? "TCP" : "UDP";
+}
 
 struct DeviceListDeleter {
   void operator()(UPNPDev* list) const { freeUPNPDevlist(list); }
@@ -70,7 +72,8 @@ std::unique_ptr<UpnpIgd> UpnpIgd::discover(std::chrono::milliseconds limit) {
 
 std::optional<Ipv4> UpnpIgd::externalAddress(Outcome* outcome) const {
   std::array<char, kAddressField> text{};
-  *outcome = upnpOutcome(UPNP_GetExternalIPAddress(m_device->controlUrl(), m_device->serviceType(), text.data()));
+  *outcome = upnpOutcome(
+      UPNP_GetExternalIPAddress(m_device->controlUrl(), m_device->serviceType(), text.data()));
   if (!outcome->ok()) return std::nullopt;
   auto address = Ipv4::parse(fieldText(text.data(), text.size()));
   if (!address) *outcome = {Failure::BadAnswer, 0};
@@ -84,10 +87,10 @@ RuleAnswer UpnpIgd::findRule(int port, Transport transport) const {
   std::array<char, kEnabledField> enabled{};
   std::array<char, kLeaseField> lease{};
   const std::string external = std::to_string(port);
-  const int code = UPNP_GetSpecificPortMappingEntry(m_device->controlUrl(), m_device->serviceType(),
-                                                    external.c_str(), protocolText(transport), nullptr,
-                                                    client.data(), internalPort.data(), description.data(),
-                                                    enabled.data(), lease.data());
+  const int code = UPNP_GetSpecificPortMappingEntry(
+      m_device->controlUrl(), m_device->serviceType(), external.c_str(), protocolText(transport),
+      nullptr, client.data(), internalPort.data(), description.data(), enabled.data(),
+      lease.data());
   RuleAnswer answer;
   if (code == kNoSuchEntry) {
     answer.state = RuleAnswer::State::NoRule;
@@ -95,10 +98,10 @@ RuleAnswer UpnpIgd::findRule(int port, Transport transport) const {
   }
   answer.outcome = upnpOutcome(code);
   if (!answer.outcome.ok()) return answer;
-  const UpnpEntryFields fields{fieldText(client.data(), client.size()),
-                               fieldText(internalPort.data(), internalPort.size()),
-                               fieldText(description.data(), description.size()),
-                               fieldText(enabled.data(), enabled.size()), fieldText(lease.data(), lease.size())};
+  const UpnpEntryFields fields{
+      fieldText(client.data(), client.size()), fieldText(internalPort.data(), internalPort.size()),
+      fieldText(description.data(), description.size()), fieldText(enabled.data(), enabled.size()),
+      fieldText(lease.data(), lease.size())};
   if (auto rule = readUpnpEntry(port, transport, fields)) {
     answer.state = RuleAnswer::State::Rule;
     answer.rule = *rule;
@@ -132,8 +135,8 @@ Outcome UpnpIgd::addRule(const PortRule& rule, int* grantedLeaseSeconds) const {
 
 Outcome UpnpIgd::deleteRule(int port, Transport transport) const {
   const std::string external = std::to_string(port);
-  const int code = UPNP_DeletePortMapping(m_device->controlUrl(), m_device->serviceType(), external.c_str(),
-                                          protocolText(transport), nullptr);
+  const int code = UPNP_DeletePortMapping(m_device->controlUrl(), m_device->serviceType(),
+                                          external.c_str(), protocolText(transport), nullptr);
   // Gone already (its lease ran out): what was asked is done.
   return upnpOutcome(code == kNoSuchEntry ? 0 : code);
 }

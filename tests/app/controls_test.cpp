@@ -21,7 +21,8 @@
 namespace {
 
 // Answers the next message box with the given button, once it is up.
-void answerNextMessageBox(QMessageBox::StandardButton button, QString* seenText, QString* seenTitle) {
+void answerNextMessageBox(QMessageBox::StandardButton button, QString* seenText,
+                          QString* seenTitle) {
   auto* poll = new QTimer;
   QObject::connect(poll, &QTimer::timeout, poll, [=] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -66,7 +67,8 @@ class ControlTest : public QObject {
     const int newest = static_cast<int>(content.lastIndexOf(QStringLiteral("\r\n"))) + 2;
     text.setSelStart(newest);
     auto* editor = qobject_cast<QPlainTextEdit*>(text.widget());
-    QCOMPARE(editor->cursorForPosition(QPoint(4, 4)).block().text(), QStringLiteral("Page Status:line 19"));
+    QCOMPARE(editor->cursorForPosition(QPoint(4, 4)).block().text(),
+             QStringLiteral("Page Status:line 19"));
   }
 
   void singleLineSelectionAndGotFocus() {
@@ -124,7 +126,8 @@ class ControlTest : public QObject {
 
   void listItemsAreOneBasedAndSurviveRemoval() {
     UniListView list(m_window.get());
-    for (const char* header : {"Port", "", "Status", "Open?"}) list.ColumnHeaders().Add(QString::fromLatin1(header));
+    for (const char* header : {"Port", "", "Status", "Open?"})
+      list.ColumnHeaders().Add(QString::fromLatin1(header));
     UniListItems items = list.ListItems();
     UniListItem first = items.Add(QStringLiteral("80"));
     first.setSubItems(1, QStringLiteral("TCP"));
@@ -165,8 +168,10 @@ class ControlTest : public QObject {
 
   void autoSizeFitsContentAndHeader() {
     UniListView list(m_window.get());
-    for (const char* header : {"Port", "", "Status", "Open?"}) list.ColumnHeaders().Add(QString::fromLatin1(header));
-    const QString longText = QStringLiteral("Unable to check the port, close any programs using the port");
+    for (const char* header : {"Port", "", "Status", "Open?"})
+      list.ColumnHeaders().Add(QString::fromLatin1(header));
+    const QString longText =
+        QStringLiteral("Unable to check the port, close any programs using the port");
     list.ListItems().Add(QStringLiteral("1")).setSubItems(3, longText);
     AutoSizeColumns(list);
     QTreeWidget* tree = list.treeWidget();

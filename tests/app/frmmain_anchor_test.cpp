@@ -17,7 +17,8 @@
 namespace {
 
 QString screenshotFolder() {
-  const QString folder = qEnvironmentVariable("VANTREL_BINARY_DIR", QDir::tempPath()) + "/screenshots";
+  const QString folder =
+      qEnvironmentVariable("VANTREL_BINARY_DIR", QDir::tempPath()) + "/screenshots";
   QDir().mkpath(folder);
   return folder;
 }
@@ -30,7 +31,8 @@ class MainWindowAnchorTest : public QObject {
  private slots:
   void init() {
     QVERIFY(m_folder.isValid());
-    QVERIFY(WriteIniValue("main", "site", m_site.url(QString()), m_folder.filePath("settings.ini")));
+    QVERIFY(
+        WriteIniValue("main", "site", m_site.url(QString()), m_folder.filePath("settings.ini")));
     m_window = std::make_unique<FrmMain>(m_folder.path());
     m_window->Form_Load();
     m_window->show();
@@ -57,9 +59,10 @@ class MainWindowAnchorTest : public QObject {
     const QRect browser = m_window->WebBrowser1.widget()->geometry();
     const QRect status = m_window->Text2.widget()->geometry();
     const QRect error = m_window->Text3.widget()->geometry();
-    const QRect unmoved[] = {m_window->Label1.widget()->geometry(), m_window->ListView1.widget()->geometry(),
-                             m_window->Command3.widget()->geometry(), m_window->Label3.widget()->geometry(),
-                             m_window->Combo3.widget()->geometry()};
+    const QRect unmoved[] = {
+        m_window->Label1.widget()->geometry(), m_window->ListView1.widget()->geometry(),
+        m_window->Command3.widget()->geometry(), m_window->Label3.widget()->geometry(),
+        m_window->Combo3.widget()->geometry()};
 
     m_window->resize(1600, 1000);
     QTRY_COMPARE_WITH_TIMEOUT(m_window->size(), QSize(1600, 1000), 5000);
@@ -67,11 +70,14 @@ class MainWindowAnchorTest : public QObject {
     const int grownHeight = 1000 - start.height();
     QTRY_COMPARE_WITH_TIMEOUT(m_window->WebBrowser1.widget()->geometry(),
                               browser.adjusted(0, 0, grownWidth, grownHeight), 5000);
-    QCOMPARE(m_window->Text2.widget()->geometry(), status.translated(0, grownHeight).adjusted(0, 0, grownWidth, 0));
-    QCOMPARE(m_window->Text3.widget()->geometry(), error.translated(0, grownHeight).adjusted(0, 0, grownWidth, 0));
-    const QRect after[] = {m_window->Label1.widget()->geometry(), m_window->ListView1.widget()->geometry(),
-                           m_window->Command3.widget()->geometry(), m_window->Label3.widget()->geometry(),
-                           m_window->Combo3.widget()->geometry()};
+    QCOMPARE(m_window->Text2.widget()->geometry(),
+             status.translated(0, grownHeight).adjusted(0, 0, grownWidth, 0));
+    QCOMPARE(m_window->Text3.widget()->geometry(),
+             error.translated(0, grownHeight).adjusted(0, 0, grownWidth, 0));
+    const QRect after[] = {
+        m_window->Label1.widget()->geometry(), m_window->ListView1.widget()->geometry(),
+        m_window->Command3.widget()->geometry(), m_window->Label3.widget()->geometry(),
+        m_window->Combo3.widget()->geometry()};
     for (size_t i = 0; i < std::size(unmoved); ++i) QCOMPARE(after[i], unmoved[i]);
 
     // Back to the start: everything is where it began.
@@ -96,12 +102,14 @@ class MainWindowAnchorTest : public QObject {
 
   void screenshotAt1600By1000() {
     // The browser is shown as it is during a test run, with the test page loaded.
-    QTRY_VERIFY_WITH_TIMEOUT(m_site.requests().contains(QStringLiteral("GET /port_test.php")), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_site.requests().contains(QStringLiteral("GET /port_test.php")),
+                             30000);
     m_window->WebBrowser1.setVisible(true);
     m_window->Text2.setText(QStringLiteral("Page Status: Done"));
     m_window->Text3.setText(QStringLiteral("Last Error Status Code: none"));
     m_window->resize(1600, 1000);
-    QTRY_COMPARE_WITH_TIMEOUT(m_window->WebBrowser1.widget()->width(), 1600 - (11985 - 8175) / 15, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_window->WebBrowser1.widget()->width(), 1600 - (11985 - 8175) / 15,
+                              5000);
     // Give the browser a moment to paint at its new size: bounded, not asserted.
     QTest::qWait(1500);
     const QImage shot = m_window->screen()->grabWindow(m_window->winId()).toImage();

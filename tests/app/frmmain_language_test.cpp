@@ -50,7 +50,8 @@ QString shippedFolder() { return testsupport::sourceDir() + QStringLiteral("/Lan
 
 // The translations of one shipped file, read independently of the window.
 LanguageTable shippedTable(const QString& language) {
-  return LanguageTable(ParseLanguageFile(readFile(shippedFolder() + QLatin1Char('/') + language + ".lng")));
+  return LanguageTable(
+      ParseLanguageFile(readFile(shippedFolder() + QLatin1Char('/') + language + ".lng")));
 }
 
 // What a control shows: a caption for labels, frames and buttons, else its text.
@@ -65,7 +66,8 @@ QString shownText(QWidget* widget) {
 }
 
 QString screenshotFolder() {
-  const QString folder = qEnvironmentVariable("VANTREL_BINARY_DIR", QDir::tempPath()) + "/screenshots";
+  const QString folder =
+      qEnvironmentVariable("VANTREL_BINARY_DIR", QDir::tempPath()) + "/screenshots";
   QDir().mkpath(folder);
   return folder;
 }
@@ -91,7 +93,8 @@ class MainWindowLanguageTest : public QObject {
     captureBaseTexts();
     QCOMPARE(m_window->Combo3.Text(), QStringLiteral("Deutsch | German"));
     // The listed languages, then English, added by the program itself.
-    QCOMPARE(m_window->Combo3.List(m_window->Combo3.ListCount() - 1), QStringLiteral("English | English"));
+    QCOMPARE(m_window->Combo3.List(m_window->Combo3.ListCount() - 1),
+             QStringLiteral("English | English"));
     QVERIFY(m_window->Combo3.ListCount() >= 9);
     expectLanguage(shippedTable("German"), false);
     // Starting in a language leaves the column headers alone.
@@ -102,14 +105,16 @@ class MainWindowLanguageTest : public QObject {
     const LanguageTable french = shippedTable("French");
     expectLanguage(french, false);
     expectHeaders({french.find(LookUpField::Key, "Port")->value, "",
-                   french.find(LookUpField::Key, "Status")->value, french.find(LookUpField::Key, "Open?")->value});
+                   french.find(LookUpField::Key, "Status")->value,
+                   french.find(LookUpField::Key, "Open?")->value});
     QVERIFY(m_window->ListView1.ColumnHeaders().Item(3).Text() != QStringLiteral("Status"));
 
     pickLanguage(QStringLiteral("English | English"));
     QCOMPARE(ReadIniValue("main", "language", settingsFile()), QStringLiteral("English | English"));
     expectLanguage(shippedTable("English"), true);
     expectHeaders({"Port", "", "Status", "Open?"});
-    QCOMPARE(m_window->windowTitle(), QStringLiteral("Vantrel - Port Forwarding Check by Vantrel Labs"));
+    QCOMPARE(m_window->windowTitle(),
+             QStringLiteral("Vantrel - Port Forwarding Check by Vantrel Labs"));
   }
 
   void aStoredValueWithoutBarKeepsTheBuiltInTexts() {
@@ -118,7 +123,8 @@ class MainWindowLanguageTest : public QObject {
     captureBaseTexts();
     QCOMPARE(m_window->Combo3.Text(), QStringLiteral("German"));
     QCOMPARE(m_window->Command3.Caption(), QStringLiteral("Begin"));
-    QCOMPARE(m_window->Text6.Text(), QStringLiteral("This Port is already in the Port List, Please choose another."));
+    QCOMPARE(m_window->Text6.Text(),
+             QStringLiteral("This Port is already in the Port List, Please choose another."));
   }
 
   void shippedFilesTranslateExactlyTheTextsTheWindowStores() {
@@ -141,7 +147,8 @@ class MainWindowLanguageTest : public QObject {
         QVERIFY2(entry != nullptr && !entry->value.isEmpty(), qPrintable(file + ": " + text));
       }
       for (const LanguageEntry& entry : table.entries()) {
-        QVERIFY2(entry.key.isEmpty() || stored.contains(entry.key), qPrintable(file + ": " + entry.key));
+        QVERIFY2(entry.key.isEmpty() || stored.contains(entry.key),
+                 qPrintable(file + ": " + entry.key));
       }
     }
   }
@@ -150,8 +157,8 @@ class MainWindowLanguageTest : public QObject {
     QTest::addColumn<QString>("item");
     QTest::addColumn<QFontDatabase::WritingSystem>("script");
     QTest::newRow("Japanese") << QStringLiteral("日本語 | Japanese") << QFontDatabase::Japanese;
-    QTest::newRow("SimplifiedChinese") << QStringLiteral("简体中文 | SimplifiedChinese")
-                                       << QFontDatabase::SimplifiedChinese;
+    QTest::newRow("SimplifiedChinese")
+        << QStringLiteral("简体中文 | SimplifiedChinese") << QFontDatabase::SimplifiedChinese;
     QTest::newRow("Russian") << QStringLiteral("Русский | Russian") << QFontDatabase::Cyrillic;
     QTest::newRow("Polish") << QStringLiteral("Polski | Polish") << QFontDatabase::Latin;
     QTest::newRow("German") << QStringLiteral("Deutsch | German") << QFontDatabase::Latin;
@@ -159,8 +166,8 @@ class MainWindowLanguageTest : public QObject {
     QTest::newRow("Spanish") << QStringLiteral("Español | Spanish") << QFontDatabase::Latin;
     QTest::newRow("Italian") << QStringLiteral("Italiano | Italian") << QFontDatabase::Latin;
     QTest::newRow("Dutch") << QStringLiteral("Nederlands | Dutch") << QFontDatabase::Latin;
-    QTest::newRow("BrazilianPortuguese") << QStringLiteral("Português (Brasil) | BrazilianPortuguese")
-                                         << QFontDatabase::Latin;
+    QTest::newRow("BrazilianPortuguese")
+        << QStringLiteral("Português (Brasil) | BrazilianPortuguese") << QFontDatabase::Latin;
     QTest::newRow("English") << QStringLiteral("English | English") << QFontDatabase::Latin;
   }
 
@@ -173,9 +180,11 @@ class MainWindowLanguageTest : public QObject {
     start();
     captureBaseTexts();
     QCOMPARE(m_window->Combo3.Text(), item);
-    expectLanguage(shippedTable(item.section(" | ", 1)), item == QStringLiteral("English | English"));
+    expectLanguage(shippedTable(item.section(" | ", 1)),
+                   item == QStringLiteral("English | English"));
     const QImage shot = m_window->grab().toImage();
-    QVERIFY(shot.save(screenshotFolder() + "/frmmain_" + QString::fromLatin1(QTest::currentDataTag()) + ".png"));
+    QVERIFY(shot.save(screenshotFolder() + "/frmmain_" +
+                      QString::fromLatin1(QTest::currentDataTag()) + ".png"));
     // Every label's and button's text fits its place (word-wrapped labels by
     // height); the progress label counts too, though it shows only during a run.
     QStringList clipped;
@@ -196,7 +205,10 @@ class MainWindowLanguageTest : public QObject {
     for (QPushButton* button : m_window->findChildren<QPushButton*>()) {
       const int needed = button->fontMetrics().horizontalAdvance(button->text()) + 8;
       if (needed > button->width()) {
-        clipped << QStringLiteral("%1 needs %2 in %3: %4").arg(button->objectName()).arg(needed).arg(button->width())
+        clipped << QStringLiteral("%1 needs %2 in %3: %4")
+                       .arg(button->objectName())
+                       .arg(needed)
+                       .arg(button->width())
                        .arg(button->text());
       }
     }

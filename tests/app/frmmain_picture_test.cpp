@@ -31,8 +31,8 @@ int luminance(QRgb c) { return (qRed(c) * 299 + qGreen(c) * 587 + qBlue(c) * 114
 QImage storedPicture(const QSize& drawnSize) {
   const std::optional<FormData> form = loadFormDataFile(kFormResource);
   if (!form || form->find(QStringLiteral("aicAlphaImage1")) == nullptr) return {};
-  const QByteArray bytes =
-      form->find(QStringLiteral("aicAlphaImage1"))->ReadProperty(QStringLiteral("Image"), QByteArray());
+  const QByteArray bytes = form->find(QStringLiteral("aicAlphaImage1"))
+                               ->ReadProperty(QStringLiteral("Image"), QByteArray());
   QImage picture = QImage::fromData(bytes).convertToFormat(QImage::Format_ARGB32);
   if (!picture.isNull() && picture.size() != drawnSize) {
     picture = picture.scaled(drawnSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
@@ -103,16 +103,19 @@ class ProductPictureTest : public QObject {
         } else if (alpha >= 48 && alpha <= 207 && maxChannelDifference(source, background) > 60) {
           // Partly covered: the window shows a mix, neither the window nor the picture's own colour.
           ++edgePixels;
-          if (maxChannelDifference(seen, background) > 6 && maxChannelDifference(seen, source) > 6) {
+          if (maxChannelDifference(seen, background) > 6 &&
+              maxChannelDifference(seen, source) > 6) {
             ++blendedEdges;
           }
         }
       }
     }
     const int areaPixels = area.width() * area.height();
-    QVERIFY2(covered * 4 > areaPixels, qPrintable(QStringLiteral("%1 of %2").arg(covered).arg(areaPixels)));
+    QVERIFY2(covered * 4 > areaPixels,
+             qPrintable(QStringLiteral("%1 of %2").arg(covered).arg(areaPixels)));
     QVERIFY2(edgePixels >= 30, qPrintable(QString::number(edgePixels)));
-    QVERIFY2(blendedEdges * 10 >= edgePixels * 9, qPrintable(QStringLiteral("%1 of %2").arg(blendedEdges).arg(edgePixels)));
+    QVERIFY2(blendedEdges * 10 >= edgePixels * 9,
+             qPrintable(QStringLiteral("%1 of %2").arg(blendedEdges).arg(edgePixels)));
     // A soft shadow fades out over many steps rather than ending in one hard edge.
     QVERIFY2(shadowDarkness.size() >= 200, qPrintable(QString::number(shadowDarkness.size())));
     const std::set<int> levels(shadowDarkness.begin(), shadowDarkness.end());
@@ -124,7 +127,8 @@ class ProductPictureTest : public QObject {
   void formDataThatCannotBeReadLeavesTheControlEmpty() {
     aicAlphaImage control;
     control.resize(50, 50);
-    QVERIFY(!ReadControlForm(m_folder.filePath(QStringLiteral("missing.vfd")), "aicAlphaImage1", control));
+    QVERIFY(!ReadControlForm(m_folder.filePath(QStringLiteral("missing.vfd")), "aicAlphaImage1",
+                             control));
     const QString garbage = m_folder.filePath(QStringLiteral("garbage.vfd"));
     QFile file(garbage);
     QVERIFY(file.open(QIODevice::WriteOnly));

@@ -96,7 +96,8 @@ class PortListEditingTest : public QObject {
       clickAdd();
       QCOMPARE(answerer.boxesAnswered(), 1);
       QCOMPARE(answerer.seen().text,
-               QStringLiteral("This Port is already in the Port List, Please choose another.\r\n80 TCP"));
+               QStringLiteral(
+                   "This Port is already in the Port List, Please choose another.\r\n80 TCP"));
       QCOMPARE(answerer.seen().icon, QMessageBox::Information);
       QCOMPARE(answerer.seen().buttons, QList<QMessageBox::StandardButton>{QMessageBox::Ok});
     }
@@ -124,8 +125,10 @@ class PortListEditingTest : public QObject {
       QTest::mouseClick(m_window->Command2.button(), Qt::LeftButton);
       QCOMPARE(answerer.boxesAnswered(), 1);
       QCOMPARE(answerer.seen().title, QStringLiteral("Confirm Delete:"));
-      QCOMPARE(answerer.seen().text, QStringLiteral("Are You Sure Yo Want To Delete This Entry?\r\n22"));
-      QCOMPARE(answerer.seen().buttons, (QList<QMessageBox::StandardButton>{QMessageBox::Yes, QMessageBox::No}));
+      QCOMPARE(answerer.seen().text,
+               QStringLiteral("Are You Sure Yo Want To Delete This Entry?\r\n22"));
+      QCOMPARE(answerer.seen().buttons,
+               (QList<QMessageBox::StandardButton>{QMessageBox::Yes, QMessageBox::No}));
     }
     QCOMPARE(rowsOf(*m_window), (QStringList{"21,TCP", "22,TCP"}));
     QCOMPARE(readFile(portFile()), QByteArray("21,TCP\r\n22,TCP\r\n"));
@@ -220,7 +223,8 @@ class PortListEditingTest : public QObject {
     QTest::keyClick(line, Qt::Key_1);
     QCOMPARE(m_window->Text1.Text(), QStringLiteral("0810"));
     QTest::keyClick(line, Qt::Key_Tab);
-    QTRY_VERIFY_WITH_TIMEOUT(QApplication::focusWidget() != nullptr && QApplication::focusWidget() != line, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        QApplication::focusWidget() != nullptr && QApplication::focusWidget() != line, 5000);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
     QVERIFY(testsupport::focusArrives(*line));
     QTest::keyClick(line, Qt::Key_Return);

@@ -58,7 +58,8 @@ bool copyFolder(const QString& from, const QString& to) {
 }
 
 QString screenshotFolder() {
-  const QString folder = qEnvironmentVariable("VANTREL_BINARY_DIR", QDir::tempPath()) + "/screenshots";
+  const QString folder =
+      qEnvironmentVariable("VANTREL_BINARY_DIR", QDir::tempPath()) + "/screenshots";
   QDir().mkpath(folder);
   return folder;
 }
@@ -82,7 +83,9 @@ class RouterHelpTest : public QObject {
 
  private slots:
   void init() {
-    if (!m_isolated) QSKIP("needs a network namespace of its own (root), so that no search reaches a real network");
+    if (!m_isolated)
+      QSKIP(
+          "needs a network namespace of its own (root), so that no search reaches a real network");
     QVERIFY(m_folder.isValid());
   }
   void cleanup() { m_window.reset(); }
@@ -125,12 +128,13 @@ class RouterHelpTest : public QObject {
     QCOMPARE(row.SubItems(3), m_window->Text16.Text());
 
     // No router answers here: the cause stays unknown, and says why.
-    const QString reason = m_window->Text41.Text() + ": " + m_window->Text50.Text() + " (" + m_window->Text42.Text() +
-                           " " + TestSite::kAddressTested + ")";
+    const QString reason = m_window->Text41.Text() + ": " + m_window->Text50.Text() + " (" +
+                           m_window->Text42.Text() + " " + TestSite::kAddressTested + ")";
     QTreeWidgetItem* item = m_window->ListView1.treeWidget()->topLevelItem(0);
     QTRY_COMPARE_WITH_TIMEOUT(item->toolTip(3), reason, 30000);
     QCOMPARE(item->toolTip(0), reason);
-    QCOMPARE(newestLine(m_window->Text2), port + " TCP: " + m_window->Text16.Text() + " - " + reason);
+    QCOMPARE(newestLine(m_window->Text2),
+             port + " TCP: " + m_window->Text16.Text() + " - " + reason);
     QCOMPARE(m_window->Text41.Text(), QStringLiteral("Ursache unbekannt"));
     QVERIFY(m_window->grab().save(screenshotFolder() + "/frmmain_router_German.png"));
   }
@@ -153,10 +157,11 @@ class RouterHelpTest : public QObject {
     tree->clearSelection();
     item->setSelected(true);
 
-    m_window->routerHelp().showDiagnosis(QStringLiteral("4000"), QStringLiteral("TCP"), router::Diagnosis::Cgnat, {},
+    m_window->routerHelp().showDiagnosis(QStringLiteral("4000"), QStringLiteral("TCP"),
+                                         router::Diagnosis::Cgnat, {},
                                          router::Ipv4::parse(QStringLiteral("100.64.0.9")));
-    const QString reason = m_window->Text39.Text() + " (" + m_window->Text42.Text() + " 100.64.0.9); " +
-                           m_window->Text55.Text() + " 2001:db8::7";
+    const QString reason = m_window->Text39.Text() + " (" + m_window->Text42.Text() +
+                           " 100.64.0.9); " + m_window->Text55.Text() + " 2001:db8::7";
     QCOMPARE(item->toolTip(3), reason);
     QCOMPARE(newestLine(m_window->Text2), "4000 TCP: " + m_window->Text16.Text() + " - " + reason);
 

@@ -28,7 +28,9 @@
 
 namespace {
 
-QRect twips(int left, int top, int width, int height) { return twipsRect(left, top, width, height); }
+QRect twips(int left, int top, int width, int height) {
+  return twipsRect(left, top, width, height);
+}
 
 }  // namespace
 
@@ -50,11 +52,14 @@ class FrmMainTest : public QObject {
     QTest::addColumn<QString>("tag");
     QTest::addColumn<QRect>("place");
     const QString topLeft = QStringLiteral("TTFF*/");
-    auto row = [](const char* name, const char* kind, const char* text, bool visible, const QString& tag,
-                  QRect place) { QTest::newRow(name) << name << kind << QString::fromUtf8(text) << visible << tag << place; };
+    auto row = [](const char* name, const char* kind, const char* text, bool visible,
+                  const QString& tag, QRect place) {
+      QTest::newRow(name) << name << kind << QString::fromUtf8(text) << visible << tag << place;
+    };
     row("Label1", "QLabel", "IP To Listen On:", true, topLeft, twips(660, 90, 1275, 195));
     row("Combo1", "QComboBox", "", true, topLeft, twips(1980, 60, 1695, 300));
-    row("Label4", "QLabel", "Router updated ok but port forwarding still fails?", true, topLeft, twips(150, 390, 3525, 405));
+    row("Label4", "QLabel", "Router updated ok but port forwarding still fails?", true, topLeft,
+        twips(150, 390, 3525, 405));
     row("Label8", "QLabel", "Click Here For Help", true, topLeft, twips(60, 780, 3615, 195));
     row("Frame1", "QGroupBox", "Add/Remove Port", true, topLeft, twips(60, 1050, 3615, 1005));
     row("Label2", "QLabel", "Port #:", true, topLeft, twips(105, 270, 600, 195));
@@ -66,16 +71,21 @@ class FrmMainTest : public QObject {
     row("Label6", "QLabel", "Checking Port:", false, topLeft, twips(120, 2220, 2145, 195));
     row("dBar1", "AnimationBar", "", true, QString(), twips(60, 2580, 3585, 195));
     row("Label5", "QLabel",
-        "Note: Make sure you have applied all ports to your router for port forwarding or the tests will fail "
+        "Note: Make sure you have applied all ports to your router for port forwarding or the "
+        "tests will fail "
         "for those ports.",
         true, topLeft, twips(60, 2850, 3615, 1140));
     row("ListView1", "QTreeWidget", "", true, topLeft, twips(60, 4020, 3615, 1725));
     row("Command2", "QPushButton", "Remove", true, topLeft, twips(2520, 5820, 1155, 270));
     row("Combo3", "QComboBox", "", true, QString(), twips(60, 8340, 2445, 300));
-    row("Label3", "QLabel", "<-- Click Begin To Test The Selected Ports", true, topLeft, twips(3750, 2160, 5595, 285));
-    row("WebBrowser1", "QWebEngineView", "", false, QStringLiteral("TTTT*/"), twips(3750, 60, 8175, 7935));
-    row("Text2", "QPlainTextEdit", "", true, QStringLiteral("TFTT*/"), twips(3750, 8040, 8175, 270));
-    row("Text3", "QPlainTextEdit", "", true, QStringLiteral("TFTT*/"), twips(3750, 8370, 8175, 270));
+    row("Label3", "QLabel", "<-- Click Begin To Test The Selected Ports", true, topLeft,
+        twips(3750, 2160, 5595, 285));
+    row("WebBrowser1", "QWebEngineView", "", false, QStringLiteral("TTTT*/"),
+        twips(3750, 60, 8175, 7935));
+    row("Text2", "QPlainTextEdit", "", true, QStringLiteral("TFTT*/"),
+        twips(3750, 8040, 8175, 270));
+    row("Text3", "QPlainTextEdit", "", true, QStringLiteral("TFTT*/"),
+        twips(3750, 8370, 8175, 270));
   }
 
   void controlsHaveKindTextVisibilityTagAndPlace() {
@@ -168,7 +178,8 @@ class FrmMainTest : public QObject {
     QCOMPARE(controls.at(17)->Tag(), QStringLiteral("TTTT*/"));
     // A Tag written through the interface is what the anchor control reads.
     controls.at(0)->setTag(QStringLiteral("IP To Listen On:"));
-    QCOMPARE(m_window->Label1.widget()->property("Tag").toString(), QStringLiteral("IP To Listen On:"));
+    QCOMPARE(m_window->Label1.widget()->property("Tag").toString(),
+             QStringLiteral("IP To Listen On:"));
     QCOMPARE(m_window->controlWidgets().size(), size_t{76});
   }
 
@@ -200,7 +211,8 @@ class FrmMainTest : public QObject {
     QVERIFY(!m_window->ipProbeSocket);
     QVERIFY(!m_window->WebBrowser1.Visible());
     QVERIFY(m_window->tcpTestPageUrl().endsWith(QStringLiteral("/port_test.php")));
-    QVERIFY(m_window->helpPageUrl().endsWith(QStringLiteral("/common-problems-fixes-port-forwarding")));
+    QVERIFY(
+        m_window->helpPageUrl().endsWith(QStringLiteral("/common-problems-fixes-port-forwarding")));
     // Nothing was written into the program folder.
     QVERIFY(QDir(m_folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
   }
@@ -213,7 +225,8 @@ class FrmMainTest : public QObject {
     settings.close();
     FrmMain window(m_folder.path());
     QList<QUrl> completed;
-    connect(&window.WebBrowser1, &WebBrowser::DocumentComplete, this, [&](const QUrl& url) { completed << url; });
+    connect(&window.WebBrowser1, &WebBrowser::DocumentComplete, this,
+            [&](const QUrl& url) { completed << url; });
     window.Form_Load();
     QCOMPARE(window.tcpTestPageUrl(), site.url(QStringLiteral("/port_test.php")));
     QTRY_COMPARE_WITH_TIMEOUT(completed.size(), 1, 30000);
@@ -250,7 +263,8 @@ class FrmMainTest : public QObject {
     connect(&answer, &QTimer::timeout, this, [&] {
       if (++attempts > 600) answer.stop();
       for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* box = qobject_cast<QMessageBox*>(widget); box != nullptr && box->isVisible()) box->accept();
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box != nullptr && box->isVisible())
+          box->accept();
       }
     });
     answer.start(50);
@@ -283,7 +297,8 @@ class FrmMainTest : public QObject {
     UniSock loud;
     UniSock late;
     auto record = [&](bool warn) {
-      return [&errors, warn](short number, QString&, int, const QString&, const QString&, int, bool& cancelDisplay) {
+      return [&errors, warn](short number, QString&, int, const QString&, const QString&, int,
+                             bool& cancelDisplay) {
         errors << number;
         if (warn) cancelDisplay = false;
       };

@@ -12,9 +12,12 @@ TEST(NavigateErrorCode, HttpStatusKeepsItsNumber) {
 }
 
 TEST(NavigateErrorCode, NetworkFailuresMapToMonikerCodes) {
-  EXPECT_EQ(navigateErrorCode(Domain::ConnectionErrorDomain, -102), moniker::kCannotConnect);  // refused
-  EXPECT_EQ(navigateErrorCode(Domain::ConnectionErrorDomain, -109), moniker::kCannotConnect);  // unreachable
-  EXPECT_EQ(navigateErrorCode(Domain::ConnectionErrorDomain, -105), moniker::kResourceNotFound);  // unknown host
+  EXPECT_EQ(navigateErrorCode(Domain::ConnectionErrorDomain, -102),
+            moniker::kCannotConnect);  // refused
+  EXPECT_EQ(navigateErrorCode(Domain::ConnectionErrorDomain, -109),
+            moniker::kCannotConnect);  // unreachable
+  EXPECT_EQ(navigateErrorCode(Domain::ConnectionErrorDomain, -105),
+            moniker::kResourceNotFound);  // unknown host
   EXPECT_EQ(navigateErrorCode(Domain::DnsErrorDomain, -802), moniker::kResourceNotFound);
   EXPECT_EQ(navigateErrorCode(Domain::ConnectionErrorDomain, -118), moniker::kConnectionTimeout);
   EXPECT_EQ(navigateErrorCode(Domain::InternalErrorDomain, -7), moniker::kConnectionTimeout);

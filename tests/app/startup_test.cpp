@@ -77,8 +77,8 @@ class StartupTest : public QObject {
     ProgramRun run(program, configHome.path());
     QProcess& process = run.process();
     QVERIFY(process.waitForStarted(30000));
-    QTRY_VERIFY_WITH_TIMEOUT(catchesTerminate(process.processId()) || process.state() == QProcess::NotRunning,
-                             120000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        catchesTerminate(process.processId()) || process.state() == QProcess::NotRunning, 120000);
     QCOMPARE(process.state(), QProcess::Running);
 
     ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
@@ -89,7 +89,8 @@ class StartupTest : public QObject {
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 0);
     // The program writes nothing into its folder at start-up or shutdown.
-    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"vantrel"});
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{"vantrel"});
   }
 
   void theNextRunOpensWhereThePreviousOneWasClosed() {
@@ -117,7 +118,8 @@ class StartupTest : public QObject {
       QVERIFY(endNormally(first));
     }
     // Kept in twips, under the application, section and key the window names.
-    const QSettings stored(configHome.filePath(QStringLiteral("Vantrel.conf")), QSettings::IniFormat);
+    const QSettings stored(configHome.filePath(QStringLiteral("Vantrel.conf")),
+                           QSettings::IniFormat);
     QCOMPARE(stored.value(QStringLiteral("FrmMain/FrmMainPos")).toString(),
              QStringLiteral("%1|%2").arg(moved.x() * 15).arg(moved.y() * 15));
     {
@@ -133,7 +135,8 @@ class StartupTest : public QObject {
   static bool waitUntilLoaded(ProgramRun& run) {
     if (!run.process().waitForStarted(30000)) return false;
     const QDeadlineTimer deadline(120000);
-    while (!catchesTerminate(run.pid()) && run.process().state() == QProcess::Running && !deadline.hasExpired()) {
+    while (!catchesTerminate(run.pid()) && run.process().state() == QProcess::Running &&
+           !deadline.hasExpired()) {
       QTest::qWait(50);
     }
     return run.process().state() == QProcess::Running && catchesTerminate(run.pid());

@@ -15,45 +15,51 @@ class TestSite {
   static constexpr const char* kAddressTested = "198.51.100.7";
 
   TestSite() {
-    m_server.Get("/port_test.php", [this](const httplib::Request& request, httplib::Response& response) {
-      record(request);
-      response.set_content(
-          "<html><head><title>Port test</title></head><body>"
-          "<a id='help' href='/help'>help</a>"
-          "<form method='post' action='/port_test.php'>"
-          "<input type='hidden' name='token' value='t1'>"
-          "<input type='text' name='port' id='portfield' value=''>"
-          "<input type='submit' name='go' id='checkbutton' value='Check Port'>"
-          "</form>"
-          "<form><input type='text' id='other' name='other'></form>"
-          "</body></html>",
-          "text/html");
-    });
-    m_server.Post("/port_test.php", [this](const httplib::Request& request, httplib::Response& response) {
+    m_server.Get("/port_test.php",
+                 [this](const httplib::Request& request, httplib::Response& response) {
+                   record(request);
+                   response.set_content(
+                       "<html><head><title>Port test</title></head><body>"
+                       "<a id='help' href='/help'>help</a>"
+                       "<form method='post' action='/port_test.php'>"
+                       "<input type='hidden' name='token' value='t1'>"
+                       "<input type='text' name='port' id='portfield' value=''>"
+                       "<input type='submit' name='go' id='checkbutton' value='Check Port'>"
+                       "</form>"
+                       "<form><input type='text' id='other' name='other'></form>"
+                       "</body></html>",
+                       "text/html");
+                 });
+    m_server.Post("/port_test.php", [this](const httplib::Request& request,
+                                           httplib::Response& response) {
       record(request);
       {
         std::lock_guard lock(m_mutex);
         m_submittedPort = QString::fromStdString(request.get_param_value("port"));
       }
-      response.set_content("<html><body><p id='result'>Result for " + request.get_param_value("port") +
-                               "</p><dl><dt>Address tested</dt><dd>" + kAddressTested + "</dd></dl></body></html>",
-                           "text/html");
+      response.set_content(
+          "<html><body><p id='result'>Result for " + request.get_param_value("port") +
+              "</p><dl><dt>Address tested</dt><dd>" + kAddressTested + "</dd></dl></body></html>",
+          "text/html");
     });
     m_server.Get("/popup", [this](const httplib::Request& request, httplib::Response& response) {
       record(request);
       response.set_content(
-          "<html><body><button id='opener' onclick=\"window.open('/elsewhere','_blank')\">open</button>"
+          "<html><body><button id='opener' "
+          "onclick=\"window.open('/elsewhere','_blank')\">open</button>"
           "<script>alert('quiet please'); console.log('quiet');</script></body></html>",
           "text/html");
     });
-    m_server.Get("/elsewhere", [this](const httplib::Request& request, httplib::Response& response) {
-      record(request);
-      response.set_content("<html><body>pop-up</body></html>", "text/html");
-    });
-    m_server.set_error_handler([this](const httplib::Request& request, httplib::Response& response) {
-      record(request);
-      response.set_content("<html><body>No such page</body></html>", "text/html");
-    });
+    m_server.Get("/elsewhere",
+                 [this](const httplib::Request& request, httplib::Response& response) {
+                   record(request);
+                   response.set_content("<html><body>pop-up</body></html>", "text/html");
+                 });
+    m_server.set_error_handler(
+        [this](const httplib::Request& request, httplib::Response& response) {
+          record(request);
+          response.set_content("<html><body>No such page</body></html>", "text/html");
+        });
     m_port = m_server.bind_to_any_port("127.0.0.1");
     // The socket already listens; early connections wait for the accept loop.
     m_thread = std::thread([this] { m_server.listen_after_bind(); });
@@ -67,7 +73,9 @@ class TestSite {
   TestSite(const TestSite&) = delete;
   TestSite& operator=(const TestSite&) = delete;
 
-  QString url(const QString& path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path); }
+  QString url(const QString& path) const {
+    return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
+  }
   int port() const { return m_port; }
 
   QStringList requests() const {

@@ -19,17 +19,21 @@ struct EventLog {
   explicit EventLog(WebBrowser& browser) {
     // Connections made with the context end with the log.
     QObject* context = &m_context;
-    QObject::connect(&browser, &WebBrowser::DocumentComplete, context, [this](const QUrl& url) { completed << url; });
-    QObject::connect(&browser, &WebBrowser::BeforeNavigate2, context, [this](const QUrl& url, bool&) { starting << url; });
+    QObject::connect(&browser, &WebBrowser::DocumentComplete, context,
+                     [this](const QUrl& url) { completed << url; });
+    QObject::connect(&browser, &WebBrowser::BeforeNavigate2, context,
+                     [this](const QUrl& url, bool&) { starting << url; });
     QObject::connect(&browser, &WebBrowser::NewWindow2, context, [this](bool& cancel) {
       ++newWindows;
       cancel = true;
     });
-    QObject::connect(&browser, &WebBrowser::NavigateError, context, [this](const QUrl& url, int code, bool& cancel) {
-      errors << qMakePair(url, code);
-      cancel = true;
-    });
-    QObject::connect(&browser, &WebBrowser::StatusTextChange, context, [this](const QString& text) { statusTexts << text; });
+    QObject::connect(&browser, &WebBrowser::NavigateError, context,
+                     [this](const QUrl& url, int code, bool& cancel) {
+                       errors << qMakePair(url, code);
+                       cancel = true;
+                     });
+    QObject::connect(&browser, &WebBrowser::StatusTextChange, context,
+                     [this](const QString& text) { statusTexts << text; });
   }
 
   QList<QUrl> completed;
@@ -111,7 +115,8 @@ class WebBrowserTest : public QObject {
     portField.focus();
     portField.setValue(QStringLiteral("8080"));
     QCOMPARE(portField.value(), QStringLiteral("8080"));
-    document.getElementById(QStringLiteral("portfield")).setAttribute(QStringLiteral("value"), QStringLiteral("4242"), 1);
+    document.getElementById(QStringLiteral("portfield"))
+        .setAttribute(QStringLiteral("value"), QStringLiteral("4242"), 1);
     QCOMPARE(portField.value(), QStringLiteral("4242"));
 
     m_log->completed.clear();
@@ -119,7 +124,10 @@ class WebBrowserTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(m_log->completed.size(), 1, kLoadWaitMs);
     QCOMPARE(site.submittedPort(), QStringLiteral("4242"));
     QVERIFY(site.requests().contains(QStringLiteral("POST /port_test.php")));
-    QCOMPARE(m_browser->Document().getElementById(QStringLiteral("result")).getAttribute(QStringLiteral("id")).toString(),
+    QCOMPARE(m_browser->Document()
+                 .getElementById(QStringLiteral("result"))
+                 .getAttribute(QStringLiteral("id"))
+                 .toString(),
              QStringLiteral("result"));
   }
 
@@ -130,16 +138,23 @@ class WebBrowserTest : public QObject {
     loadAndWait(site.url("/port_test.php"));
     WebBrowser& browser = *m_browser;
     HtmlElement portField = browser.Document().forms(0).item(1);
-    QCOMPARE(setFormElementValue(browser, 0, QStringLiteral("PORT"), QStringLiteral("80")), FormSearch::ByName);
+    QCOMPARE(setFormElementValue(browser, 0, QStringLiteral("PORT"), QStringLiteral("80")),
+             FormSearch::ByName);
     QCOMPARE(portField.value(), QStringLiteral("80"));
-    QCOMPARE(setFormElementValue(browser, 0, QStringLiteral("portfield"), QStringLiteral("81")), FormSearch::ById);
+    QCOMPARE(setFormElementValue(browser, 0, QStringLiteral("portfield"), QStringLiteral("81")),
+             FormSearch::ById);
     QCOMPARE(portField.value(), QStringLiteral("81"));
     // In the second form: found by the document's id only, and given the value attribute.
-    QCOMPARE(setFormElementValue(browser, 0, QStringLiteral("other"), QStringLiteral("x")), FormSearch::ByDocumentId);
-    QCOMPARE(browser.Document().getElementById(QStringLiteral("other")).getAttribute(QStringLiteral("value")).toString(),
+    QCOMPARE(setFormElementValue(browser, 0, QStringLiteral("other"), QStringLiteral("x")),
+             FormSearch::ByDocumentId);
+    QCOMPARE(browser.Document()
+                 .getElementById(QStringLiteral("other"))
+                 .getAttribute(QStringLiteral("value"))
+                 .toString(),
              QStringLiteral("x"));
     // A field is never found by a button's caption; quotes cannot break out of the script.
-    QCOMPARE(setFormElementValue(browser, 0, QStringLiteral("Check Port"), QStringLiteral("1")), FormSearch::NotFound);
+    QCOMPARE(setFormElementValue(browser, 0, QStringLiteral("Check Port"), QStringLiteral("1")),
+             FormSearch::NotFound);
     QCOMPARE(clickFormElement(browser, 0, QStringLiteral("x');alert('y\\")), FormSearch::NotFound);
     QCOMPARE(clickFormElement(browser, 3, QStringLiteral("go")), FormSearch::NotFound);
 
@@ -183,8 +198,9 @@ class WebBrowserTest : public QObject {
 
   void cancelledNavigationLoadsNothing() {
     TestSite site;
-    const QMetaObject::Connection refusal = QObject::connect(
-        m_browser.get(), &WebBrowser::BeforeNavigate2, [](const QUrl&, bool& cancel) { cancel = true; });
+    const QMetaObject::Connection refusal =
+        QObject::connect(m_browser.get(), &WebBrowser::BeforeNavigate2,
+                         [](const QUrl&, bool& cancel) { cancel = true; });
     m_browser->Navigate2(site.url("/port_test.php"));
     QTRY_COMPARE_WITH_TIMEOUT(m_log->starting.size(), 1, kLoadWaitMs);
     // A page loaded after the cancelled one proves the cancelled one is not coming.

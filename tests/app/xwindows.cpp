@@ -48,7 +48,8 @@ std::optional<long> pidOf(xcb_connection_t* c, xcb_window_t window, xcb_atom_t p
 }
 
 bool isViewable(xcb_connection_t* c, xcb_window_t window) {
-  auto reply = owned(xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr));
+  auto reply =
+      owned(xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr));
   return reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
 }
 
@@ -56,7 +57,8 @@ std::optional<xcb_window_t> findWindow(const Connection& x, long pid) {
   xcb_screen_t* screen = x.screen();
   if (screen == nullptr) return std::nullopt;
   const xcb_atom_t pidAtom = atom(x.connection, "_NET_WM_PID");
-  auto tree = owned(xcb_query_tree_reply(x.connection, xcb_query_tree(x.connection, screen->root), nullptr));
+  auto tree = owned(
+      xcb_query_tree_reply(x.connection, xcb_query_tree(x.connection, screen->root), nullptr));
   if (!tree) return std::nullopt;
   const xcb_window_t* children = xcb_query_tree_children(tree.get());
   const int count = xcb_query_tree_children_length(tree.get());
@@ -65,8 +67,10 @@ std::optional<xcb_window_t> findWindow(const Connection& x, long pid) {
   std::optional<xcb_window_t> largest;
   int largestArea = 0;
   for (int i = 0; i < count; ++i) {
-    if (pidOf(x.connection, children[i], pidAtom) != pid || !isViewable(x.connection, children[i])) continue;
-    auto geometry = owned(xcb_get_geometry_reply(x.connection, xcb_get_geometry(x.connection, children[i]), nullptr));
+    if (pidOf(x.connection, children[i], pidAtom) != pid || !isViewable(x.connection, children[i]))
+      continue;
+    auto geometry = owned(
+        xcb_get_geometry_reply(x.connection, xcb_get_geometry(x.connection, children[i]), nullptr));
     const int area = geometry ? geometry->width * geometry->height : 0;
     if (area > largestArea) {
       largest = children[i];
@@ -83,7 +87,8 @@ std::optional<QPoint> windowPosition(long pid) {
   if (!x.ok()) return std::nullopt;
   const std::optional<xcb_window_t> window = findWindow(x, pid);
   if (!window) return std::nullopt;
-  auto geometry = owned(xcb_get_geometry_reply(x.connection, xcb_get_geometry(x.connection, *window), nullptr));
+  auto geometry =
+      owned(xcb_get_geometry_reply(x.connection, xcb_get_geometry(x.connection, *window), nullptr));
   if (!geometry) return std::nullopt;
   return QPoint(geometry->x, geometry->y);
 }
@@ -93,7 +98,8 @@ bool moveWindow(long pid, QPoint position) {
   if (!x.ok()) return false;
   const std::optional<xcb_window_t> window = findWindow(x, pid);
   if (!window) return false;
-  const uint32_t values[] = {static_cast<uint32_t>(position.x()), static_cast<uint32_t>(position.y())};
+  const uint32_t values[] = {static_cast<uint32_t>(position.x()),
+                             static_cast<uint32_t>(position.y())};
   xcb_configure_window(x.connection, *window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, values);
   return xcb_flush(x.connection) > 0;
 }

@@ -89,7 +89,9 @@ bool waitUntil(const std::function<bool()>& done) {
   return true;
 }
 
-QJsonObject jsonOf(const CheckResult& result) { return QJsonDocument::fromJson(result.out.toUtf8()).object(); }
+QJsonObject jsonOf(const CheckResult& result) {
+  return QJsonDocument::fromJson(result.out.toUtf8()).object();
+}
 
 // This thread, and the processes it starts, in a network namespace of their
 // own with only loopback, so that the router search reaches no real network;
@@ -152,7 +154,8 @@ TEST(CheckCommand, TcpAndUdpPortsReadOpenAndJsonHasTheDocumentedKeys) {
     EXPECT_EQ(port["family"].toString(), QStringLiteral("ipv4"));
     EXPECT_EQ(port["port"].toInt(), expectedPorts[i]);
     EXPECT_EQ(port["protocol"].toString(), QLatin1String(expectedProtocols[i]));
-    EXPECT_EQ(port["result"].toString(), QStringLiteral("open")) << port["detail"].toString().toStdString();
+    EXPECT_EQ(port["result"].toString(), QStringLiteral("open"))
+        << port["detail"].toString().toStdString();
   }
 }
 
@@ -169,11 +172,12 @@ TEST(CheckCommand, UnreachedPortsReadClosedAndStrayDatagramsDoNotCount) {
   const CheckResult result = runCheck(siteArguments(site) << QString::number(tcpPort)
                                                           << QStringLiteral("%1/udp").arg(udpPort));
   EXPECT_EQ(result.exitCode, 1) << result.err.toStdString();
-  EXPECT_EQ(result.out.toStdString(),
-            QStringLiteral("%1/tcp closed\n%2/udp closed\npublic address seen by the site: 127.0.0.9\n")
-                .arg(tcpPort)
-                .arg(udpPort)
-                .toStdString());
+  EXPECT_EQ(
+      result.out.toStdString(),
+      QStringLiteral("%1/tcp closed\n%2/udp closed\npublic address seen by the site: 127.0.0.9\n")
+          .arg(tcpPort)
+          .arg(udpPort)
+          .toStdString());
 }
 
 TEST(CheckCommand, PortHeldByAnotherListenerReadsInUse) {
@@ -182,7 +186,8 @@ TEST(CheckCommand, PortHeldByAnotherListenerReadsInUse) {
   QTcpServer holder;
   ASSERT_TRUE(holder.listen(QHostAddress::LocalHost, 0));
 
-  const CheckResult result = runCheck(siteArguments(site) << QStringLiteral("%1/tcp").arg(holder.serverPort()));
+  const CheckResult result =
+      runCheck(siteArguments(site) << QStringLiteral("%1/tcp").arg(holder.serverPort()));
   EXPECT_EQ(result.exitCode, 1) << result.err.toStdString();
   EXPECT_TRUE(result.out.startsWith(QStringLiteral("%1/tcp in-use\n").arg(holder.serverPort())))
       << result.out.toStdString();
@@ -196,9 +201,10 @@ TEST(CheckCommand, SiteThatIsDownOrSilentGivesExitTwo) {
   const QString down = QStringLiteral("http://127.0.0.1:%1").arg(testsupport::freeTcpPort());
   const QString quiet = QStringLiteral("http://127.0.0.1:%1").arg(silent.serverPort());
   for (const QString& site : {down, quiet}) {
-    const CheckResult result = runCheck({QStringLiteral("--site"), site, QStringLiteral("--ip"), kLoopback,
-                                         QStringLiteral("--timeout"), QStringLiteral("1"),
-                                         QString::number(testsupport::freeTcpPort())});
+    const CheckResult result =
+        runCheck({QStringLiteral("--site"), site, QStringLiteral("--ip"), kLoopback,
+                  QStringLiteral("--timeout"), QStringLiteral("1"),
+                  QString::number(testsupport::freeTcpPort())});
     EXPECT_EQ(result.exitCode, 2) << site.toStdString();
     EXPECT_TRUE(result.out.isEmpty()) << result.out.toStdString();
     EXPECT_TRUE(result.err.contains(site)) << result.err.toStdString();
@@ -210,11 +216,15 @@ TEST(CheckCommand, BadUsageGivesExitTwoAndTestsNothing) {
   ASSERT_TRUE(site.waitUntilServing()) << site.errors().toStdString();
   const QString good = QString::number(testsupport::freeTcpPort());
   const QList<QStringList> badUsages = {
-      {good, QStringLiteral("65536/tcp")}, {good, QStringLiteral("0")},          {good, QStringLiteral("80/sctp")},
-      {good, QStringLiteral("http/tcp")},  {QStringLiteral("--timeout"), QStringLiteral("0"), good},
+      {good, QStringLiteral("65536/tcp")},
+      {good, QStringLiteral("0")},
+      {good, QStringLiteral("80/sctp")},
+      {good, QStringLiteral("http/tcp")},
+      {QStringLiteral("--timeout"), QStringLiteral("0"), good},
       {QStringLiteral("--no-such-option"), good},
       // Families that contradict the IPv4 --ip of siteArguments, or each other.
-      {QStringLiteral("-6"), good}, {QStringLiteral("-4"), QStringLiteral("-6"), good},
+      {QStringLiteral("-6"), good},
+      {QStringLiteral("-4"), QStringLiteral("-6"), good},
   };
   for (const QStringList& usage : badUsages) {
     const CheckResult result = runCheck(siteArguments(site) << usage);
@@ -242,18 +252,22 @@ TEST(CheckCommand, RouterHelpWithoutARouterDiagnosesEveryPort) {
 
   QElapsedTimer clock;
   clock.start();
-  const CheckResult open =
-      runCheck(siteArguments(site) << QStringLiteral("--router") << QStringLiteral("--json") << port);
+  const CheckResult open = runCheck(siteArguments(site) << QStringLiteral("--router")
+                                                        << QStringLiteral("--json") << port);
   const qint64 openMs = clock.elapsed();
-  const CheckResult closed = runCheck(siteArguments(closingSite) << QStringLiteral("--forward")
-                                                                  << QStringLiteral("--json") << closedPortNumber);
-  const CheckResult human = runCheck(siteArguments(closingSite) << QStringLiteral("--router") << closedPortNumber);
+  const CheckResult closed =
+      runCheck(siteArguments(closingSite)
+               << QStringLiteral("--forward") << QStringLiteral("--json") << closedPortNumber);
+  const CheckResult human =
+      runCheck(siteArguments(closingSite) << QStringLiteral("--router") << closedPortNumber);
 
   ASSERT_EQ(open.exitCode, 0) << open.out.toStdString() << open.err.toStdString();
-  const QJsonObject noRouter{{"found", false}, {"protocol", QJsonValue()}, {"external_address", QJsonValue()}};
+  const QJsonObject noRouter{
+      {"found", false}, {"protocol", QJsonValue()}, {"external_address", QJsonValue()}};
   EXPECT_EQ(jsonOf(open)["router"].toObject(), noRouter) << open.out.toStdString();
   const QJsonObject openPort = jsonOf(open)["ports"].toArray().at(0).toObject();
-  EXPECT_EQ(openPort.keys(), (QStringList{"detail", "diagnosis", "family", "port", "protocol", "result"}));
+  EXPECT_EQ(openPort.keys(),
+            (QStringList{"detail", "diagnosis", "family", "port", "protocol", "result"}));
   EXPECT_EQ(openPort["diagnosis"].toString(), QStringLiteral("ok"));
 
   ASSERT_EQ(closed.exitCode, 1) << closed.out.toStdString() << closed.err.toStdString();
@@ -263,11 +277,12 @@ TEST(CheckCommand, RouterHelpWithoutARouterDiagnosesEveryPort) {
   EXPECT_EQ(closedPort["diagnosis"].toString(), QStringLiteral("unknown"));
   EXPECT_EQ(closedPort["forwarded"], QJsonValue(false));
 
-  EXPECT_EQ(human.out.toStdString(), QStringLiteral("router: no router answered (UPnP IGD or NAT-PMP)\n"
-                                                    "%1/tcp closed (no router answered)\n"
-                                                    "public address seen by the site: 127.0.0.9\n")
-                                         .arg(closedPortNumber)
-                                         .toStdString());
+  EXPECT_EQ(human.out.toStdString(),
+            QStringLiteral("router: no router answered (UPnP IGD or NAT-PMP)\n"
+                           "%1/tcp closed (no router answered)\n"
+                           "public address seen by the site: 127.0.0.9\n")
+                .arg(closedPortNumber)
+                .toStdString());
   // Not a speed check: a search kept to the libraries' own schedules (up to
   // minutes on a silent network) rather than its 2 s limit would fail it.
   std::printf("vantrel-check --router with no router: %lld ms\n", static_cast<long long>(openMs));
@@ -282,16 +297,17 @@ TEST(CheckCommandIpv6, TcpAndUdpPortsReadOpenWithTheFamilyInTheJson) {
   const int tcpPort = testsupport::freeTcpPort();
   const int udpPort = testsupport::freeUdpPort();
 
-  const CheckResult result =
-      runCheck({QStringLiteral("--site"), site.url(), QStringLiteral("-6"), QStringLiteral("--json"),
-                QStringLiteral("%1/tcp").arg(tcpPort), QStringLiteral("%1/udp").arg(udpPort)});
+  const CheckResult result = runCheck(
+      {QStringLiteral("--site"), site.url(), QStringLiteral("-6"), QStringLiteral("--json"),
+       QStringLiteral("%1/tcp").arg(tcpPort), QStringLiteral("%1/udp").arg(udpPort)});
   ASSERT_EQ(result.exitCode, 0) << result.out.toStdString() << result.err.toStdString();
   const QJsonObject report = jsonOf(result);
   EXPECT_EQ(report["ip"].toString(), kLoopback6);
   EXPECT_EQ(report["public_address"].toString(), kLoopback6);
   for (const QJsonValue port : report["ports"].toArray()) {
     EXPECT_EQ(port["family"].toString(), QStringLiteral("ipv6"));
-    EXPECT_EQ(port["result"].toString(), QStringLiteral("open")) << port["detail"].toString().toStdString();
+    EXPECT_EQ(port["result"].toString(), QStringLiteral("open"))
+        << port["detail"].toString().toStdString();
   }
 }
 
@@ -300,10 +316,11 @@ TEST(CheckCommandIpv6, UnreachedPortReadsClosed) {
   SiteProcess site({QStringLiteral("--probe-address"), QStringLiteral("127.0.0.9")}, kLoopback6);
   ASSERT_TRUE(site.waitUntilServing()) << site.errors().toStdString();
   const int tcpPort = testsupport::freeTcpPort();
-  const CheckResult result =
-      runCheck({QStringLiteral("--site"), site.url(), QStringLiteral("--ip"), kLoopback6, QString::number(tcpPort)});
+  const CheckResult result = runCheck({QStringLiteral("--site"), site.url(), QStringLiteral("--ip"),
+                                       kLoopback6, QString::number(tcpPort)});
   EXPECT_EQ(result.exitCode, 1) << result.err.toStdString();
-  EXPECT_TRUE(result.out.startsWith(QStringLiteral("%1/tcp closed\n").arg(tcpPort))) << result.out.toStdString();
+  EXPECT_TRUE(result.out.startsWith(QStringLiteral("%1/tcp closed\n").arg(tcpPort)))
+      << result.out.toStdString();
 }
 
 // A site with an IPv4 address cannot probe an IPv6 one: said at once, nothing tested.
@@ -311,20 +328,27 @@ TEST(CheckCommandIpv6, SiteWithoutAnIpv6AddressIsAClearErrorNotAHang) {
   SiteProcess site;
   ASSERT_TRUE(site.waitUntilServing()) << site.errors().toStdString();
   const QString port = QString::number(testsupport::freeTcpPort());
-  for (const QStringList& family : {QStringList{QStringLiteral("--ip"), kLoopback6}, QStringList{QStringLiteral("-6")}}) {
-    const CheckResult result = runCheck(QStringList{QStringLiteral("--site"), site.url()} << family << port);
+  for (const QStringList& family :
+       {QStringList{QStringLiteral("--ip"), kLoopback6}, QStringList{QStringLiteral("-6")}}) {
+    const CheckResult result =
+        runCheck(QStringList{QStringLiteral("--site"), site.url()} << family << port);
     EXPECT_EQ(result.exitCode, 2) << family.join(' ').toStdString();
     EXPECT_TRUE(result.out.isEmpty()) << result.out.toStdString();
-    EXPECT_TRUE(result.err.contains(QStringLiteral("has no IPv6 address"))) << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains(QStringLiteral("has no IPv6 address")))
+        << result.err.toStdString();
   }
 }
 
 TEST(TestedPortText, ReadsProtocolInAnyCaseAndBareNumbersAsTcp) {
-  EXPECT_EQ(std::get<TestedPort>(parseTestedPort(u"8080/TcP")), (TestedPort{8080, PortProtocol::Tcp}));
-  EXPECT_EQ(std::get<TestedPort>(parseTestedPort(u"65535")), (TestedPort{65535, PortProtocol::Tcp}));
+  EXPECT_EQ(std::get<TestedPort>(parseTestedPort(u"8080/TcP")),
+            (TestedPort{8080, PortProtocol::Tcp}));
+  EXPECT_EQ(std::get<TestedPort>(parseTestedPort(u"65535")),
+            (TestedPort{65535, PortProtocol::Tcp}));
   EXPECT_EQ(std::get<TestedPort>(parseTestedPort(u"1/udp")), (TestedPort{1, PortProtocol::Udp}));
-  for (const char16_t* bad : {u"", u"/tcp", u"80/", u"+80", u" 80", u"80 /tcp", u"0x50", u"123456", u"80/udp/tcp"}) {
-    EXPECT_TRUE(std::holds_alternative<QString>(parseTestedPort(bad))) << QString::fromUtf16(bad).toStdString();
+  for (const char16_t* bad :
+       {u"", u"/tcp", u"80/", u"+80", u" 80", u"80 /tcp", u"0x50", u"123456", u"80/udp/tcp"}) {
+    EXPECT_TRUE(std::holds_alternative<QString>(parseTestedPort(bad)))
+        << QString::fromUtf16(bad).toStdString();
   }
 }
 
@@ -336,7 +360,8 @@ TEST(PortListener, UdpDatagramCountsOnlyWithTheAnswersToken) {
 
   QUdpSocket sender;
   sender.writeDatagram("stray", QHostAddress::LocalHost, static_cast<quint16>(port));
-  sender.writeDatagram("vantrel-probe 0123456789abcdef 1\n", QHostAddress::LocalHost, static_cast<quint16>(port));
+  sender.writeDatagram("vantrel-probe 0123456789abcdef 1\n", QHostAddress::LocalHost,
+                       static_cast<quint16>(port));
   // Datagrams on loopback keep their order: once the probe-shaped one is in,
   // the stray one has been handled too.
   ASSERT_TRUE(waitUntil([&] { return listener.arrivalSeen(); }));

@@ -37,10 +37,9 @@ icobuild::Entry entry(int size, int bits) {
 
 // A 1 x 1 white GIF (35 bytes), padded with zeros after its trailer.
 std::vector<uint8_t> tinyGif(size_t size) {
-  static constexpr uint8_t kGif[] = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0,
-                                     0, 0, 0, 255, 255, 255,
-                                     0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0,
-                                     2, 2, 0x4C, 1, 0, 0x3B};
+  static constexpr uint8_t kGif[] = {'G', 'I', 'F', '8', '9', 'a', 1,   0,    1, 0, 0x80, 0,
+                                     0,   0,   0,   0,   255, 255, 255, 0x2C, 0, 0, 0,    0,
+                                     1,   0,   1,   0,   0,   2,   2,   0x4C, 1, 0, 0x3B};
   // Sized first and then filled: g++ 12 misreads a resize of the literal as out of bounds.
   std::vector<uint8_t> gif(std::max(size, sizeof kGif), 0);
   std::copy(std::begin(kGif), std::end(kGif), gif.begin());

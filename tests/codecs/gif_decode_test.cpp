@@ -14,9 +14,9 @@ namespace {
 
 struct Frame {
   int left = 0, top = 0, width = 4, height = 3;
-  std::vector<uint8_t> indices;            // width x height, top row first
-  std::vector<uint32_t> localPalette;      // 0xRRGGBB; empty = none
-  int transparentIndex = -1;               // -1 = no graphic control extension
+  std::vector<uint8_t> indices;        // width x height, top row first
+  std::vector<uint32_t> localPalette;  // 0xRRGGBB; empty = none
+  int transparentIndex = -1;           // -1 = no graphic control extension
   int delay = 0;
 };
 
@@ -123,7 +123,8 @@ TEST(GifDecoder, HonoursExactlyTheTransparentIndex) {
   // A delay of 2 with transparent index 0: the old reading would drop index 2.
   f.transparentIndex = 0;
   f.delay = 2;
-  ASSERT_TRUE(cGIFparser().LoadStream(gifFile(4, 2, {0x000000, 0x123456, 0x123456, 0xFFFFFF}, {f}), image));
+  ASSERT_TRUE(
+      cGIFparser().LoadStream(gifFile(4, 2, {0x000000, 0x123456, 0x123456, 0xFFFFFF}, {f}), image));
   EXPECT_EQ(image.GetPixel(3, 0, &alpha), rgb(0x123456));
   EXPECT_EQ(alpha, 255);
 }

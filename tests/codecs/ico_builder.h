@@ -30,13 +30,16 @@ inline void putLE(std::vector<uint8_t>& out, uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
-inline size_t rowBytes(int width, int bits) { return static_cast<size_t>((width * bits + 31) / 32 * 4); }
+inline size_t rowBytes(int width, int bits) {
+  return static_cast<size_t>((width * bits + 31) / 32 * 4);
+}
 
 inline Entry bitmapEntry(const BitmapEntry& wanted) {
   Entry e;
   e.width = static_cast<uint8_t>(wanted.width);
   e.height = static_cast<uint8_t>(wanted.height);
-  e.directoryBits = static_cast<uint16_t>(wanted.directoryBits < 0 ? wanted.bits : wanted.directoryBits);
+  e.directoryBits =
+      static_cast<uint16_t>(wanted.directoryBits < 0 ? wanted.bits : wanted.directoryBits);
   std::vector<uint8_t>& d = e.data;
   putLE(d, 40, 4);
   putLE(d, static_cast<uint32_t>(wanted.width), 4);
@@ -46,7 +49,10 @@ inline Entry bitmapEntry(const BitmapEntry& wanted) {
   for (int i = 0; i < 6; ++i) putLE(d, 0, 4);
   if (wanted.bits <= 8) {
     for (int i = 0; i < (1 << wanted.bits); ++i) {
-      putLE(d, static_cast<size_t>(i) < wanted.palette.size() ? wanted.palette[static_cast<size_t>(i)] : 0, 4);
+      putLE(d,
+            static_cast<size_t>(i) < wanted.palette.size() ? wanted.palette[static_cast<size_t>(i)]
+                                                           : 0,
+            4);
     }
   }
   const size_t xorRow = rowBytes(wanted.width, wanted.bits);
@@ -56,9 +62,11 @@ inline Entry bitmapEntry(const BitmapEntry& wanted) {
     for (int x = 0; x < wanted.width; ++x) {
       const uint32_t v = wanted.pixel(x, y);
       if (wanted.bits == 32) {
-        for (int c = 0; c < 4; ++c) line[static_cast<size_t>(x * 4 + c)] = static_cast<uint8_t>(v >> (8 * c));
+        for (int c = 0; c < 4; ++c)
+          line[static_cast<size_t>(x * 4 + c)] = static_cast<uint8_t>(v >> (8 * c));
       } else if (wanted.bits == 24) {
-        for (int c = 0; c < 3; ++c) line[static_cast<size_t>(x * 3 + c)] = static_cast<uint8_t>(v >> (8 * c));
+        for (int c = 0; c < 3; ++c)
+          line[static_cast<size_t>(x * 3 + c)] = static_cast<uint8_t>(v >> (8 * c));
       } else {
         const int perByte = 8 / wanted.bits;
         const int shift = 8 - wanted.bits * (1 + x % perByte);
@@ -72,7 +80,8 @@ inline Entry bitmapEntry(const BitmapEntry& wanted) {
     const int y = wanted.height - 1 - row;
     std::vector<uint8_t> line(andRow, 0);
     for (int x = 0; x < wanted.width; ++x) {
-      if (wanted.masked(x, y)) line[static_cast<size_t>(x / 8)] |= static_cast<uint8_t>(0x80 >> (x % 8));
+      if (wanted.masked(x, y))
+        line[static_cast<size_t>(x / 8)] |= static_cast<uint8_t>(0x80 >> (x % 8));
     }
     d.insert(d.end(), line.begin(), line.end());
   }

@@ -34,7 +34,8 @@ std::vector<uint8_t> pngOf(int width, int height, uint32_t argb) {
   c32bppDIB image;
   image.InitializeDIB(width, height);
   for (size_t i = 0; i < image.Bits().size(); i += 4) {
-    for (int c = 0; c < 4; ++c) image.Bits()[i + static_cast<size_t>(c)] = static_cast<uint8_t>(argb >> (8 * c));
+    for (int c = 0; c < 4; ++c)
+      image.Bits()[i + static_cast<size_t>(c)] = static_cast<uint8_t>(argb >> (8 * c));
   }
   image.SetAlphaFlag(true);
   std::vector<uint8_t> png;
@@ -112,21 +113,25 @@ TEST(IconDecoder, ThirtyTwoBitEntriesUseTheirOwnAlphaNotTheMask) {
 
   wanted.pixel = [](int, int) { return 0x80FF8040u; };
   wanted.masked = [](int, int) { return true; };
-  ASSERT_TRUE(cICOparser().LoadStream(icobuild::iconFile({icobuild::bitmapEntry(wanted)}), 0, 0, image));
+  ASSERT_TRUE(
+      cICOparser().LoadStream(icobuild::iconFile({icobuild::bitmapEntry(wanted)}), 0, 0, image));
   int32_t alpha = 0;
-  EXPECT_EQ(image.GetPixel(3, 3, &alpha), 0xFF * 128 / 255 + (0x80 * 128 / 255) * 256 + (0x40 * 128 / 255) * 65536);
+  EXPECT_EQ(image.GetPixel(3, 3, &alpha),
+            0xFF * 128 / 255 + (0x80 * 128 / 255) * 256 + (0x40 * 128 / 255) * 65536);
   EXPECT_EQ(alpha, 128);
 
   wanted.bits = 24;
   wanted.pixel = [](int, int) { return 0x00ABCDEFu; };
   wanted.masked = [](int, int) { return false; };
-  ASSERT_TRUE(cICOparser().LoadStream(icobuild::iconFile({icobuild::bitmapEntry(wanted)}), 0, 0, image));
+  ASSERT_TRUE(
+      cICOparser().LoadStream(icobuild::iconFile({icobuild::bitmapEntry(wanted)}), 0, 0, image));
   EXPECT_FALSE(image.Alpha());
   EXPECT_EQ(image.GetPixel(0, 0), 0xAB + 0xCD * 256 + 0xEF * 65536);
 }
 
 TEST(IconDecoder, PngEntriesAndCursors) {
-  const auto file = icobuild::iconFile({sized(16), icobuild::pngEntry(pngOf(256, 256, 0xFF00FF00), 256, 256)});
+  const auto file =
+      icobuild::iconFile({sized(16), icobuild::pngEntry(pngOf(256, 256, 0xFF00FF00), 256, 256)});
   c32bppDIB image;
   cICOparser parser;
   ASSERT_TRUE(parser.LoadStream(file, 256, 256, image));

@@ -50,7 +50,8 @@ std::vector<uint8_t> sampleData(size_t size, unsigned seed) {
   return data;
 }
 
-pnginflate::InflateResult inflateInto(const std::vector<uint8_t>& input, std::vector<uint8_t>& out) {
+pnginflate::InflateResult inflateInto(const std::vector<uint8_t>& input,
+                                      std::vector<uint8_t>& out) {
   return pnginflate::Inflate(input, out);
 }
 
@@ -59,8 +60,12 @@ pnginflate::InflateResult inflateInto(const std::vector<uint8_t>& input, std::ve
 TEST(BuiltInInflate, MatchesZlibForStoredFixedAndDynamicBlocks) {
   for (const unsigned seed : {1u, 2u, 3u}) {
     const std::vector<uint8_t> data = sampleData(200000 + seed * 777, seed);
-    for (const auto& [level, strategy] : {std::pair{0, Z_DEFAULT_STRATEGY}, {1, Z_FIXED}, {9, Z_FIXED},
-                                          {6, Z_DEFAULT_STRATEGY}, {9, Z_HUFFMAN_ONLY}, {9, Z_RLE}}) {
+    for (const auto& [level, strategy] : {std::pair{0, Z_DEFAULT_STRATEGY},
+                                          {1, Z_FIXED},
+                                          {9, Z_FIXED},
+                                          {6, Z_DEFAULT_STRATEGY},
+                                          {9, Z_HUFFMAN_ONLY},
+                                          {9, Z_RLE}}) {
       SCOPED_TRACE(testing::Message() << "level " << level << " strategy " << strategy);
       const std::vector<uint8_t> packed = deflateWith(data, level, strategy);
       std::vector<uint8_t> out(data.size(), 0);
@@ -88,7 +93,9 @@ TEST(BuiltInInflate, MatchesZlibOnEveryPngOfTheSuite) {
     }
     std::vector<uint8_t> expected(1 << 20);
     uLongf expectedSize = static_cast<uLongf>(expected.size());
-    ASSERT_EQ(uncompress(expected.data(), &expectedSize, idat.data(), static_cast<uLong>(idat.size())), Z_OK);
+    ASSERT_EQ(
+        uncompress(expected.data(), &expectedSize, idat.data(), static_cast<uLong>(idat.size())),
+        Z_OK);
     expected.resize(expectedSize);
     std::vector<uint8_t> out(expectedSize);
     EXPECT_EQ(inflateInto(idat, out).code, pnginflate::kOk) << name.toStdString();

@@ -43,7 +43,8 @@ class PngBuilder {
 
   // Flips a bit of the CRC of the chunk that starts at `chunkStart`.
   PngBuilder& damageCrcAt(size_t chunkStart) {
-    const uint32_t length = (uint32_t(m_bytes[chunkStart]) << 24) | (uint32_t(m_bytes[chunkStart + 1]) << 16) |
+    const uint32_t length = (uint32_t(m_bytes[chunkStart]) << 24) |
+                            (uint32_t(m_bytes[chunkStart + 1]) << 16) |
                             (uint32_t(m_bytes[chunkStart + 2]) << 8) | m_bytes[chunkStart + 3];
     m_bytes[chunkStart + 8 + length] ^= 0x01;
     return *this;

@@ -57,8 +57,9 @@ TEST(PngHeaderChecks, BadFieldsGiveNoPixelsButArePng) {
   const auto build = [](uint32_t w, uint32_t h, uint8_t depth, uint8_t type, uint8_t interlace) {
     return PngBuilder().header(w, h, depth, type, interlace).imageData({0, 0, 0, 0}).end().bytes();
   };
-  for (const auto& bytes : {build(0, 1, 8, 0, 0), build(1, 0, 8, 0, 0), build(1, 1, 3, 0, 0),
-                            build(1, 1, 8, 5, 0), build(1, 1, 8, 0, 2), build(0x80000000u, 1, 8, 0, 0)}) {
+  for (const auto& bytes :
+       {build(0, 1, 8, 0, 0), build(1, 0, 8, 0, 0), build(1, 1, 3, 0, 0), build(1, 1, 8, 5, 0),
+        build(1, 1, 8, 0, 2), build(0x80000000u, 1, 8, 0, 0)}) {
     const Decoded d = decode(bytes);
     EXPECT_TRUE(d.isPng);
     EXPECT_EQ(d.image->BitsPointer(), nullptr);
@@ -79,7 +80,8 @@ TEST(PngHeaderChecks, UnusualPairingsPassTheHeaderButHaveNoConversion) {
   // Depth 16 palette and depth 1 RGB pass the header checks; no conversion is
   // defined for them, so they decode to nothing rather than to garbage.
   for (const auto& [depth, type] : {std::pair<uint8_t, uint8_t>{16, 3}, {1, 2}}) {
-    const Decoded d = decode(PngBuilder().header(1, 1, depth, type).imageData({0, 0, 0}).end().bytes());
+    const Decoded d =
+        decode(PngBuilder().header(1, 1, depth, type).imageData({0, 0, 0}).end().bytes());
     EXPECT_TRUE(d.isPng);
     EXPECT_EQ(d.image->BitsPointer(), nullptr);
   }
@@ -113,8 +115,9 @@ TEST(PngTransparency, BadCrcOnTrnsOnlyLosesTransparency) {
 }
 
 TEST(PngTransparency, Rgb16KeyComparesHighBytesOnly) {
-  std::vector<uint8_t> raw{0, 0x12, 0xFF, 0x56, 0x00, 0x9A, 0x42,   // matches the key's high bytes
-                           0x12, 0x34, 0x56, 0x78, 0x9B, 0xBC};     // blue differs
+  std::vector<uint8_t> raw{0,    0x12, 0xFF, 0x56, 0x00, 0x9A,
+                           0x42,                                 // matches the key's high bytes
+                           0x12, 0x34, 0x56, 0x78, 0x9B, 0xBC};  // blue differs
   const Decoded d = decode(PngBuilder()
                                .header(2, 1, 16, 2)
                                .chunk("tRNS", {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC})
@@ -162,11 +165,12 @@ TEST(PngTransparency, PaletteInAGreyImageIsIgnored) {
 }
 
 TEST(PngPremultiply, TruncatesColourTimesAlphaOver255) {
-  const Decoded d = decode(PngBuilder()
-                               .header(3, 1, 8, 6)
-                               .imageData(rgbaRow({{255, 0, 0, 128}, {200, 0, 0, 100}, {90, 80, 70, 0}}))
-                               .end()
-                               .bytes());
+  const Decoded d =
+      decode(PngBuilder()
+                 .header(3, 1, 8, 6)
+                 .imageData(rgbaRow({{255, 0, 0, 128}, {200, 0, 0, 100}, {90, 80, 70, 0}}))
+                 .end()
+                 .bytes());
   ASSERT_NE(d.image->BitsPointer(), nullptr);
   EXPECT_EQ(pixel(*d.image, 0, 0), (std::vector<uint8_t>{0, 0, 128, 128}));
   EXPECT_EQ(pixel(*d.image, 1, 0), (std::vector<uint8_t>{0, 0, 78, 100}));
@@ -175,16 +179,19 @@ TEST(PngPremultiply, TruncatesColourTimesAlphaOver255) {
 
 TEST(PngGreyLevels, LowDepthsSpreadOverTheFullRange) {
   // 2-bit grey: samples 0, 1, 2, 3 in one byte.
-  const Decoded d = decode(PngBuilder().header(4, 1, 2, 0).imageData({0, 0b00011011}).end().bytes());
+  const Decoded d =
+      decode(PngBuilder().header(4, 1, 2, 0).imageData({0, 0b00011011}).end().bytes());
   ASSERT_NE(d.image->BitsPointer(), nullptr);
   for (int x = 0; x < 4; ++x) EXPECT_EQ(d.image->GetPixel(x, 0) & 0xFF, x * 85);
-  const Decoded bw = decode(PngBuilder().header(2, 1, 1, 0).imageData({0, 0b01000000}).end().bytes());
+  const Decoded bw =
+      decode(PngBuilder().header(2, 1, 1, 0).imageData({0, 0b01000000}).end().bytes());
   EXPECT_EQ(bw.image->GetPixel(0, 0), 0);
   EXPECT_EQ(bw.image->GetPixel(1, 0), 0xFFFFFF);
 }
 
 TEST(PngPalette, IndexedImageWithoutPaletteIsBlackWithIndexOneWhiteAtDepth1) {
-  const Decoded d = decode(PngBuilder().header(2, 1, 1, 3).imageData({0, 0b01000000}).end().bytes());
+  const Decoded d =
+      decode(PngBuilder().header(2, 1, 1, 3).imageData({0, 0b01000000}).end().bytes());
   ASSERT_NE(d.image->BitsPointer(), nullptr);
   EXPECT_EQ(d.image->GetPixel(0, 0), 0);
   EXPECT_EQ(d.image->GetPixel(1, 0), 0xFFFFFF);
@@ -198,7 +205,8 @@ TEST(PngPalette, IndexWithoutEntryFailsTheDecode) {
 }
 
 TEST(PngFilters, UnknownFilterKeepsTheRowWhenNotInterlaced) {
-  const Decoded d = decode(PngBuilder().header(2, 2, 8, 0).imageData({5, 10, 20, 2, 1, 1}).end().bytes());
+  const Decoded d =
+      decode(PngBuilder().header(2, 2, 8, 0).imageData({5, 10, 20, 2, 1, 1}).end().bytes());
   ASSERT_NE(d.image->BitsPointer(), nullptr);
   EXPECT_EQ(d.image->GetPixel(0, 0) & 0xFF, 10);
   EXPECT_EQ(d.image->GetPixel(1, 0) & 0xFF, 20);
@@ -207,9 +215,11 @@ TEST(PngFilters, UnknownFilterKeepsTheRowWhenNotInterlaced) {
 
 TEST(PngFilters, UnknownFilterFailsAnInterlacedImage) {
   // 1 x 1 Adam7: pass 1 alone holds the pixel.
-  EXPECT_NE(decode(PngBuilder().header(1, 1, 8, 0, 1).imageData({0, 42}).end().bytes()).image->BitsPointer(),
+  EXPECT_NE(decode(PngBuilder().header(1, 1, 8, 0, 1).imageData({0, 42}).end().bytes())
+                .image->BitsPointer(),
             nullptr);
-  EXPECT_EQ(decode(PngBuilder().header(1, 1, 8, 0, 1).imageData({5, 42}).end().bytes()).image->BitsPointer(),
+  EXPECT_EQ(decode(PngBuilder().header(1, 1, 8, 0, 1).imageData({5, 42}).end().bytes())
+                .image->BitsPointer(),
             nullptr);
 }
 
@@ -218,8 +228,12 @@ TEST(PngChunks, MissingIendOrImageDataGivesNoPixels) {
   EXPECT_EQ(decode(bytes).image->BitsPointer(), nullptr);
   EXPECT_EQ(decode(PngBuilder().header(1, 1, 8, 0).end().bytes()).image->BitsPointer(), nullptr);
   // Ancillary chunks, gamma among them, are skipped: samples stay as stored.
-  const Decoded d = decode(
-      PngBuilder().header(1, 1, 8, 0).chunk("gAMA", {0, 0, 0x27, 0x10}).imageData({0, 100}).end().bytes());
+  const Decoded d = decode(PngBuilder()
+                               .header(1, 1, 8, 0)
+                               .chunk("gAMA", {0, 0, 0x27, 0x10})
+                               .imageData({0, 100})
+                               .end()
+                               .bytes());
   EXPECT_EQ(d.image->GetPixel(0, 0) & 0xFF, 100);
 }
 
@@ -276,11 +290,17 @@ TEST(PngFailureReasons, EachBrokenFileKeepsWhyItHasNoPixels) {
       {PngBuilder().header(1, 1, 3, 0).imageData({0, 0}).end().bytes(), PngFailure::kBadBitDepth},
       {PngBuilder().header(1, 1, 8, 5).imageData({0, 0}).end().bytes(), PngFailure::kBadColourType},
       {PngBuilder().header(8192, 8192, 1, 0).imageData({0}).end().bytes(), PngFailure::kTooLarge},
-      {PngBuilder().header(1, 1, 16, 3).imageData({0, 0, 0}).end().bytes(), PngFailure::kUnsupportedFormat},
+      {PngBuilder().header(1, 1, 16, 3).imageData({0, 0, 0}).end().bytes(),
+       PngFailure::kUnsupportedFormat},
       // A stored block whose length and its complement disagree.
-      {PngBuilder().header(1, 1, 8, 0).chunk("IDAT", {0x78, 0x9C, 0x01, 0x01, 0x00, 0x00, 0x00}).end().bytes(),
+      {PngBuilder()
+           .header(1, 1, 8, 0)
+           .chunk("IDAT", {0x78, 0x9C, 0x01, 0x01, 0x00, 0x00, 0x00})
+           .end()
+           .bytes(),
        PngFailure::kInflateFailed},
-      {PngBuilder().header(1, 1, 8, 0, 1).imageData({5, 42}).end().bytes(), PngFailure::kBadInterlacedFilter},
+      {PngBuilder().header(1, 1, 8, 0, 1).imageData({5, 42}).end().bytes(),
+       PngFailure::kBadInterlacedFilter},
       {PngBuilder().header(2, 1, 8, 3).chunk("PLTE", {1, 2, 3}).imageData({0, 0, 1}).end().bytes(),
        PngFailure::kPaletteIndexOutOfRange},
   };
@@ -289,11 +309,13 @@ TEST(PngFailureReasons, EachBrokenFileKeepsWhyItHasNoPixels) {
     EXPECT_EQ(d.failure, c.failure) << d.reason;
     EXPECT_EQ(d.image->BitsPointer(), nullptr) << d.reason;
     // Only what the decoder cannot keep to itself is for the user to see.
-    EXPECT_EQ(isReportedToUser(d.failure), c.failure == PngFailure::kChunkLengthOverflow) << d.reason;
+    EXPECT_EQ(isReportedToUser(d.failure), c.failure == PngFailure::kChunkLengthOverflow)
+        << d.reason;
   }
   // An inflate failure names both inflaters' codes; a good file keeps no reason.
   const Decoded broken = decode(cases[10].bytes);
-  EXPECT_EQ(broken.reason, "PNG image data does not inflate (zlib status -3, built-in inflate code -2: "
-                           "stored block length mismatch)");
+  EXPECT_EQ(broken.reason,
+            "PNG image data does not inflate (zlib status -3, built-in inflate code -2: "
+            "stored block length mismatch)");
   EXPECT_EQ(decode(ok().end().bytes()).failure, PngFailure::kNone);
 }

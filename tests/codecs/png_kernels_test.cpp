@@ -48,7 +48,8 @@ TEST(PngKernels, EverySuiteImageDecodesAlikeThroughBothLoops) {
     const std::vector<uint8_t> png = readFile(dir.filePath(name));
     ASSERT_FALSE(png.empty());
     for (const bool withZlib : {true, false}) {
-      EXPECT_EQ(decodeWith(png, Kernels::kFastest, withZlib), decodeWith(png, Kernels::kScalar, withZlib));
+      EXPECT_EQ(decodeWith(png, Kernels::kFastest, withZlib),
+                decodeWith(png, Kernels::kScalar, withZlib));
     }
   }
 }
@@ -63,9 +64,11 @@ TEST(PngKernels, RandomRowsUnfilterAlikeForEveryFilterAndPixelSize) {
         for (auto& b : previous) b = static_cast<uint8_t>(random());
         for (auto& b : row) b = static_cast<uint8_t>(random());
         std::vector<uint8_t> plain = row;
-        pngpixels::unfilterRow(filter, row.data(), previous.data(), bytes, distance, Kernels::kFastest);
+        pngpixels::unfilterRow(filter, row.data(), previous.data(), bytes, distance,
+                               Kernels::kFastest);
         pngpixels::unfilterRowScalar(filter, plain.data(), previous.data(), bytes, distance);
-        ASSERT_EQ(row, plain) << "filter " << int{filter} << ", " << pixels << " pixels of " << distance;
+        ASSERT_EQ(row, plain) << "filter " << int{filter} << ", " << pixels << " pixels of "
+                              << distance;
       }
     }
   }
@@ -73,7 +76,8 @@ TEST(PngKernels, RandomRowsUnfilterAlikeForEveryFilterAndPixelSize) {
 
 TEST(PngKernels, RandomRgbaPicturesWithEveryFilterDecodeAlike) {
   std::mt19937 random(7);
-  for (const auto& [colourType, depth] : {std::pair<uint8_t, uint8_t>{6, 8}, {2, 8}, {6, 16}, {4, 8}}) {
+  for (const auto& [colourType, depth] :
+       {std::pair<uint8_t, uint8_t>{6, 8}, {2, 8}, {6, 16}, {4, 8}}) {
     const size_t channels = colourType == 6 ? 4 : colourType == 2 ? 3 : 2;
     const size_t width = 37, height = 11, rowBytes = width * channels * depth / 8;
     std::vector<uint8_t> raw;
@@ -85,6 +89,7 @@ TEST(PngKernels, RandomRgbaPicturesWithEveryFilterDecodeAlike) {
         PngBuilder().header(width, height, depth, colourType).imageData(raw).end().bytes();
     const std::vector<uint8_t> fastest = decodeWith(png, Kernels::kFastest, true);
     ASSERT_EQ(fastest.size(), width * height * 4);
-    EXPECT_EQ(fastest, decodeWith(png, Kernels::kScalar, true)) << "colour type " << int{colourType};
+    EXPECT_EQ(fastest, decodeWith(png, Kernels::kScalar, true))
+        << "colour type " << int{colourType};
   }
 }

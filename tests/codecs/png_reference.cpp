@@ -45,7 +45,8 @@ ReferenceImage decodeWithLibpng(const QString& path) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return result;
   const QByteArray bytes = file.readAll();
-  Reader reader{reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size()), 0};
+  Reader reader{reinterpret_cast<const uint8_t*>(bytes.constData()),
+                static_cast<size_t>(bytes.size()), 0};
 
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, silence, silence);
   png_infop info = png_create_info_struct(png);
@@ -80,7 +81,8 @@ ReferenceImage decodeWithLibpng(const QString& path) {
   result.width = width;
   result.height = height;
   result.rgba.resize(static_cast<size_t>(width) * height * 4);
-  result.alpha = colourType == PNG_COLOR_TYPE_GRAY_ALPHA || colourType == PNG_COLOR_TYPE_RGB_ALPHA || haveTrns;
+  result.alpha =
+      colourType == PNG_COLOR_TYPE_GRAY_ALPHA || colourType == PNG_COLOR_TYPE_RGB_ALPHA || haveTrns;
   const int channels = png_get_channels(png, info);
   for (int y = 0; y < height; ++y) {
     const uint8_t* row = rows[static_cast<size_t>(y)].data();
@@ -105,7 +107,8 @@ ReferenceImage decodeWithLibpng(const QString& path) {
           b = sampleAt(row, base + 2, depth);
           if (haveTrns) {
             const int shift = depth == 16 ? 8 : 0;
-            if (r == ((transColour->red >> shift) & 0xFFu) && g == ((transColour->green >> shift) & 0xFFu) &&
+            if (r == ((transColour->red >> shift) & 0xFFu) &&
+                g == ((transColour->green >> shift) & 0xFFu) &&
                 b == ((transColour->blue >> shift) & 0xFFu)) {
               a = 0;
             }

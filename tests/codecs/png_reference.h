@@ -13,8 +13,8 @@ struct ReferenceImage {
   bool ok = false;
   int width = 0;
   int height = 0;
-  bool alpha = false;          // the alpha flag the engine should report
-  std::vector<uint8_t> rgba;   // top-down, premultiplied R, G, B, A
+  bool alpha = false;         // the alpha flag the engine should report
+  std::vector<uint8_t> rgba;  // top-down, premultiplied R, G, B, A
 };
 
 ReferenceImage decodeWithLibpng(const QString& path);

@@ -258,7 +258,8 @@ TEST(PngWriter, TextEntriesGoBeforeOrAfterTheImageAndLongOnesAreCompressed) {
   ASSERT_NE(z, std::string::npos);
   const uint8_t* packed = png.data() + z + 4 + 8 + 1;
   const uint32_t length = (uint32_t{png[z - 4]} << 24 | uint32_t{png[z - 3]} << 16 |
-                           uint32_t{png[z - 2]} << 8 | png[z - 1]) - 9;
+                           uint32_t{png[z - 2]} << 8 | png[z - 1]) -
+                          9;
   std::vector<uint8_t> text(4000);
   uLongf textLength = text.size();
   ASSERT_EQ(uncompress(text.data(), &textLength, packed, length), Z_OK);

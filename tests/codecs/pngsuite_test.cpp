@@ -65,7 +65,9 @@ TEST(PngSuite, EveryValidImageMatchesTheReferenceDecoderThroughTheBuiltInInflate
 }
 
 // Corrupt only in a chunk CRC: without zlib no CRC is checked, so these decode.
-bool corruptOnlyInCrc(const QString& name) { return name == "xcsn0g01.png" || name == "xhdn0g08.png"; }
+bool corruptOnlyInCrc(const QString& name) {
+  return name == "xcsn0g01.png" || name == "xhdn0g08.png";
+}
 
 TEST(PngSuite, EveryCorruptImageGivesNoPixels) {
   const QStringList files = suiteFiles("x*.png");

@@ -36,13 +36,13 @@ QWidget* place(QWidget* control, const QRect& twips, const char* tag) {
 // right edge.
 struct AnchoredWindow {
   std::unique_ptr<QWidget> window = std::make_unique<QWidget>();
-  QWidget* label1 = nullptr;       // "TTFF*/": never moves
-  QWidget* combo2 = nullptr;       // no Tag, inside the frame
-  QWidget* text1 = nullptr;        // "TTFF*/", inside the frame
-  QWidget* listView = nullptr;     // "TTFF*/"
-  QWidget* browser = nullptr;      // "TTTT*/": grows both ways
-  QWidget* text2 = nullptr;        // "TFTT*/": follows the bottom, widens
-  QWidget* text3 = nullptr;        // "TFTT*/"
+  QWidget* label1 = nullptr;         // "TTFF*/": never moves
+  QWidget* combo2 = nullptr;         // no Tag, inside the frame
+  QWidget* text1 = nullptr;          // "TTFF*/", inside the frame
+  QWidget* listView = nullptr;       // "TTFF*/"
+  QWidget* browser = nullptr;        // "TTTT*/": grows both ways
+  QWidget* text2 = nullptr;          // "TFTT*/": follows the bottom, widens
+  QWidget* text3 = nullptr;          // "TFTT*/"
   QWidget* rightFollower = nullptr;  // "FTTF*/x": keeps its distance to the right edge
   Anchor* anchor = nullptr;
 
@@ -81,12 +81,13 @@ struct AnchoredWindow {
     auto* combo3 = new QComboBox(w);
     combo3->addItem("English | English");
     place(combo3, twipsRect(60, 8340, 2445, 300), nullptr);
-    place(new QLabel("<-- Click Begin To Test The Selected Ports", w), twipsRect(3750, 2160, 5595, 285),
-          "TTFF*/");
+    place(new QLabel("<-- Click Begin To Test The Selected Ports", w),
+          twipsRect(3750, 2160, 5595, 285), "TTFF*/");
     auto* page = new QTextBrowser(w);
     page->setHtml("<h2>Port test</h2><p>The test page grows with the window.</p>");
     browser = place(page, twipsRect(3750, 60, 8175, 7935), "TTTT*/");
-    text2 = place(new QLineEdit("Page Status: Done", w), twipsRect(3750, 8040, 8175, 270), "TFTT*/");
+    text2 =
+        place(new QLineEdit("Page Status: Done", w), twipsRect(3750, 8040, 8175, 270), "TFTT*/");
     text3 = place(new QLineEdit("", w), twipsRect(3750, 8370, 8175, 270), "TFTT*/");
     rightFollower = place(new QPushButton("Right", w), QRect(700, 10, 80, 20), "FTTF*/x");
     anchor = new Anchor(w);
@@ -99,9 +100,7 @@ struct AnchoredWindow {
   }
 
   // DoInit the way the main window does it: the current size is the minimum.
-  void init() {
-    anchor->DoInit(pixelsToTwips(window->height()), pixelsToTwips(window->width()));
-  }
+  void init() { anchor->DoInit(pixelsToTwips(window->height()), pixelsToTwips(window->width())); }
 };
 
 int distanceToRightEdge(const QWidget* control) {
@@ -109,7 +108,9 @@ int distanceToRightEdge(const QWidget* control) {
 }
 
 QString screenshotFolder() {
-  const QString folder = qEnvironmentVariable("VANTREL_BINARY_DIR", QCoreApplication::applicationDirPath()) + "/screenshots";
+  const QString folder =
+      qEnvironmentVariable("VANTREL_BINARY_DIR", QCoreApplication::applicationDirPath()) +
+      "/screenshots";
   QDir().mkpath(folder);
   return folder;
 }
@@ -416,7 +417,8 @@ void AnchorTest::positionIsSavedOnDestructionAndRestoredByDoInit() {
     w.window->move(123, 77);
     QTRY_COMPARE_WITH_TIMEOUT(w.window->pos(), QPoint(123, 77), 5000);
   }
-  QCOMPARE(QSettings("VantrelAnchorTest").value("Windows/MainPos").toString(), QString("1845|1155"));
+  QCOMPARE(QSettings("VantrelAnchorTest").value("Windows/MainPos").toString(),
+           QString("1845|1155"));
   {
     AnchoredWindow w;
     w.anchor->setRegString(regString);
@@ -510,8 +512,9 @@ void AnchorTest::screenshotEnlargedTo1600x1000() {
   const QRect label = w.label1->geometry();
   w.window->resize(1600, 1000);
   QTRY_COMPARE_WITH_TIMEOUT(w.window->size(), QSize(1600, 1000), 5000);
-  QTRY_COMPARE_WITH_TIMEOUT(w.browser->geometry().right(), 1600 - 1 - (twipsToPixels(11985) - 1 -
-                                                           twipsRect(3750, 60, 8175, 7935).right()), 5000);
+  QTRY_COMPARE_WITH_TIMEOUT(
+      w.browser->geometry().right(),
+      1600 - 1 - (twipsToPixels(11985) - 1 - twipsRect(3750, 60, 8175, 7935).right()), 5000);
   QCOMPARE(w.label1->geometry(), label);
   QCOMPARE(w.window->height() - w.text3->geometry().bottom(),
            twipsToPixels(8700) - twipsRect(3750, 8370, 8175, 270).bottom());

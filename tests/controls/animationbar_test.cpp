@@ -24,7 +24,8 @@ constexpr int kHeightPixels = 13;
 
 // A shown bar of the given size, so that its resize events arrive as they do
 // on a window.
-std::unique_ptr<AnimationBar> makeBar(int widthPixels = kWidthPixels, int heightPixels = kHeightPixels) {
+std::unique_ptr<AnimationBar> makeBar(int widthPixels = kWidthPixels,
+                                      int heightPixels = kHeightPixels) {
   auto bar = std::make_unique<AnimationBar>();
   bar->resize(widthPixels, heightPixels);
   bar->show();
@@ -35,7 +36,8 @@ std::unique_ptr<AnimationBar> makeBar(int widthPixels = kWidthPixels, int height
 // Resizes a shown bar and waits (bounded) until the bar has taken the size in.
 bool resizeBar(AnimationBar& bar, int widthPixels, int heightPixels) {
   bar.resize(widthPixels, heightPixels);
-  return QTest::qWaitFor([&] { return bar.stripTwips().width() == pixelsToTwips(widthPixels); }, 5000);
+  return QTest::qWaitFor([&] { return bar.stripTwips().width() == pixelsToTwips(widthPixels); },
+                         5000);
 }
 
 struct Positions {
@@ -105,7 +107,7 @@ void AnimationBarTest::beginDisplayWithNothingSetSlidesTheFirstLeftBarEvery50ms(
 
   bar->tick();
   QCOMPARE(positionsOf(*bar), (Positions{parked.firstLeft + 200, parked.firstRight,
-                                        parked.secondLeft, parked.secondRight}));
+                                         parked.secondLeft, parked.secondRight}));
   bar->tick();
   QCOMPARE(bar->barLeft(Bar::FirstLeft), parked.firstLeft + 400);
 
@@ -251,8 +253,8 @@ void AnimationBarTest::colorBarsMinusOneMovesTheColouredPair() {
   auto bar = makeBar();
   bar->setColorBars(-1);
   bar->setStyle(4);
-  bar->setLeftColorBarColor("255");         // red
-  bar->setRightColorBarColor("&H00FF00");   // green
+  bar->setLeftColorBarColor("255");        // red
+  bar->setRightColorBarColor("&H00FF00");  // green
   QCOMPARE(bar->barColor(Bar::SecondLeft), QColor(0, 0, 128));
   bar->BeginDisplay();
   QCOMPARE(bar->barColor(Bar::SecondLeft), QColor(255, 0, 0));
@@ -260,8 +262,8 @@ void AnimationBarTest::colorBarsMinusOneMovesTheColouredPair() {
 
   const Positions parked = positionsOf(*bar);
   bar->tick();
-  QCOMPARE(positionsOf(*bar), (Positions{parked.firstLeft, parked.firstRight, parked.secondLeft + 200,
-                                        parked.secondRight - 200}));
+  QCOMPARE(positionsOf(*bar), (Positions{parked.firstLeft, parked.firstRight,
+                                         parked.secondLeft + 200, parked.secondRight - 200}));
 }
 
 void AnimationBarTest::colorBarsOfAnyOtherValueRunsTheTimerButMovesNoBar() {
@@ -443,7 +445,9 @@ void AnimationBarTest::screenshotOfARunningBar() {
     bar->BeginDisplay();
     for (int i = 0; i < 8; ++i) bar->tick();
   }
-  const QString folder = qEnvironmentVariable("VANTREL_BINARY_DIR", QCoreApplication::applicationDirPath()) + "/screenshots";
+  const QString folder =
+      qEnvironmentVariable("VANTREL_BINARY_DIR", QCoreApplication::applicationDirPath()) +
+      "/screenshots";
   QVERIFY(QDir().mkpath(folder));
   QVERIFY(window.grab().save(folder + "/animation-bar-styles.png"));
 }

@@ -62,8 +62,10 @@ class CannedServer {
         QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
           if (!socket->readAll().contains("\r\n\r\n")) return;
           const QByteArray page = "<html><body><p>Nothing to test here.</p></body></html>";
-          socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\nContent-Length: " +
-                        QByteArray::number(page.size()) + "\r\n\r\n" + page);
+          socket->write(
+              "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: "
+              "close\r\nContent-Length: " +
+              QByteArray::number(page.size()) + "\r\n\r\n" + page);
           socket->disconnectFromHost();
         });
       }
@@ -114,7 +116,8 @@ int freeLowPortForBoth() {
   for (quint16 port = 1023; port > 600; --port) {
     QTcpServer tcp;
     QUdpSocket udp;
-    if (tcp.listen(QHostAddress::LocalHost, port) && udp.bind(QHostAddress::LocalHost, port)) return port;
+    if (tcp.listen(QHostAddress::LocalHost, port) && udp.bind(QHostAddress::LocalHost, port))
+      return port;
   }
   return 0;
 }
@@ -177,7 +180,8 @@ class PortRunTest : public QObject {
 
     QTest::mouseClick(m_window->Command3.button(), Qt::LeftButton);
 
-    QCOMPARE(shownPrompt, QStringLiteral("You must have at least 1 port in the port list to continue."));
+    QCOMPARE(shownPrompt,
+             QStringLiteral("You must have at least 1 port in the port list to continue."));
     QCOMPARE(m_window->UniMsgBox1.Result(1), UniMsgBox::kAnswerOk);
     // The port entry is the window's focus widget, which gets the keyboard
     // whenever the window is active again.
@@ -207,7 +211,8 @@ class PortRunTest : public QObject {
     const QList<RowView> rows = readRows();
     QCOMPARE(rows.at(0).status, QStringLiteral("Port in use."));
     QCOMPARE(rows.at(0).open,
-             QStringLiteral("Unable to check the port, close any programs using the port and try again."));
+             QStringLiteral(
+                 "Unable to check the port, close any programs using the port and try again."));
     QCOMPARE(rows.at(1).status, QString());
     QCOMPARE(rows.at(1).open, kSuccess);
     QCOMPARE(rows.at(2).status, QString());
@@ -217,23 +222,28 @@ class PortRunTest : public QObject {
                                          "/port_test_udp.php"}));
 
     // One log line per arrival, each naming the tested port and its protocol code.
-    const QStringList log = m_window->Text21.Text().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    const QStringList log =
+        m_window->Text21.Text().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     QCOMPARE(log.size(), 2);
     qInfo() << "connection log:" << log;
-    const QString tcpStart = QStringLiteral("Attempted connection from 0.0.0.0 on port %1 0 at ").arg(port);
+    const QString tcpStart =
+        QStringLiteral("Attempted connection from 0.0.0.0 on port %1 0 at ").arg(port);
     const QString udpStart = QStringLiteral(" on port %1 1 at ").arg(port);
     QVERIFY2(log.at(0).startsWith(tcpStart), qPrintable(log.at(0)));
-    QVERIFY2(log.at(1).startsWith(QStringLiteral("Attempted connection from ")) && log.at(1).contains(udpStart),
+    QVERIFY2(log.at(1).startsWith(QStringLiteral("Attempted connection from ")) &&
+                 log.at(1).contains(udpStart),
              qPrintable(log.at(1)));
     QVERIFY(m_window->Text21.Text().endsWith(QStringLiteral("\r\n")));
 
     // Everything is given back once the run is done.
-    QVERIFY(m_window->Command1.Enabled() && m_window->Command2.Enabled() && m_window->Command3.Enabled());
+    QVERIFY(m_window->Command1.Enabled() && m_window->Command2.Enabled() &&
+            m_window->Command3.Enabled());
     QVERIFY(m_window->ListView1.Enabled());
     QCOMPARE(m_window->dBar1->runningTimerCount(), 0);
     QVERIFY(!m_window->Winsock);
     QVERIFY(m_window->WebBrowser1.Visible());
-    QVERIFY(m_window->Text2.Text().contains(QStringLiteral("\r\nPage Status: Waiting For Port Results...")));
+    QVERIFY(m_window->Text2.Text().contains(
+        QStringLiteral("\r\nPage Status: Waiting For Port Results...")));
     QVERIFY(m_window->Text2.Text().contains(QStringLiteral("\r\nPage Status:Done")));
     QCOMPARE(m_window->Text3.Text(), QString());
     // The ports are free again.
@@ -248,7 +258,8 @@ class PortRunTest : public QObject {
     QVERIFY2(unreachable.waitUntilServing(), qPrintable(unreachable.errors()));
     QVERIFY(pointProgramAtSite(m_folder.path(), unreachable.url()));
     const int port = freePortForBoth();
-    setRows({{QString::number(port), QStringLiteral("TCP")}, {QString::number(port), QStringLiteral("UDP")}});
+    setRows({{QString::number(port), QStringLiteral("TCP")},
+             {QString::number(port), QStringLiteral("UDP")}});
     const QString logBefore = m_window->Text21.Text();
 
     clickBegin();
@@ -267,12 +278,14 @@ class PortRunTest : public QObject {
   // and a site with only an IPv4 address fails the row at once, saying why.
   void ipv6PortsAreTestedOverIpv6AndAnIpv4OnlySiteFailsAtOnce() {
     SiteProcess site6({}, QStringLiteral("::1"));
-    SiteProcess missing6({QStringLiteral("--probe-address"), QStringLiteral("127.0.0.9")}, QStringLiteral("::1"));
+    SiteProcess missing6({QStringLiteral("--probe-address"), QStringLiteral("127.0.0.9")},
+                         QStringLiteral("::1"));
     QVERIFY2(site6.waitUntilServing(), qPrintable(site6.errors()));
     QVERIFY2(missing6.waitUntilServing(), qPrintable(missing6.errors()));
     m_window->Combo1.setText(QStringLiteral("::1"));
     const int port = freePortForBoth();
-    setRows({{QString::number(port), QStringLiteral("TCP")}, {QString::number(port), QStringLiteral("UDP")}});
+    setRows({{QString::number(port), QStringLiteral("TCP")},
+             {QString::number(port), QStringLiteral("UDP")}});
     QList<QStringList> results;
     for (const QString& site : {site6.url(), missing6.url(), m_site->url()}) {
       QVERIFY(pointProgramAtSite(m_folder.path(), site));
@@ -286,7 +299,8 @@ class PortRunTest : public QObject {
     m_window->Combo1.setText(QStringLiteral("127.0.0.1"));
     QCOMPARE(results.at(0), (QStringList{QString(), kSuccess, kSuccess}));
     QCOMPARE(results.at(1), (QStringList{QString(), kFailed, kFailed}));
-    QCOMPARE(results.at(2), (QStringList{QStringLiteral("Test site unreachable"), kFailed, kFailed}));
+    QCOMPARE(results.at(2),
+             (QStringList{QStringLiteral("Test site unreachable"), kFailed, kFailed}));
     QVERIFY2(errorLine.contains(QStringLiteral("has no IPv6 address")), qPrintable(errorLine));
   }
 
@@ -296,12 +310,14 @@ class PortRunTest : public QObject {
   void finishedRunLooksRight() {
     const int openPort = testsupport::freeTcpPort();
     const int closedPort = testsupport::freeTcpPort();
-    setRows({{QString::number(openPort), QStringLiteral("TCP")}, {QString::number(closedPort), QStringLiteral("TCP")}});
+    setRows({{QString::number(openPort), QStringLiteral("TCP")},
+             {QString::number(closedPort), QStringLiteral("TCP")}});
     QTimer switchAddress;
     QPixmap runningShot;
     connect(&switchAddress, &QTimer::timeout, this, [&] {
       // Once the site has reached the first port.
-      if (!m_window->Text21.Text().contains(QStringLiteral(" on port %1 0 at ").arg(openPort))) return;
+      if (!m_window->Text21.Text().contains(QStringLiteral(" on port %1 0 at ").arg(openPort)))
+        return;
       m_window->Combo1.setText(QStringLiteral("127.0.0.3"));
       switchAddress.stop();
       // The run as it goes, with the animation bar working.
@@ -315,9 +331,11 @@ class PortRunTest : public QObject {
     const QList<RowView> rows = readRows();
     QCOMPARE(rows.at(0).open, kSuccess);
     QCOMPARE(rows.at(1).open, kFailed);
-    const QString path = QStringLiteral(PORTRUN_SCREENSHOT_DIR) + QStringLiteral("/finished-run.png");
+    const QString path =
+        QStringLiteral(PORTRUN_SCREENSHOT_DIR) + QStringLiteral("/finished-run.png");
     QVERIFY(m_window->grab().save(path));
-    QVERIFY(runningShot.save(QStringLiteral(PORTRUN_SCREENSHOT_DIR) + QStringLiteral("/running-run.png")));
+    QVERIFY(runningShot.save(QStringLiteral(PORTRUN_SCREENSHOT_DIR) +
+                             QStringLiteral("/running-run.png")));
   }
 
   void statusLineShowsEachNewTextOnceWithTheNewestLineInView() {
@@ -330,7 +348,8 @@ class PortRunTest : public QObject {
     emit browser.StatusTextChange(QStringLiteral("Done"));
     QCOMPARE(m_window->Text2.Text(),
              QStringLiteral("older\r\nPage Status:http://127.0.0.1/a\r\nPage Status:Done"));
-    QCOMPARE(m_window->Text2.SelStart(), m_window->Text2.Text().size() - QStringLiteral("Page Status:Done").size());
+    QCOMPARE(m_window->Text2.SelStart(),
+             m_window->Text2.Text().size() - QStringLiteral("Page Status:Done").size());
 
     // The page may ask for pop-up windows; none is ever given.
     bool cancel = false;
@@ -361,8 +380,9 @@ class PortRunTest : public QObject {
     QCOMPARE(rows.at(1).open, kFailed);
     // No page for the text that is no port; the error line says why the other failed.
     QCOMPARE(m_navigations, QStringList{"/port_test.php"});
-    const QString expected = QStringLiteral("\r\nLast Error Status Code:CANNOT_CONNECT(-2146697212) (%1/port_test.php)")
-                                 .arg(url);
+    const QString expected =
+        QStringLiteral("\r\nLast Error Status Code:CANNOT_CONNECT(-2146697212) (%1/port_test.php)")
+            .arg(url);
     QCOMPARE(m_window->Text3.Text(), expected);
     // The caret sits at the start of the newest line, so that line is in view.
     QCOMPARE(m_window->Text3.SelStart(), 2);
@@ -433,7 +453,8 @@ class PortRunTest : public QObject {
 
       clickBegin();
 
-      QVERIFY2(!captionWhileRunning.isEmpty(), byEscape ? "never pressed Escape" : "never clicked Stop");
+      QVERIFY2(!captionWhileRunning.isEmpty(),
+               byEscape ? "never pressed Escape" : "never clicked Stop");
       QCOMPARE(captionWhileRunning, QStringLiteral("Stop"));
       QCOMPARE(m_window->Label6.Caption(), QStringLiteral("Checking Port: Stopped."));
       const QList<RowView> rows = readRows();
@@ -450,7 +471,8 @@ class PortRunTest : public QObject {
   // opens them for the program. The test process drops that permission from
   // the thread that opens the sockets, as an ordinary user's program lacks it.
   void portsBelow1024OpenThroughThePermissionHelper() {
-    if (!WithoutBindPermission::possible()) QSKIP("needs the permission to bind low ports in order to drop it");
+    if (!WithoutBindPermission::possible())
+      QSKIP("needs the permission to bind low ports in order to drop it");
     const int port = freeLowPortForBoth();
     QVERIFY(port != 0);
     const QString text = QString::number(port);
@@ -463,7 +485,8 @@ class PortRunTest : public QObject {
     clickBegin();
     QCOMPARE(readRows().at(0).status, QStringLiteral("Ports below 1024 need permission"));
     QCOMPARE(readRows().at(0).open, kFailed);
-    QVERIFY2(m_window->Text3.Text().contains(QStringLiteral("setcap cap_net_bind_service=+ep /nonexistent/vantrel-bind")),
+    QVERIFY2(m_window->Text3.Text().contains(
+                 QStringLiteral("setcap cap_net_bind_service=+ep /nonexistent/vantrel-bind")),
              qPrintable(m_window->Text3.Text()));
 
     // The helper built beside this test.
@@ -498,8 +521,8 @@ class PortRunTest : public QObject {
     QVERIFY(!m_window->isVisible());
     QVERIFY(!m_window->Winsock);
     // The run ended where it stood: nothing was restored.
-    QCOMPARE(m_window->Label6.Caption(), QStringLiteral("Checking Port: ") + readRows().at(0).port +
-                                             QStringLiteral(" TCP"));
+    QCOMPARE(m_window->Label6.Caption(),
+             QStringLiteral("Checking Port: ") + readRows().at(0).port + QStringLiteral(" TCP"));
     QVERIFY(!m_window->Command1.Enabled());
   }
 
@@ -507,7 +530,8 @@ class PortRunTest : public QObject {
   // The window after step 6 of a run: everything given back.
   void expectIdle() {
     QVERIFY(!m_window->running);
-    QVERIFY(m_window->Command1.Enabled() && m_window->Command2.Enabled() && m_window->Command3.Enabled());
+    QVERIFY(m_window->Command1.Enabled() && m_window->Command2.Enabled() &&
+            m_window->Command3.Enabled());
     QCOMPARE(m_window->Command3.Caption(), QStringLiteral("Begin"));
     QVERIFY(m_window->ListView1.Enabled());
     QCOMPARE(m_window->dBar1->runningTimerCount(), 0);

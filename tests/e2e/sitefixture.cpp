@@ -8,10 +8,10 @@
 
 SiteProcess::SiteProcess(const QStringList& extraArguments, const QString& listenAddress)
     : m_address(listenAddress), m_port(testsupport::freeTcpPort()) {
-  QStringList arguments = {QStringLiteral("--listen"), m_address, QStringLiteral("--port"),
-                           QString::number(m_port),
-                           // Many probes from one visitor in quick succession are the tests' normal case.
-                           QStringLiteral("--burst"), QStringLiteral("1000")};
+  QStringList arguments = {
+      QStringLiteral("--listen"), m_address, QStringLiteral("--port"), QString::number(m_port),
+      // Many probes from one visitor in quick succession are the tests' normal case.
+      QStringLiteral("--burst"), QStringLiteral("1000")};
   arguments << extraArguments;
   m_process.setProcessChannelMode(QProcess::SeparateChannels);
   m_process.start(testsupport::binDir() + QStringLiteral("/vantrel-site"), arguments);
@@ -20,7 +20,9 @@ SiteProcess::SiteProcess(const QStringList& extraArguments, const QString& liste
 SiteProcess::~SiteProcess() { stop(); }
 
 QString SiteProcess::url() const {
-  const QString host = m_address.contains(QLatin1Char(':')) ? QLatin1Char('[') + m_address + QLatin1Char(']') : m_address;
+  const QString host = m_address.contains(QLatin1Char(':'))
+                           ? QLatin1Char('[') + m_address + QLatin1Char(']')
+                           : m_address;
   return QStringLiteral("http://%1:%2").arg(host).arg(m_port);
 }
 
@@ -47,11 +49,13 @@ void SiteProcess::stop() {
 
 QString SiteProcess::errors() { return QString::fromUtf8(m_process.readAllStandardError()); }
 
-bool pointProgramAtSite(const QString& programFolder, const QString& siteUrl, int pageTimeoutSeconds) {
+bool pointProgramAtSite(const QString& programFolder, const QString& siteUrl,
+                        int pageTimeoutSeconds) {
   QFile settings(programFolder + QStringLiteral("/settings.ini"));
   if (!settings.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
   // The router help stays away from the real network's router.
   QString text = QStringLiteral("[main]\r\nsite=%1\r\nrouter=off\r\n").arg(siteUrl);
-  if (pageTimeoutSeconds > 0) text += QStringLiteral("page_timeout_s=%1\r\n").arg(pageTimeoutSeconds);
+  if (pageTimeoutSeconds > 0)
+    text += QStringLiteral("page_timeout_s=%1\r\n").arg(pageTimeoutSeconds);
   return settings.write(text.toUtf8()) > 0;
 }

@@ -30,4 +30,5 @@ class SiteProcess {
 
 // Writes the program folder's settings.ini so that the window uses this site,
 // and waits at most pageTimeoutSeconds for a page when that is given.
-bool pointProgramAtSite(const QString& programFolder, const QString& siteUrl, int pageTimeoutSeconds = 0);
+bool pointProgramAtSite(const QString& programFolder, const QString& siteUrl,
+                        int pageTimeoutSeconds = 0);

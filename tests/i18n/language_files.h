@@ -20,8 +20,8 @@ inline QByteArray utf16Le(const QString& text) {
 }
 
 inline QByteArray utf16LeWithMark(const QStringList& lines) {
-  return QByteArray("\xFF\xFE", 2) + utf16Le(lines.join(QStringLiteral("\r\n")) +
-                                             QStringLiteral("\r\n"));
+  return QByteArray("\xFF\xFE", 2) +
+         utf16Le(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
 }
 
 inline void writeBytes(const QString& path, const QByteArray& bytes) {

@@ -39,8 +39,8 @@ TEST(LanguageFileFormat, SectionLineIsAnEntryCarryingTheNewSection) {
 }
 
 TEST(LanguageFileFormat, SkipsBlankAndCommentLinesAfterTrimmingSpaces) {
-  const auto entries = parseLines({"' a comment", "", "      ", "   ' indented comment",
-                                   "   \"Add\" | \"Ajouter\"   "});
+  const auto entries = parseLines(
+      {"' a comment", "", "      ", "   ' indented comment", "   \"Add\" | \"Ajouter\"   "});
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].key, "Add");
   EXPECT_EQ(entries[0].value, "Ajouter");
@@ -55,8 +55,8 @@ TEST(LanguageFileFormat, DropsTheFirstCharacterWithoutLookingAtIt) {
 }
 
 TEST(LanguageFileFormat, OnlyCrLfEndsALine) {
-  const auto entries = ParseLanguageFile(
-      QByteArray("\xFF\xFE", 2) + utf16Le("\"a\" | \"b\"\n\"c\" | \"d\"\r\"e\" | \"f\""));
+  const auto entries = ParseLanguageFile(QByteArray("\xFF\xFE", 2) +
+                                         utf16Le("\"a\" | \"b\"\n\"c\" | \"d\"\r\"e\" | \"f\""));
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].key, "a");
 }
@@ -78,8 +78,8 @@ TEST(LanguageFileFormat, BarWithoutQuotesGivesEmptyKeyAndValue) {
 }
 
 TEST(LanguageFileFormat, NameIsReadOnlyFromALineWithAColon) {
-  const auto entries = parseLines({"{Label1} \"a\" | \"b\"", "3:{Label2} \"c\" | \"d\"",
-                                   "{Label3} \"e:\" | \"f\""});
+  const auto entries =
+      parseLines({"{Label1} \"a\" | \"b\"", "3:{Label2} \"c\" | \"d\"", "{Label3} \"e:\" | \"f\""});
   ASSERT_EQ(entries.size(), 3u);
   EXPECT_EQ(entries[0].name, "");
   EXPECT_EQ(entries[1].name, "Label2");

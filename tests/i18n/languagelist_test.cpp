@@ -29,9 +29,9 @@ const QString kTwoLanguages = QStringLiteral("Deutsch | German\r\nFrançais | Fr
 }  // namespace
 
 TEST_F(LanguageList, AddsEachItemOfAUtf16FileInFileOrder) {
-  writeBytes(listFile(), utf16LeWithMark({"' chooser items", "", "  Deutsch | German  ",
-                                          "   ", "   ' Klingon | Klingon", "日本語 | Japanese",
-                                          "Русский | Russian"}));
+  writeBytes(listFile(),
+             utf16LeWithMark({"' chooser items", "", "  Deutsch | German  ", "   ",
+                              "   ' Klingon | Klingon", "日本語 | Japanese", "Русский | Russian"}));
   EXPECT_EQ(load(), QStringList({"Deutsch | German", "日本語 | Japanese", "Русский | Russian"}));
 }
 
@@ -43,9 +43,8 @@ TEST_F(LanguageList, IgnoresFilesInAnyOtherEncoding) {
     bigEndianText.append(static_cast<char>(c.unicode() >> 8));
     bigEndianText.append(static_cast<char>(c.unicode() & 0xFF));
   }
-  for (const QByteArray& bytes :
-       {utf8Mark + kTwoLanguages.toUtf8(), kTwoLanguages.toUtf8(), utf16Le(kTwoLanguages),
-        bigEndianMark + bigEndianText}) {
+  for (const QByteArray& bytes : {utf8Mark + kTwoLanguages.toUtf8(), kTwoLanguages.toUtf8(),
+                                  utf16Le(kTwoLanguages), bigEndianMark + bigEndianText}) {
     writeBytes(listFile(), bytes);
     EXPECT_TRUE(load().isEmpty()) << bytes.toHex().left(16).toStdString();
   }

@@ -15,7 +15,8 @@ struct WindowText {
   QString text;
 };
 
-inline const QString kMainWindowCaption = QStringLiteral("Vantrel - Port Forwarding Check by Vantrel Labs");
+inline const QString kMainWindowCaption =
+    QStringLiteral("Vantrel - Port Forwarding Check by Vantrel Labs");
 
 inline const std::vector<WindowText>& mainWindowTexts() {
   static const std::vector<WindowText> texts = {
@@ -69,7 +70,8 @@ inline const std::vector<WindowText>& mainWindowTexts() {
       {"Text36", "External address:"},
       {"Text37", "No forwarding rule on the router for this port"},
       {"Text38", "The router forwards this port to another computer or port"},
-      {"Text39", "The provider's NAT is in front of the router: no rule at home can open this port"},
+      {"Text39",
+       "The provider's NAT is in front of the router: no rule at home can open this port"},
       {"Text40", "Another NAT sits between the router and the internet"},
       {"Text41", "Cause unknown"},
       {"Text42", "Public address seen by the test site:"},

@@ -136,8 +136,7 @@ TEST_F(TranslatorLookUp, IgnoresLetterCaseOfKeyAndEntry) {
 }
 
 TEST_F(TranslatorLookUp, FirstMatchingEntryWins) {
-  writeLanguageFile(m_dir.path(), "Twice.lng",
-                    {"\"Begin\" | \"first\"", "\"BEGIN\" | \"second\""});
+  writeLanguageFile(m_dir.path(), "Twice.lng", {"\"Begin\" | \"first\"", "\"BEGIN\" | \"second\""});
   m_translator.setLanguageFile("Twice");
   EXPECT_EQ(m_translator.Say("Begin"), "first");
 }

@@ -152,7 +152,8 @@ TEST(DibBitsImport, RoundTripsThroughEveryLayout) {
   c32bppDIB source;
   ASSERT_TRUE(source.InitializeDIB(5, 3));
   for (int y = 0; y < 3; ++y) {
-    for (int x = 0; x < 5; ++x) putPixel(source, x, y, uint8_t(x * 40), uint8_t(y * 60), uint8_t(x + y), 255);
+    for (int x = 0; x < 5; ++x)
+      putPixel(source, x, y, uint8_t(x * 40), uint8_t(y * 60), uint8_t(x + y), 255);
   }
   for (const bool bgr : {true, false}) {
     for (const bool bottomUp : {true, false}) {

@@ -70,8 +70,8 @@ TEST(VantrelImageRender, ReportsBadUsageAndMissingFiles) {
   EXPECT_EQ(runTool({"render", dir.filePath("missing.png"), dir.filePath("a.png")}), 1);
   // A drawing beyond the limit of one drawing is refused with a message, turned
   // or not, and nothing is written.
-  EXPECT_EQ(runTool({"render", suite("basn2c08.png"), dir.filePath("a.png"), "--width",
-                     "500000000", "--height", "1"}),
+  EXPECT_EQ(runTool({"render", suite("basn2c08.png"), dir.filePath("a.png"), "--width", "500000000",
+                     "--height", "1"}),
             1);
   EXPECT_EQ(runTool({"render", suite("basn2c08.png"), dir.filePath("a.png"), "--width",
                      "2000000000", "--height", "-2147483648", "--angle", "10"}),

@@ -26,9 +26,9 @@ void makeImage(c32bppDIB& image, int width, int height, bool withAlpha) {
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       const uint32_t alpha = withAlpha ? static_cast<uint32_t>(60 + 40 * x + 7 * y) : 255;
-      const uint32_t packed = premul::packBGRA(static_cast<uint32_t>(10 + x * 50),
-                                               static_cast<uint32_t>(20 + y * 60),
-                                               static_cast<uint32_t>(200 - x * 30), alpha);
+      const uint32_t packed =
+          premul::packBGRA(static_cast<uint32_t>(10 + x * 50), static_cast<uint32_t>(20 + y * 60),
+                           static_cast<uint32_t>(200 - x * 30), alpha);
       std::memcpy(image.BitsPointer() + image.pixelOffset(x, y), &packed, 4);
     }
   }

@@ -43,7 +43,9 @@ TEST(VantrelImageTool, DecodeWritesTopDownRGBA) {
   const QString straight = dir.filePath("s.rgba");
   // basn4a08: grey with alpha; its first pixel (top left) is white, fully transparent.
   ASSERT_EQ(runTool({"--no-gdiplus", "decode", suite("basn4a08.png"), premultiplied}).exitCode, 0);
-  ASSERT_EQ(runTool({"--no-gdiplus", "--straight", "decode", suite("basn4a08.png"), straight}).exitCode, 0);
+  ASSERT_EQ(
+      runTool({"--no-gdiplus", "--straight", "decode", suite("basn4a08.png"), straight}).exitCode,
+      0);
   QFile p(premultiplied), s(straight);
   ASSERT_TRUE(p.open(QIODevice::ReadOnly));
   ASSERT_TRUE(s.open(QIODevice::ReadOnly));

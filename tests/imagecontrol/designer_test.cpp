@@ -61,10 +61,10 @@ class DesignerToolTest : public QObject {
   }
 
   void commandLineFormHoldsThePictureAndTheSetKeysOnly() {
-    const RunResult run = runDesigner({"--form", m_form, "--control", "aicAlphaImage1", "--size", "241x140",
-                                       "--image", pngPath(), "--set", "ShadowEnabled=1", "--set",
-                                       "ShadowDepth=6", "--set", "ShadowOffsetX=3", "--set", "ShadowColor=#102030",
-                                       "--save"});
+    const RunResult run =
+        runDesigner({"--form", m_form, "--control", "aicAlphaImage1", "--size", "241x140",
+                     "--image", pngPath(), "--set", "ShadowEnabled=1", "--set", "ShadowDepth=6",
+                     "--set", "ShadowOffsetX=3", "--set", "ShadowColor=#102030", "--save"});
     QVERIFY2(run.exitCode == 0, qPrintable(run.errorText));
     const std::optional<FormData> form = loadFormDataFile(m_form);
     QVERIFY(form.has_value());
@@ -98,7 +98,10 @@ class DesignerToolTest : public QObject {
 
   void laterRunsKeepTheOtherControls() {
     QCOMPARE(runDesigner({"--form", m_form, "--image", pngPath(), "--save"}).exitCode, 0);
-    QCOMPARE(runDesigner({"--form", m_form, "--control", "aicAlphaImage2", "--set", "Opacity=80", "--save"}).exitCode, 0);
+    QCOMPARE(runDesigner(
+                 {"--form", m_form, "--control", "aicAlphaImage2", "--set", "Opacity=80", "--save"})
+                 .exitCode,
+             0);
     std::optional<FormData> form = loadFormDataFile(m_form);
     QVERIFY(form.has_value());
     QCOMPARE(form->controlNames(), (QStringList{"aicAlphaImage1", "aicAlphaImage2"}));
@@ -159,7 +162,8 @@ class DesignerToolTest : public QObject {
     QVERIFY(window.isModified());
 
     window.selectControl(QStringLiteral("aicAlphaImage2"));
-    window.sourcePage()->setFileChooser([](QWidget*, const QString&, const QString&) { return pngPath(); });
+    window.sourcePage()->setFileChooser(
+        [](QWidget*, const QString&, const QString&) { return pngPath(); });
     window.sourcePage()->cmdBrowse->click();
     QVERIFY(window.save());
     QVERIFY(!window.isModified());

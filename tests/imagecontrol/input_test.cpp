@@ -94,14 +94,14 @@ TEST(ImageControlInput, DoubleClickPassesTheStoredButton) {
   // double click, release.
   const auto send = [&](QEvent::Type type) {
     const QPointF pos(2, 2);
-    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton
-                                                                     : Qt::RightButton;
+    const Qt::MouseButtons held =
+        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::RightButton;
     QMouseEvent event(type, pos, control.mapToGlobal(pos), Qt::RightButton, held, {});
     QCoreApplication::sendEvent(&control, &event);
   };
-  for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
-                                  QEvent::MouseButtonPress, QEvent::MouseButtonDblClick,
-                                  QEvent::MouseButtonRelease}) {
+  for (const QEvent::Type type :
+       {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonPress,
+        QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
     send(type);
   }
   EXPECT_EQ(log.withoutEnterAndExit(),
@@ -131,10 +131,10 @@ TEST(ImageControlInput, KeysAreReportedWithVirtualKeyCodes) {
   QTest::keyClick(&stage.control(), Qt::Key_F1, Qt::ControlModifier);
   QTest::keyClick(&stage.control(), Qt::Key_7);
   // The modifier keys report themselves too, as the platform's keyboard does.
-  EXPECT_EQ(log.lines(), QStringList({"KeyDown 65 0", "KeyPress 97", "KeyUp 65 0",
-                                      "KeyDown 16 1", "KeyDown 37 1", "KeyUp 37 1", "KeyUp 16 0",
-                                      "KeyDown 17 2", "KeyDown 112 2", "KeyUp 112 2", "KeyUp 17 0",
-                                      "KeyDown 55 0", "KeyPress 55", "KeyUp 55 0"}));
+  EXPECT_EQ(log.lines(), QStringList({"KeyDown 65 0", "KeyPress 97", "KeyUp 65 0", "KeyDown 16 1",
+                                      "KeyDown 37 1", "KeyUp 37 1", "KeyUp 16 0", "KeyDown 17 2",
+                                      "KeyDown 112 2", "KeyUp 112 2", "KeyUp 17 0", "KeyDown 55 0",
+                                      "KeyPress 55", "KeyUp 55 0"}));
 }
 
 TEST(ImageControlInput, DropsAreReportedOnlyInManualDropMode) {
@@ -166,8 +166,8 @@ TEST(ImageControlInput, DropsAreReportedOnlyInManualDropMode) {
   control.setOLEDropMode(1);
   EXPECT_TRUE(dropAt({4, 6}));
   ASSERT_EQ(over.count(), 1);
-  EXPECT_EQ(over.at(0).at(1).toInt(), 1);   // copy
-  EXPECT_EQ(over.at(0).at(6).toInt(), 0);   // entering
+  EXPECT_EQ(over.at(0).at(1).toInt(), 1);  // copy
+  EXPECT_EQ(over.at(0).at(6).toInt(), 0);  // entering
   ASSERT_EQ(dropped.count(), 1);
   EXPECT_EQ(dropped.at(0).at(2).toInt(), 1);  // left button
   EXPECT_EQ(dropped.at(0).at(3).toInt(), 1);  // shift

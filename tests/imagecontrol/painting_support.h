@@ -82,8 +82,8 @@ inline ::testing::AssertionResult near(QColor actual, QColor expected, int toler
   if (close) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure()
          << "got (" << actual.red() << ", " << actual.green() << ", " << actual.blue()
-         << "), expected (" << expected.red() << ", " << expected.green() << ", "
-         << expected.blue() << ") within " << tolerance;
+         << "), expected (" << expected.red() << ", " << expected.green() << ", " << expected.blue()
+         << ") within " << tolerance;
 }
 
 // A straight colour with alpha blended over an opaque background.

@@ -26,8 +26,10 @@ TEST(ImageControlPainting, HalfTransparentPictureBlendsWithTheWindowBeneath) {
   // The right half is fully opaque, a 10-pixel strip at the bottom fully clear.
   for (int y = 0; y < 40; ++y) {
     for (int x = 0; x < 40; ++x) {
-      if (y >= 30) picture.setPixelColor(x, y, Qt::transparent);
-      else if (x >= 20) picture.setPixelColor(x, y, QColor(255, 0, 0));
+      if (y >= 30)
+        picture.setPixelColor(x, y, Qt::transparent);
+      else if (x >= 20)
+        picture.setPixelColor(x, y, QColor(255, 0, 0));
     }
   }
   ASSERT_TRUE(stage.load(picture));

@@ -67,10 +67,10 @@ void changeEverything(aicAlphaImage& image) {
 }
 
 const QStringList kEveryKeyInOrder = {
-    "Image", "Scaler", "Opacity", "Mirror", "Angle", "GrayScale", "HitTest", "Props",
-    "MaskUsed", "MaskColor", "MaskSource", "Mask", "Enabled", "MIcon", "MPointer", "OLEdrop",
-    "ScaleCx", "ScaleCy", "ShadowColor", "ShadowDepth", "ShadowX", "ShadowY", "ShadowOpacity",
-    "Intensity"};
+    "Image",       "Scaler",      "Opacity",  "Mirror",    "Angle",         "GrayScale",
+    "HitTest",     "Props",       "MaskUsed", "MaskColor", "MaskSource",    "Mask",
+    "Enabled",     "MIcon",       "MPointer", "OLEdrop",   "ScaleCx",       "ScaleCy",
+    "ShadowColor", "ShadowDepth", "ShadowX",  "ShadowY",   "ShadowOpacity", "Intensity"};
 
 TEST(ImageControlPersistence, DefaultsWriteNothingButThePicture) {
   Control empty;
@@ -93,12 +93,12 @@ TEST(ImageControlPersistence, EveryKeyIsWrittenInOrderWithItsType) {
   c.image->WriteProperties(bag);
   EXPECT_EQ(keysOf(bag), kEveryKeyInOrder);
 
-  for (const char* key : {"Scaler", "Mirror", "Angle", "GrayScale", "HitTest", "Props",
-                          "MaskColor", "MaskSource", "Mask", "ScaleCx", "ScaleCy", "ShadowColor"}) {
+  for (const char* key : {"Scaler", "Mirror", "Angle", "GrayScale", "HitTest", "Props", "MaskColor",
+                          "MaskSource", "Mask", "ScaleCx", "ScaleCy", "ShadowColor"}) {
     EXPECT_TRUE(storedAs<int32_t>(bag, key)) << key;
   }
-  for (const char* key : {"Opacity", "MPointer", "OLEdrop", "ShadowDepth", "ShadowX", "ShadowY",
-                          "ShadowOpacity"}) {
+  for (const char* key :
+       {"Opacity", "MPointer", "OLEdrop", "ShadowDepth", "ShadowX", "ShadowY", "ShadowOpacity"}) {
     EXPECT_TRUE(storedAs<int16_t>(bag, key)) << key;
   }
   EXPECT_TRUE(storedAs<bool>(bag, "MaskUsed"));
@@ -304,7 +304,8 @@ TEST(ImageControlSavedPicture, IconLoadedAtRunTimeIsStillSaved) {
   Control reader;
   reader.image->ReadProperties(bag);
   EXPECT_EQ(reader.image->picture().Width(), 16);
-  EXPECT_EQ(props::pixelOf(reader.image->picture(), 3, 3), props::pixelOf(c.image->picture(), 3, 3));
+  EXPECT_EQ(props::pixelOf(reader.image->picture(), 3, 3),
+            props::pixelOf(c.image->picture(), 3, 3));
 }
 
 }  // namespace

@@ -32,7 +32,8 @@ QByteArray twoSizeIcon() {
     entries.push_back(icobuild::bitmapEntry(wanted));
   }
   const std::vector<uint8_t> bytes = icobuild::iconFile(entries);
-  return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+  return QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                    static_cast<qsizetype>(bytes.size()));
 }
 
 TEST(ImageControlLoading, FileArrayAndResourceGiveThePicture) {
@@ -100,7 +101,8 @@ TEST(ImageControlLoading, OnlyThePngDecodersReportedErrorsAreShown) {
   QByteArray badCrc = props::readFile(props::suite("basn6a08.png"));
   badCrc[29] = static_cast<char>(badCrc[29] ^ 1);  // inside IHDR's CRC
   EXPECT_FALSE(c.image->LoadImage_FromArray(props::spanOf(badCrc)));
-  EXPECT_TRUE(c.image->LoadImage_FromArray(props::spanOf(props::readFile(props::suite("basn6a08.png")))));
+  EXPECT_TRUE(
+      c.image->LoadImage_FromArray(props::spanOf(props::readFile(props::suite("basn6a08.png")))));
   EXPECT_EQ(shown, QStringList{"PNG chunk length overflow"});
 }
 

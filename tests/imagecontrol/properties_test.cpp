@@ -41,8 +41,7 @@ TEST(ImageControlSetRules, OpacityWrapsIntoOneToHundredAndZeroStaysZero) {
   EXPECT_EQ(c.image->Opacity(), 0);
   c.image->setOpacity(std::numeric_limits<int32_t>::min());
   EXPECT_EQ(c.image->Opacity(), 48);  // 2147483648 mod 100
-  EXPECT_EQ(c.changeNames(),
-            QStringList({"Opacity", "Opacity", "Opacity", "Opacity", "Opacity"}));
+  EXPECT_EQ(c.changeNames(), QStringList({"Opacity", "Opacity", "Opacity", "Opacity", "Opacity"}));
 }
 
 TEST(ImageControlSetRules, GrayScaleKeepsZeroToEightAndStoresOneLess) {
@@ -93,8 +92,7 @@ TEST(ImageControlSetRules, RangesOfShadowHitTestMirrorAndIntensity) {
   EXPECT_EQ(c.image->ShadowOpacity(), 100);
   EXPECT_EQ(c.image->HitTest(), 3);
   EXPECT_EQ(c.image->IntensityOffset(), -100.0f);
-  EXPECT_EQ(c.changeNames(),
-            QStringList({"ShadowDepth", "ShadowOpacity", "HitTest", "Intensity"}));
+  EXPECT_EQ(c.changeNames(), QStringList({"ShadowDepth", "ShadowOpacity", "HitTest", "Intensity"}));
 }
 
 TEST(ImageControlSetRules, EverySetReportsItsChangeNameOnce) {

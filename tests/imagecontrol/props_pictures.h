@@ -25,7 +25,8 @@ inline QString suite(const char* name) { return testsupport::dataDir() + "/pngsu
 inline QImage distinctPicture(int width, int height) {
   QImage image(width, height, QImage::Format_ARGB32);
   for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) image.setPixel(x, y, qRgb(20 + 9 * x, 30 + 11 * y, 200 - x - y));
+    for (int x = 0; x < width; ++x)
+      image.setPixel(x, y, qRgb(20 + 9 * x, 30 + 11 * y, 200 - x - y));
   }
   return image;
 }

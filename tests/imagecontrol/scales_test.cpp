@@ -31,7 +31,8 @@ std::ostream& operator<<(std::ostream& out, const Scaled& s) {
 Scaled scales(const aicAlphaImage& image, int32_t method, int32_t desiredWidth,
               int32_t desiredHeight, bool rotated = false) {
   Scaled s;
-  EXPECT_TRUE(image.GetImageScales(s.width, s.height, method, desiredWidth, desiredHeight, rotated));
+  EXPECT_TRUE(
+      image.GetImageScales(s.width, s.height, method, desiredWidth, desiredHeight, rotated));
   return s;
 }
 

@@ -35,7 +35,8 @@ std::vector<uint8_t> twoEntryIcon() {
   return icobuild::iconFile({icobuild::bitmapEntry(small), icobuild::bitmapEntry(large)});
 }
 
-QString writeFile(const QTemporaryDir& dir, const QString& name, const std::vector<uint8_t>& bytes) {
+QString writeFile(const QTemporaryDir& dir, const QString& name,
+                  const std::vector<uint8_t>& bytes) {
   const QString path = dir.filePath(name);
   QFile file(path);
   if (!file.open(QIODevice::WriteOnly)) return QString();
@@ -81,7 +82,8 @@ class SourceImagePageTest : public QObject {
   }
 
   void descriptionsNameSizeAndKind() {
-    QCOMPARE(pictureDescription(640, 480, 1, false), QStringLiteral("640 x 480 - Bitmap or JPG file"));
+    QCOMPARE(pictureDescription(640, 480, 1, false),
+             QStringLiteral("640 x 480 - Bitmap or JPG file"));
     QCOMPARE(pictureDescription(10, 20, 2, false), QStringLiteral("10 x 20 - Windows Meta File"));
     QCOMPARE(pictureDescription(10, 20, 4, false), QStringLiteral("10 x 20 - Windows Meta File"));
     QCOMPARE(pictureDescription(7, 8, 6, true), QStringLiteral("7 x 8 - Alpha Bitmap"));
@@ -103,8 +105,8 @@ class SourceImagePageTest : public QObject {
         {"All Files", "*.*"},
     };
     QVERIFY(sourceImageFilters(false) == expected);
-    QVERIFY(!fileDialogFilterString(sourceImageFilters(false)).contains(QStringLiteral("tiff"),
-                                                                          Qt::CaseInsensitive));
+    QVERIFY(!fileDialogFilterString(sourceImageFilters(false))
+                 .contains(QStringLiteral("tiff"), Qt::CaseInsensitive));
   }
 
   void filterListWithTheImageServiceOffersTiff() {

@@ -18,9 +18,8 @@ constexpr int kPermissionDenied = 10013;
 // Opens the socket; 0 when it is ready for a knock, else the exit status.
 int open(UniSock& socket, int protocol, int port, int* error) {
   QObject::connect(&socket, &UniSock::Error,
-                   [error](short number, QString&, int, const QString&, const QString&, int, bool&) {
-                     *error = number;
-                   });
+                   [error](short number, QString&, int, const QString&, const QString&, int,
+                           bool&) { *error = number; });
   socket.setProtocol(protocol);
   socket.bind(port, QStringLiteral("127.0.0.1"));
   if (protocol == UniSock::sckTCPProtocol && socket.State() == UniSock::sckOpen) socket.listen();
@@ -42,8 +41,10 @@ int main(int argc, char** argv) {
   int udpError = 0;
   UniSock tcp;
   UniSock udp;
-  if (const int status = open(tcp, UniSock::sckTCPProtocol, port, &tcpError); status != 0) return status;
-  if (const int status = open(udp, UniSock::sckUDPProtocol, port, &udpError); status != 0) return status;
+  if (const int status = open(tcp, UniSock::sckTCPProtocol, port, &tcpError); status != 0)
+    return status;
+  if (const int status = open(udp, UniSock::sckUDPProtocol, port, &udpError); status != 0)
+    return status;
 
   bool connectionRequest = false;
   bool datagram = false;

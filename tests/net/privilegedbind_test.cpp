@@ -35,7 +35,8 @@ int freeLowPort() {
     int error = 0;
     SocketFd tcp = sys::openSocket(sys::Kind::Stream, &error);
     SocketFd udp = sys::openSocket(sys::Kind::Datagram, &error);
-    if (sys::bindTo(tcp.get(), at("127.0.0.1", port)) == 0 && sys::bindTo(udp.get(), at("127.0.0.1", port)) == 0) {
+    if (sys::bindTo(tcp.get(), at("127.0.0.1", port)) == 0 &&
+        sys::bindTo(udp.get(), at("127.0.0.1", port)) == 0) {
       return port;
     }
   }
@@ -56,9 +57,10 @@ QString copyForEveryone(const QString& file, const QString& folder) {
 int runProbeAsOrdinaryUser(const QString& probe, const QString& helper, int port) {
   QProcess process;
   process.setProcessChannelMode(QProcess::ForwardedChannels);
-  process.start(QStringLiteral("setpriv"), {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                                            QStringLiteral("--clear-groups"), QStringLiteral("--inh-caps=-all"),
-                                            probe, helper, QString::number(port)});
+  process.start(QStringLiteral("setpriv"),
+                {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                 QStringLiteral("--clear-groups"), QStringLiteral("--inh-caps=-all"), probe, helper,
+                 QString::number(port)});
   if (!process.waitForFinished(30000)) return -1;
   return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
@@ -68,32 +70,39 @@ int runProbeAsOrdinaryUser(const QString& probe, const QString& helper, int port
 TEST(PermissionHelper, RefusesOtherPortsAndAddressesThatAreNotLocal) {
   privilegedbind::setHelperPath(binDir() + QStringLiteral("/vantrel-bind"));
   int error = 0;
-  EXPECT_FALSE(privilegedbind::bindThroughHelper(sys::Kind::Stream, at("127.0.0.1", 1024), &error).valid());
+  EXPECT_FALSE(
+      privilegedbind::bindThroughHelper(sys::Kind::Stream, at("127.0.0.1", 1024), &error).valid());
   EXPECT_EQ(error, kInvalidArgument);
-  EXPECT_FALSE(privilegedbind::bindThroughHelper(sys::Kind::Datagram, at("127.0.0.1", 65000), &error).valid());
+  EXPECT_FALSE(
+      privilegedbind::bindThroughHelper(sys::Kind::Datagram, at("127.0.0.1", 65000), &error)
+          .valid());
   EXPECT_EQ(error, kInvalidArgument);
   // A documentation address no interface here has, and "any address".
-  EXPECT_FALSE(privilegedbind::bindThroughHelper(sys::Kind::Stream, at("192.0.2.7", 80), &error).valid());
+  EXPECT_FALSE(
+      privilegedbind::bindThroughHelper(sys::Kind::Stream, at("192.0.2.7", 80), &error).valid());
   EXPECT_EQ(error, kCannotAssignAddress);
-  EXPECT_FALSE(privilegedbind::bindThroughHelper(sys::Kind::Stream, at("0.0.0.0", 80), &error).valid());
+  EXPECT_FALSE(
+      privilegedbind::bindThroughHelper(sys::Kind::Stream, at("0.0.0.0", 80), &error).valid());
   EXPECT_EQ(error, kCannotAssignAddress);
 
   // Started by hand, without the caller's socket, it does nothing at all.
   QProcess byHand;
-  byHand.start(binDir() + QStringLiteral("/vantrel-bind"), {QStringLiteral("tcp"), QStringLiteral("127.0.0.1"),
-                                                             QStringLiteral("80")});
+  byHand.start(binDir() + QStringLiteral("/vantrel-bind"),
+               {QStringLiteral("tcp"), QStringLiteral("127.0.0.1"), QStringLiteral("80")});
   ASSERT_TRUE(byHand.waitForFinished(10000));
   EXPECT_EQ(byHand.exitCode(), 2);
 
   // A helper that is not there leaves the permission error as it was.
   privilegedbind::setHelperPath(QStringLiteral("/nonexistent/vantrel-bind"));
-  EXPECT_FALSE(privilegedbind::bindThroughHelper(sys::Kind::Stream, at("127.0.0.1", 80), &error).valid());
+  EXPECT_FALSE(
+      privilegedbind::bindThroughHelper(sys::Kind::Stream, at("127.0.0.1", 80), &error).valid());
   EXPECT_EQ(error, 10013);
   privilegedbind::setHelperPath(QString());
 }
 
 TEST(PermissionHelper, OrdinaryUserOpensLowPortsOnlyThroughAHelperWithItsCapability) {
-  if (::geteuid() != 0) GTEST_SKIP() << "needs root to set a file capability and to become another user";
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "needs root to set a file capability and to become another user";
   if (QStandardPaths::findExecutable(QStringLiteral("setcap"), {"/usr/sbin", "/sbin"}).isEmpty() ||
       QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty()) {
     GTEST_SKIP() << "setcap (libcap2-bin) or setpriv (util-linux) missing";
@@ -105,12 +114,18 @@ TEST(PermissionHelper, OrdinaryUserOpensLowPortsOnlyThroughAHelperWithItsCapabil
   ASSERT_TRUE(folder.isValid());
   ::chmod(QFile::encodeName(folder.path()).constData(), 0755);
   const QString probe = copyForEveryone(binDir() + QStringLiteral("/lowportprobe"), folder.path());
-  const QString granted = copyForEveryone(binDir() + QStringLiteral("/vantrel-bind"), folder.path() + "/granted");
-  const QString plain = copyForEveryone(binDir() + QStringLiteral("/vantrel-bind"), folder.path() + "/plain");
+  const QString granted =
+      copyForEveryone(binDir() + QStringLiteral("/vantrel-bind"), folder.path() + "/granted");
+  const QString plain =
+      copyForEveryone(binDir() + QStringLiteral("/vantrel-bind"), folder.path() + "/plain");
   ASSERT_FALSE(probe.isEmpty() || granted.isEmpty() || plain.isEmpty());
-  ASSERT_EQ(QProcess::execute(QStringLiteral("setcap"), {QStringLiteral("cap_net_bind_service=+ep"), granted}), 0);
+  ASSERT_EQ(QProcess::execute(QStringLiteral("setcap"),
+                              {QStringLiteral("cap_net_bind_service=+ep"), granted}),
+            0);
 
-  EXPECT_EQ(runProbeAsOrdinaryUser(probe, granted, port), 0) << "TCP and UDP arrivals through the helper's socket";
-  EXPECT_EQ(runProbeAsOrdinaryUser(probe, plain, port), 3) << "without the capability: permission denied";
+  EXPECT_EQ(runProbeAsOrdinaryUser(probe, granted, port), 0)
+      << "TCP and UDP arrivals through the helper's socket";
+  EXPECT_EQ(runProbeAsOrdinaryUser(probe, plain, port), 3)
+      << "without the capability: permission denied";
   EXPECT_EQ(runProbeAsOrdinaryUser(probe, folder.path() + QStringLiteral("/missing"), port), 3);
 }

@@ -52,14 +52,16 @@ void pump(int rounds) {
 Peer Peer::tcpTo(int port) {
   SocketFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
   const sockaddr_in sa = loopback(port);
-  if (fd.valid() && ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) fd.reset();
+  if (fd.valid() && ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0)
+    fd.reset();
   return Peer(std::move(fd));
 }
 
 Peer Peer::udp() {
   SocketFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
   const sockaddr_in sa = loopback(0);
-  if (fd.valid() && ::bind(fd.get(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) fd.reset();
+  if (fd.valid() && ::bind(fd.get(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0)
+    fd.reset();
   return Peer(std::move(fd));
 }
 
@@ -71,7 +73,8 @@ int Peer::localPort() const {
 bool Peer::send(const QByteArray& bytes) {
   qsizetype at = 0;
   while (at < bytes.size()) {
-    const ssize_t sent = ::send(m_fd.get(), bytes.constData() + at, static_cast<size_t>(bytes.size() - at), MSG_NOSIGNAL);
+    const ssize_t sent = ::send(m_fd.get(), bytes.constData() + at,
+                                static_cast<size_t>(bytes.size() - at), MSG_NOSIGNAL);
     if (sent <= 0) return false;
     at += sent;
   }
@@ -88,7 +91,8 @@ QByteArray Peer::receive(int n) {
   QByteArray out;
   char buffer[4096];
   while (out.size() < n && readable(m_fd.get())) {
-    const ssize_t got = ::recv(m_fd.get(), buffer, qMin<size_t>(sizeof buffer, static_cast<size_t>(n - out.size())), 0);
+    const ssize_t got = ::recv(m_fd.get(), buffer,
+                               qMin<size_t>(sizeof buffer, static_cast<size_t>(n - out.size())), 0);
     if (got <= 0) break;
     out.append(buffer, got);
   }
@@ -109,7 +113,8 @@ void Peer::reset() {
 }
 
 int openDescriptors() {
-  return static_cast<int>(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
+  return static_cast<int>(
+      QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
 }
 
 }  // namespace kit

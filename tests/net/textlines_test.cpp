@@ -54,7 +54,9 @@ TEST(TextLinesBytes, WithoutEndingEverythingWaits) {
 }
 
 TEST(TextLinesBytes, Utf8IsConverted) {
-  QByteArray buffered("gr\xC3\xBC\xC3\x9F" "e\n");
+  QByteArray buffered(
+      "gr\xC3\xBC\xC3\x9F"
+      "e\n");
   const auto lines = takeTextLines(&buffered);
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0].text, QString::fromUtf8("grüße"));
@@ -102,9 +104,15 @@ TEST(Utf8Prefix, FollowsTheLeadByteRules) {
   EXPECT_TRUE(isUtf8Prefix("\xE2\x82\xAC", 2048));
   EXPECT_FALSE(isUtf8Prefix("", 2048));
   EXPECT_FALSE(isUtf8Prefix("abc", 0));
-  EXPECT_FALSE(isUtf8Prefix("\x80" "abc", 2048));
+  EXPECT_FALSE(
+      isUtf8Prefix("\x80"
+                   "abc",
+                   2048));
   EXPECT_FALSE(isUtf8Prefix("\xFE", 2048));
-  EXPECT_FALSE(isUtf8Prefix("\xC3" "A", 2048));
+  EXPECT_FALSE(
+      isUtf8Prefix("\xC3"
+                   "A",
+                   2048));
   // Only the first n bytes are judged.
   EXPECT_TRUE(isUtf8Prefix("ab\xFF", 2));
 }

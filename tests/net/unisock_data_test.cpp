@@ -129,8 +129,10 @@ TEST_F(ConnectedPair, SendDataPutsEveryTypeOnTheWireAsDocumented) {
   EXPECT_EQ(sentBytes(SockVariant::fromByte(0xAB), 1), hex("ab"));
   EXPECT_EQ(sentBytes(SockVariant::fromString(QString::fromUtf8("hé")), 3), hex("68c3a9"));
   EXPECT_EQ(sentBytes(SockVariant::fromBytes(hex("000102")), 3), hex("000102"));
-  EXPECT_EQ(sentBytes(SockVariant::fromRaw(SockVariant::Integer | SockVariant::Array, hex("01000200")), 4),
-            hex("01000200"));
+  EXPECT_EQ(
+      sentBytes(SockVariant::fromRaw(SockVariant::Integer | SockVariant::Array, hex("01000200")),
+                4),
+      hex("01000200"));
   EXPECT_EQ(sentBytes(SockVariant::fromStrings({"a", "b"}), 4), "a\r\nb");
   sock.setLineChange(2);
   EXPECT_EQ(sentBytes(SockVariant::fromStrings({"a", "b"}), 3), "a\nb");
@@ -177,8 +179,9 @@ TEST_F(ConnectedPair, TextModeRaisesLinesAndKeepsTheRest) {
   };
   QList<Line> lines;
   int dataEvents = 0;
-  QObject::connect(&sock, &UniSock::TextArrival,
-                   [&](QString& text, int ending, bool raw) { lines << Line{text, ending, raw}; });
+  QObject::connect(&sock, &UniSock::TextArrival, [&](QString& text, int ending, bool raw) {
+    lines << Line{text, ending, raw};
+  });
   QObject::connect(&sock, &UniSock::DataArrival, [&](int) { ++dataEvents; });
 
   ASSERT_TRUE(peer->send("ab\r\ncd"));
@@ -212,7 +215,8 @@ TEST_F(ConnectedPair, TextModeTakesALongLineInManyReceivesWhole) {
   // again on each would not finish within the wait.
   sock.setMode(1);
   QList<qsizetype> lengths;
-  QObject::connect(&sock, &UniSock::TextArrival, [&](QString& text, int, bool) { lengths << text.size(); });
+  QObject::connect(&sock, &UniSock::TextArrival,
+                   [&](QString& text, int, bool) { lengths << text.size(); });
   const QByteArray line(qsizetype{32} * 1024 * 1024, 'a');
   std::thread sender([&] { peer->send(line + "\nb"); });
   const bool arrived = kit::waitFor([&] { return !lengths.isEmpty(); });
@@ -241,15 +245,16 @@ TEST_F(ConnectedPair, PeerSendingPastTheReceiveLimitGetsAnErrorAndTheClose) {
   sock.setReceiveLimit(16);
   QList<short> errors;
   QByteArray heldAtError;
-  QObject::connect(&sock, &UniSock::Error,
-                   [&](short n, QString& text, int, const QString& source, const QString&, int, bool&) {
-                     errors << n;
-                     EXPECT_EQ(text, "No buffer space available.");
-                     EXPECT_EQ(source, "UniSock.Private_Message");
-                     // What is held is still there for the owner to take.
-                     SockVariant data;
-                     if (sock.GetData(data)) heldAtError = data.raw();
-                   });
+  QObject::connect(
+      &sock, &UniSock::Error,
+      [&](short n, QString& text, int, const QString& source, const QString&, int, bool&) {
+        errors << n;
+        EXPECT_EQ(text, "No buffer space available.");
+        EXPECT_EQ(source, "UniSock.Private_Message");
+        // What is held is still there for the owner to take.
+        SockVariant data;
+        if (sock.GetData(data)) heldAtError = data.raw();
+      });
   ASSERT_TRUE(peer->send(QByteArray(40, 'x')));
   ASSERT_TRUE(kit::waitFor([&] { return sock.State() == 0; }));
   EXPECT_EQ(errors, QList<short>{10055});

@@ -39,23 +39,25 @@ struct ErrorLog {
 
   void attach(UniSock& sock, bool showWarning = false) {
     QObject::connect(&sock, &UniSock::StatusChange, [this](int s) { states << s; });
-    QObject::connect(&sock, &UniSock::Error,
-                     [this, showWarning](short n, QString& description, int scode, const QString& source,
-                                         const QString& helpFile, int helpContext, bool& cancelDisplay) {
-                       EXPECT_EQ(scode, 0);
-                       EXPECT_TRUE(helpFile.isEmpty());
-                       EXPECT_EQ(helpContext, 0);
-                       EXPECT_TRUE(cancelDisplay);
-                       if (showWarning) cancelDisplay = false;
-                       entries << Entry{n, description, source};
-                     });
+    QObject::connect(
+        &sock, &UniSock::Error,
+        [this, showWarning](short n, QString& description, int scode, const QString& source,
+                            const QString& helpFile, int helpContext, bool& cancelDisplay) {
+          EXPECT_EQ(scode, 0);
+          EXPECT_TRUE(helpFile.isEmpty());
+          EXPECT_EQ(helpContext, 0);
+          EXPECT_TRUE(cancelDisplay);
+          if (showWarning) cancelDisplay = false;
+          entries << Entry{n, description, source};
+        });
   }
 };
 
 const char* const kInvalidInState = "Invalid operation at current state.";
 const char* const kOutOfRange =
     "The argument passed to a function was not in the correct format or in the specified range.";
-const char* const kWrongState = "Wrong protocol or connection state for the requested transaction or request.";
+const char* const kWrongState =
+    "Wrong protocol or connection state for the requested transaction or request.";
 
 }  // namespace
 
@@ -167,7 +169,8 @@ TEST(UniSockReportedErrors, EmptyRemoteHostReportsWithoutErrorEvent) {
 
 TEST(UniSockReportedErrors, WarningShownOnlyWhenHandlerClearsCancelDisplay) {
   QStringList shown;
-  UniSock::setWarningPresenter([&](const QString& title, const QString& text) { shown << title + "|" + text; });
+  UniSock::setWarningPresenter(
+      [&](const QString& title, const QString& text) { shown << title + "|" + text; });
   {
     UniSock quiet;
     ErrorLog log;

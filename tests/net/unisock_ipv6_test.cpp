@@ -24,11 +24,12 @@ struct ErrorSeen {
 };
 
 void recordErrors(UniSock& sock, ErrorSeen& seen) {
-  QObject::connect(&sock, &UniSock::Error,
-                   [&seen](short number, QString&, int, const QString& source, const QString&, int, bool&) {
-                     seen.number = number;
-                     seen.source = source;
-                   });
+  QObject::connect(
+      &sock, &UniSock::Error,
+      [&seen](short number, QString&, int, const QString& source, const QString&, int, bool&) {
+        seen.number = number;
+        seen.source = source;
+      });
 }
 
 }  // namespace

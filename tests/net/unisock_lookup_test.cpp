@@ -31,7 +31,8 @@ namespace {
 
 const char kLabVariable[] = "VANTREL_RESOLVER_LAB";
 const char kLabHostName[] = "vantrel-lab.test";
-const char kLabAddress[] = "192.0.2.10";  // on the lab's loopback, and what the host name resolves to
+const char kLabAddress[] =
+    "192.0.2.10";  // on the lab's loopback, and what the host name resolves to
 const char kPeerName[] = "peer.vantrel.test";
 
 bool insideLab() { return qEnvironmentVariableIsSet(kLabVariable); }
@@ -45,7 +46,8 @@ class FakeResolver {
     at.sin_family = AF_INET;
     at.sin_port = htons(53);
     at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (!m_fd.valid() || ::bind(m_fd.get(), reinterpret_cast<sockaddr*>(&at), sizeof at) != 0) return;
+    if (!m_fd.valid() || ::bind(m_fd.get(), reinterpret_cast<sockaddr*>(&at), sizeof at) != 0)
+      return;
     m_thread = std::thread([this] { serve(); });
   }
   ~FakeResolver() {
@@ -89,7 +91,8 @@ class FakeResolver {
     qsizetype end = 12;
     while (end < q.size() && q[end] != 0) end += 1 + static_cast<unsigned char>(q[end]);
     if (end + 5 > q.size()) return true;  // not a question: dropped
-    const int type = (static_cast<unsigned char>(q[end + 1]) << 8) | static_cast<unsigned char>(q[end + 2]);
+    const int type =
+        (static_cast<unsigned char>(q[end + 1]) << 8) | static_cast<unsigned char>(q[end + 2]);
     if (type == 12 && !m_released) return false;
     if (type == 1) ++m_addressQueries;
 
@@ -99,7 +102,8 @@ class FakeResolver {
       ::inet_pton(AF_INET, kLabAddress, &address);
       data = QByteArray(reinterpret_cast<const char*>(&address), 4);
     } else if (type == 12) {
-      for (const QByteArray& label : QByteArray(kPeerName).split('.')) data += char(label.size()) + label;
+      for (const QByteArray& label : QByteArray(kPeerName).split('.'))
+        data += char(label.size()) + label;
       data += '\0';
     }
     QByteArray reply = q.left(end + 5);
@@ -108,7 +112,8 @@ class FakeResolver {
     reply[7] = char(data.isEmpty() ? 0 : 1);  // answer count
     reply[9] = reply[11] = 0;
     if (!data.isEmpty()) {
-      reply += QByteArray::fromHex("c00c") + q.mid(end + 1, 2) + QByteArray::fromHex("00010000003c");
+      reply +=
+          QByteArray::fromHex("c00c") + q.mid(end + 1, 2) + QByteArray::fromHex("00010000003c");
       reply += char(data.size() >> 8);
       reply += char(data.size() & 0xFF);
       reply += data;
@@ -178,23 +183,27 @@ TEST(UniSockNameLookups, RunInALabWithAResolverOfTheirOwn) {
   conf.close();
 
   const QString script = QStringLiteral(
-      "export PATH=$PATH:/usr/sbin:/sbin\n"
-      "ip link set lo up && ip addr add %1/32 dev lo && mount --bind \"$%2\" /etc/resolv.conf && "
-      "hostname %3 || exit 77\n"
-      "exec \"$0\" --gtest_filter='UniSockNameLookupsLab.*'\n")
-                             .arg(QLatin1String(kLabAddress), QLatin1String(kLabVariable), QLatin1String(kLabHostName));
+                             "export PATH=$PATH:/usr/sbin:/sbin\n"
+                             "ip link set lo up && ip addr add %1/32 dev lo && mount --bind "
+                             "\"$%2\" /etc/resolv.conf && "
+                             "hostname %3 || exit 77\n"
+                             "exec \"$0\" --gtest_filter='UniSockNameLookupsLab.*'\n")
+                             .arg(QLatin1String(kLabAddress), QLatin1String(kLabVariable),
+                                  QLatin1String(kLabHostName));
   QProcess lab;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert(QLatin1String(kLabVariable), resolvConf);
   lab.setProcessEnvironment(environment);
   lab.setProcessChannelMode(QProcess::MergedChannels);
-  lab.start(QStringLiteral("unshare"), {QStringLiteral("--mount"), QStringLiteral("--uts"), QStringLiteral("--net"),
-                                        QStringLiteral("sh"), QStringLiteral("-c"), script,
-                                        QCoreApplication::applicationFilePath()});
+  lab.start(QStringLiteral("unshare"),
+            {QStringLiteral("--mount"), QStringLiteral("--uts"), QStringLiteral("--net"),
+             QStringLiteral("sh"), QStringLiteral("-c"), script,
+             QCoreApplication::applicationFilePath()});
   if (!lab.waitForStarted(30000)) GTEST_SKIP() << "unshare is not available";
   ASSERT_TRUE(lab.waitForFinished(120000)) << "the lab's run did not end";
   const QString output = QString::fromLocal8Bit(lab.readAll());
-  if (lab.exitCode() == 77 || (lab.exitCode() == 1 && output.contains(QLatin1String("unshare failed")))) {
+  if (lab.exitCode() == 77 ||
+      (lab.exitCode() == 1 && output.contains(QLatin1String("unshare failed")))) {
     GTEST_SKIP() << "namespaces cannot be made here: " << output.toStdString();
   }
   EXPECT_EQ(lab.exitCode(), 0) << output.toStdString();

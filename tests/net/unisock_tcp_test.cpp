@@ -183,7 +183,8 @@ TEST(UniSockConnection, LargeSendIsDeliveredCompletelyInOrder) {
 
   QByteArray got;
   while (got.size() < payload.size()) {
-    const QByteArray chunk = peer.receive(static_cast<int>(qMin<qsizetype>(1 << 20, payload.size() - got.size())));
+    const QByteArray chunk =
+        peer.receive(static_cast<int>(qMin<qsizetype>(1 << 20, payload.size() - got.size())));
     if (chunk.isEmpty()) break;
     got += chunk;
     kit::pump(1);  // the rest goes out on write readiness
@@ -206,9 +207,8 @@ TEST(UniSockConnection, PeerResetMidStreamGivesError10054ThenCloses) {
   QObject::connect(&server, &UniSock::Closing, [&] { ++closings; });
   QObject::connect(&server, &UniSock::StatusChange, [&](int s) { states << s; });
   QObject::connect(&server, &UniSock::Error,
-                   [&](short n, QString& text, int, const QString& source, const QString&, int, bool&) {
-                     errors << QStringLiteral("%1 %2 %3").arg(n).arg(text, source);
-                   });
+                   [&](short n, QString& text, int, const QString& source, const QString&, int,
+                       bool&) { errors << QStringLiteral("%1 %2 %3").arg(n).arg(text, source); });
   QObject::connect(&server, &UniSock::DataArrival, [&](int) { takeAll(server); });
   ASSERT_TRUE(peer.send(QByteArray(1000, 'r')));
   peer.reset();

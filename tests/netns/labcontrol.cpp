@@ -31,8 +31,8 @@ std::string quoted(const std::string& text) { return "'" + text + "'"; }
 bool present() { return !environment("VANTREL_LAB_DIR").empty(); }
 
 bool control(const std::string& arguments) {
-  const std::string command =
-      quoted(environment("VANTREL_LAB_SCRIPT")) + " " + quoted(environment("VANTREL_LAB_DIR")) + " " + arguments;
+  const std::string command = quoted(environment("VANTREL_LAB_SCRIPT")) + " " +
+                              quoted(environment("VANTREL_LAB_DIR")) + " " + arguments;
   return std::system(command.c_str()) == 0;
 }
 
@@ -62,7 +62,8 @@ std::optional<SiteAnswer> askSite(int port) {
   site.set_read_timeout(20);
   const auto answer = site.Get("/api/port/" + std::to_string(port) + "?proto=tcp");
   if (!answer || answer->status != 200) return std::nullopt;
-  const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(answer->body)).object();
+  const QJsonObject json =
+      QJsonDocument::fromJson(QByteArray::fromStdString(answer->body)).object();
   return SiteAnswer{json.value("ip").toString().toStdString(), json.value("open").toBool()};
 }
 

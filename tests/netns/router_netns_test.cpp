@@ -34,7 +34,8 @@ const router::Ipv4 kPc = *router::Ipv4::parse(std::string_view(lab::kPcAddress))
 class RouterLab : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!lab::present()) GTEST_SKIP() << "not inside the router lab: run through run-router-tests.sh";
+    if (!lab::present())
+      GTEST_SKIP() << "not inside the router lab: run through run-router-tests.sh";
   }
 
   // A full port test: listen on the PC, ask the site to probe, diagnose.
@@ -55,8 +56,9 @@ class RouterLab : public ::testing::Test {
     result.siteSaw = site->sawAddress;
     result.arrived = site->open && listener.connectionArrived();
     const router::RouterAnswers answers{client.gateway(), client.findRule(port, Transport::Tcp)};
-    result.diagnosis = router::diagnose(answers, router::Ipv4::parse(std::string_view(site->sawAddress)), kPc, port,
-                                        result.arrived);
+    result.diagnosis =
+        router::diagnose(answers, router::Ipv4::parse(std::string_view(site->sawAddress)), kPc,
+                         port, result.arrived);
     return result;
   }
 };
@@ -65,7 +67,8 @@ TEST_F(RouterLab, PortWithoutRuleIsNoMapping) {
   ASSERT_TRUE(lab::ensure(lab::Wan::Public, lab::Daemon::UpnpAndNatPmp));
   router::RouterClient client;
   const router::GatewayInfo gateway = client.discover();
-  ASSERT_EQ(gateway.method, router::Method::UpnpIgd) << router::describe(gateway.outcome).toStdString();
+  ASSERT_EQ(gateway.method, router::Method::UpnpIgd)
+      << router::describe(gateway.outcome).toStdString();
   EXPECT_EQ(gateway.externalAddress, router::Ipv4::parse(std::string_view(lab::kPublicWanAddress)));
   EXPECT_EQ(gateway.localAddress, kPc);
 
@@ -99,7 +102,8 @@ TEST_F(RouterLab, ForwardingThroughNatPmpAloneReachesThePcToo) {
   ASSERT_TRUE(lab::ensure(lab::Wan::Public, lab::Daemon::NatPmpOnly));
   router::RouterClient client;
   const router::GatewayInfo gateway = client.discover();
-  ASSERT_EQ(gateway.method, router::Method::NatPmp) << router::describe(gateway.outcome).toStdString();
+  ASSERT_EQ(gateway.method, router::Method::NatPmp)
+      << router::describe(gateway.outcome).toStdString();
   EXPECT_EQ(gateway.externalAddress, router::Ipv4::parse(std::string_view(lab::kPublicWanAddress)));
   ASSERT_TRUE(client.forward(40003, Transport::Tcp, kPc).ok());
 
@@ -115,9 +119,11 @@ TEST_F(RouterLab, RefusedForwardingSaysWhyAndAsksNothingForAnotherAddress) {
   ASSERT_TRUE(client.discover().found());
   // The lab's router takes rules for ports from 1024 up only.
   const router::Outcome refused = client.forward(80, Transport::Tcp, kPc);
-  EXPECT_EQ(refused.failure, router::Failure::NotAuthorised) << router::describe(refused).toStdString();
+  EXPECT_EQ(refused.failure, router::Failure::NotAuthorised)
+      << router::describe(refused).toStdString();
   const router::Ipv4 anotherComputer = *router::Ipv4::parse(std::string_view("10.77.0.3"));
-  EXPECT_EQ(client.forward(40008, Transport::Tcp, anotherComputer).failure, router::Failure::WrongLocalAddress);
+  EXPECT_EQ(client.forward(40008, Transport::Tcp, anotherComputer).failure,
+            router::Failure::WrongLocalAddress);
   EXPECT_EQ(client.findRule(40008, Transport::Tcp).state, router::RuleAnswer::State::NoRule);
   EXPECT_TRUE(client.addedRules().empty());
 }
@@ -143,9 +149,10 @@ bool withRouter(const std::function<bool(const char* controlUrl, const char* ser
 // Another program's rule.
 bool addRuleToPort(int externalPort, int internalPort) {
   return withRouter([&](const char* controlUrl, const char* serviceType) {
-    const std::string external = std::to_string(externalPort), internal = std::to_string(internalPort);
-    return UPNP_AddPortMapping(controlUrl, serviceType, external.c_str(), internal.c_str(), lab::kPcAddress,
-                               "another program", "TCP", nullptr, "600") == 0;
+    const std::string external = std::to_string(externalPort),
+                      internal = std::to_string(internalPort);
+    return UPNP_AddPortMapping(controlUrl, serviceType, external.c_str(), internal.c_str(),
+                               lab::kPcAddress, "another program", "TCP", nullptr, "600") == 0;
   });
 }
 
@@ -170,8 +177,10 @@ TEST_F(RouterLab, RouterBehindProviderNatIsCgnat) {
   ASSERT_TRUE(lab::ensure(lab::Wan::Carrier, lab::Daemon::UpnpAndNatPmp));
   router::RouterClient client;
   const router::GatewayInfo gateway = client.discover();
-  ASSERT_EQ(gateway.method, router::Method::UpnpIgd) << router::describe(gateway.outcome).toStdString();
-  EXPECT_EQ(gateway.externalAddress, router::Ipv4::parse(std::string_view(lab::kCarrierWanAddress)));
+  ASSERT_EQ(gateway.method, router::Method::UpnpIgd)
+      << router::describe(gateway.outcome).toStdString();
+  EXPECT_EQ(gateway.externalAddress,
+            router::Ipv4::parse(std::string_view(lab::kCarrierWanAddress)));
   // The router forwards, but the provider's NAT in front of it does not.
   ASSERT_TRUE(client.forward(40006, Transport::Tcp, kPc).ok());
 
@@ -187,13 +196,14 @@ TEST_F(RouterLab, RouterBehindProviderNatIsCgnat) {
 TEST_F(RouterLab, CheckCommandForwardsAPortAndReadsItOpenThroughTheRouter) {
   ASSERT_TRUE(lab::ensure(lab::Wan::Public, lab::Daemon::UpnpAndNatPmp));
   constexpr int kPort = 40012;
-  const std::string command = std::string("timeout --kill-after=5 120 '") + VANTREL_CHECK_PROGRAM + "' --site " +
-                              lab::kSiteUrl + " --ip " + lab::kPcAddress + " --forward --lease 600 --json " +
-                              std::to_string(kPort) + "/tcp";
+  const std::string command = std::string("timeout --kill-after=5 120 '") + VANTREL_CHECK_PROGRAM +
+                              "' --site " + lab::kSiteUrl + " --ip " + lab::kPcAddress +
+                              " --forward --lease 600 --json " + std::to_string(kPort) + "/tcp";
   std::string output;
   if (FILE* check = popen(command.c_str(), "r")) {
     char buffer[4096];
-    for (size_t read; (read = fread(buffer, 1, sizeof buffer, check)) > 0;) output.append(buffer, read);
+    for (size_t read; (read = fread(buffer, 1, sizeof buffer, check)) > 0;)
+      output.append(buffer, read);
     EXPECT_EQ(pclose(check), 0) << output;
   }
   const QJsonObject report = QJsonDocument::fromJson(QByteArray::fromStdString(output)).object();
@@ -214,7 +224,8 @@ TEST_F(RouterLab, CheckCommandForwardsAPortAndReadsItOpenThroughTheRouter) {
   EXPECT_GT(rule.rule.leaseSeconds, 0);
   EXPECT_LE(rule.rule.leaseSeconds, 600);
   EXPECT_TRUE(withRouter([](const char* controlUrl, const char* serviceType) {
-    return UPNP_DeletePortMapping(controlUrl, serviceType, std::to_string(kPort).c_str(), "TCP", nullptr) == 0;
+    return UPNP_DeletePortMapping(controlUrl, serviceType, std::to_string(kPort).c_str(), "TCP",
+                                  nullptr) == 0;
   }));
   EXPECT_EQ(client.findRule(kPort, Transport::Tcp).state, router::RuleAnswer::State::NoRule);
 }
@@ -225,13 +236,15 @@ TEST_F(RouterLab, Ipv6FirewallThatAllowsOnePortGivesOpenForItAndClosedForAnother
   constexpr int kAllowed = 40601;
   constexpr int kBlocked = 40602;
   ASSERT_TRUE(lab::control("ipv6 allow " + std::to_string(kAllowed)));
-  const std::string command = std::string("timeout --kill-after=5 120 '") + VANTREL_CHECK_PROGRAM + "' --site '" +
-                              lab::kSiteUrl6 + "' --ip " + lab::kPcAddress6 + " --json " + std::to_string(kAllowed) +
-                              "/tcp " + std::to_string(kBlocked) + "/tcp";
+  const std::string command = std::string("timeout --kill-after=5 120 '") + VANTREL_CHECK_PROGRAM +
+                              "' --site '" + lab::kSiteUrl6 + "' --ip " + lab::kPcAddress6 +
+                              " --json " + std::to_string(kAllowed) + "/tcp " +
+                              std::to_string(kBlocked) + "/tcp";
   std::string output;
   if (FILE* check = popen(command.c_str(), "r")) {
     char buffer[4096];
-    for (size_t read; (read = fread(buffer, 1, sizeof buffer, check)) > 0;) output.append(buffer, read);
+    for (size_t read; (read = fread(buffer, 1, sizeof buffer, check)) > 0;)
+      output.append(buffer, read);
     EXPECT_EQ(pclose(check) >> 8, 1) << output;  // one port not open
   }
   const QJsonObject report = QJsonDocument::fromJson(QByteArray::fromStdString(output)).object();
@@ -247,12 +260,14 @@ TEST_F(RouterLab, Ipv6FirewallThatAllowsOnePortGivesOpenForItAndClosedForAnother
 // address is offered instead.
 TEST_F(RouterLab, CheckCommandBehindProviderNatOffersAnIpv6Test) {
   ASSERT_TRUE(lab::ensure(lab::Wan::Carrier, lab::Daemon::UpnpAndNatPmp));
-  const std::string command = std::string("timeout --kill-after=5 120 '") + VANTREL_CHECK_PROGRAM + "' --site " +
-                              lab::kSiteUrl + " --ip " + lab::kPcAddress + " --forward 40701/tcp";
+  const std::string command = std::string("timeout --kill-after=5 120 '") + VANTREL_CHECK_PROGRAM +
+                              "' --site " + lab::kSiteUrl + " --ip " + lab::kPcAddress +
+                              " --forward 40701/tcp";
   std::string output;
   if (FILE* check = popen(command.c_str(), "r")) {
     char buffer[4096];
-    for (size_t read; (read = fread(buffer, 1, sizeof buffer, check)) > 0;) output.append(buffer, read);
+    for (size_t read; (read = fread(buffer, 1, sizeof buffer, check)) > 0;)
+      output.append(buffer, read);
     pclose(check);
   }
   EXPECT_NE(output.find("40701/tcp closed ("), std::string::npos) << output;
@@ -301,9 +316,10 @@ TEST_F(RouterLabWindow, SilentNetworkIsUnknownWithinTheDiscoveryLimit) {
 
   const auto site = lab::askSite(40007);
   ASSERT_TRUE(site.has_value());
-  EXPECT_EQ(router::diagnose({*gateway, {}}, router::Ipv4::parse(std::string_view(site->sawAddress)), kPc, 40007,
-                             site->open),
-            Diagnosis::Unknown);
+  EXPECT_EQ(
+      router::diagnose({*gateway, {}}, router::Ipv4::parse(std::string_view(site->sawAddress)), kPc,
+                       40007, site->open),
+      Diagnosis::Unknown);
 }
 
 TEST_F(RouterLabWindow, OverdueAnswerComesOnceAsNoAnswerAndTheLateOneIsDropped) {
@@ -318,7 +334,8 @@ TEST_F(RouterLabWindow, OverdueAnswerComesOnceAsNoAnswerAndTheLateOneIsDropped) 
     ++searches;
     // Asked after the search, so answered after the rule question's late
     // answer: once this one is in, that one has been dropped.
-    task.removeAll([&](const router::Outcome&, const std::vector<router::PortRule>&) { loop.quit(); });
+    task.removeAll(
+        [&](const router::Outcome&, const std::vector<router::PortRule>&) { loop.quit(); });
   });
   // Queued behind a search of a silent network (2 s): overdue before its turn.
   task.findRule(40009, Transport::Tcp, [&](const router::RuleAnswer& answer) {

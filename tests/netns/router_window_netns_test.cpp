@@ -57,10 +57,12 @@ TEST(RouterLabWindow, FailedRowIsExplainedThenForwardedOpenAndTheRuleRemoved) {
   window.Command3.button()->click();
   ASSERT_FALSE(window.running);
   EXPECT_EQ(row.SubItems(3), window.Text16.Text());
-  const QString reason = window.Text37.Text() + " (" + window.Text42.Text() + " " + lab::kPublicWanAddress + ")";
+  const QString reason =
+      window.Text37.Text() + " (" + window.Text42.Text() + " " + lab::kPublicWanAddress + ")";
   ASSERT_TRUE(waitFor([&] { return !item->toolTip(3).isEmpty(); }));
   EXPECT_EQ(item->toolTip(3), reason);
-  EXPECT_EQ(newestLine(window.Text2), QString::number(kPort) + " TCP: " + window.Text16.Text() + " - " + reason);
+  EXPECT_EQ(newestLine(window.Text2),
+            QString::number(kPort) + " TCP: " + window.Text16.Text() + " - " + reason);
   EXPECT_TRUE(window.routerHelp().gateway().found());
 
   window.ListView1.setSelectedIndex(1);
@@ -68,7 +70,8 @@ TEST(RouterLabWindow, FailedRowIsExplainedThenForwardedOpenAndTheRuleRemoved) {
   ASSERT_TRUE(waitFor([&] { return row.SubItems(3) == window.Text15.Text() && !window.running; }))
       << newestLine(window.Text2).toStdString();
   ASSERT_EQ(window.routerHelp().addedRules().size(), 1u);
-  EXPECT_EQ(window.routerHelp().addedRules()[0].internalClient.text(), QString::fromLatin1(lab::kPcAddress));
+  EXPECT_EQ(window.routerHelp().addedRules()[0].internalClient.text(),
+            QString::fromLatin1(lab::kPcAddress));
   EXPECT_EQ(window.routerHelp().addedRules()[0].leaseSeconds, router::kDefaultLeaseSeconds);
   EXPECT_TRUE(item->toolTip(3).isEmpty());
 
@@ -77,7 +80,8 @@ TEST(RouterLabWindow, FailedRowIsExplainedThenForwardedOpenAndTheRuleRemoved) {
   EXPECT_EQ(newestLine(window.Text2), window.Text47.Text());
   router::RouterClient client;
   ASSERT_TRUE(client.discover().found());
-  EXPECT_EQ(client.findRule(kPort, router::Transport::Tcp).state, router::RuleAnswer::State::NoRule);
+  EXPECT_EQ(client.findRule(kPort, router::Transport::Tcp).state,
+            router::RuleAnswer::State::NoRule);
 }
 
 }  // namespace

@@ -33,15 +33,18 @@ constexpr std::uint32_t kMagicCookie = 0x2112A442;
 constexpr std::uint16_t kMappedAddress = 0x0001;
 constexpr std::uint16_t kXorMappedAddress = 0x0020;
 constexpr std::uint8_t kFamilyIpv4 = 0x01;
-constexpr std::size_t kHeaderSize = 20;  // type, length, cookie, 12-byte transaction id
+constexpr std::size_t kHeaderSize = 20;            // type, length, cookie, 12-byte transaction id
 constexpr std::size_t kAddressAttributeSize = 12;  // 4 header + 8 value
 
 volatile std::sig_atomic_t g_stop = 0;  // set by the signal handler only
 void onSignal(int) { g_stop = 1; }
 
-std::uint16_t read16(const unsigned char* at) { return static_cast<std::uint16_t>(at[0] << 8 | at[1]); }
+std::uint16_t read16(const unsigned char* at) {
+  return static_cast<std::uint16_t>(at[0] << 8 | at[1]);
+}
 std::uint32_t read32(const unsigned char* at) {
-  return std::uint32_t{at[0]} << 24 | std::uint32_t{at[1]} << 16 | std::uint32_t{at[2]} << 8 | at[3];
+  return std::uint32_t{at[0]} << 24 | std::uint32_t{at[1]} << 16 | std::uint32_t{at[2]} << 8 |
+         at[3];
 }
 void write16(unsigned char* at, std::uint16_t value) {
   at[0] = static_cast<unsigned char>(value >> 8);
@@ -54,7 +57,8 @@ void write32(unsigned char* at, std::uint32_t value) {
 
 // One address attribute; the XOR form hides the address from NATs that rewrite
 // addresses they find in payloads, the plain form serves older clients.
-unsigned char* putAddress(unsigned char* at, std::uint16_t type, std::uint16_t port, std::uint32_t address) {
+unsigned char* putAddress(unsigned char* at, std::uint16_t type, std::uint16_t port,
+                          std::uint32_t address) {
   write16(at, type);
   write16(at + 2, 8);
   at[4] = 0;
@@ -67,7 +71,8 @@ unsigned char* putAddress(unsigned char* at, std::uint16_t type, std::uint16_t p
 // The answer to a binding request, or 0 when `request` is not one.
 std::size_t answer(const unsigned char* request, std::size_t length, const sockaddr_in& from,
                    std::array<unsigned char, 64>& reply) {
-  if (length < kHeaderSize || read16(request) != kBindingRequest || read32(request + 4) != kMagicCookie)
+  if (length < kHeaderSize || read16(request) != kBindingRequest ||
+      read32(request + 4) != kMagicCookie)
     return 0;
   std::memcpy(reply.data(), request, kHeaderSize);
   write16(reply.data(), kBindingSuccess);
@@ -75,7 +80,8 @@ std::size_t answer(const unsigned char* request, std::size_t length, const socka
   const std::uint16_t port = ntohs(from.sin_port);
   const std::uint32_t address = ntohl(from.sin_addr.s_addr);
   unsigned char* at = putAddress(reply.data() + kHeaderSize, kMappedAddress, port, address);
-  putAddress(at, kXorMappedAddress, port ^ static_cast<std::uint16_t>(kMagicCookie >> 16), address ^ kMagicCookie);
+  putAddress(at, kXorMappedAddress, port ^ static_cast<std::uint16_t>(kMagicCookie >> 16),
+             address ^ kMagicCookie);
   return kHeaderSize + 2 * kAddressAttributeSize;
 }
 
@@ -107,7 +113,8 @@ int main(int argc, char** argv) {
     if (poll(&waiting, 1, 200) <= 0) continue;  // short wakes so a signal is seen
     sockaddr_in from{};
     socklen_t fromLength = sizeof from;
-    const ssize_t got = recvfrom(fd, request.data(), request.size(), 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+    const ssize_t got = recvfrom(fd, request.data(), request.size(), 0,
+                                 reinterpret_cast<sockaddr*>(&from), &fromLength);
     if (got <= 0) continue;
     if (const std::size_t size = answer(request.data(), static_cast<std::size_t>(got), from, reply))
       sendto(fd, reply.data(), size, 0, reinterpret_cast<const sockaddr*>(&from), fromLength);

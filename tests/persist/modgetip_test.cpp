@@ -63,7 +63,8 @@ QStringList texts(const std::vector<LocalAddress>& addresses) {
 
 // The IPv4 addresses `ip -4 addr` shows, in its order, loopback excluded.
 QStringList addressesShownByIpCommand(bool& available) {
-  const QString ip = QStandardPaths::findExecutable("ip", {"/usr/sbin", "/sbin", "/usr/bin", "/bin"});
+  const QString ip =
+      QStandardPaths::findExecutable("ip", {"/usr/sbin", "/sbin", "/usr/bin", "/bin"});
   available = !ip.isEmpty();
   if (!available) return {};
   QProcess process;
@@ -122,7 +123,8 @@ TEST(LocalAddressList, GlobalIpv6FollowsTheIpv4AddressesAndTemporaryOnesAreMarke
       "20010db800010000000000000000abcd 02 40 00 01     eth0\n"
       "20010db80001000000000000000000zz 02 40 00 01     eth0\n");
   const std::vector<LocalAddress> addresses = usableAddresses(interfaces.list(), temporary);
-  EXPECT_EQ(texts(addresses), (QStringList{"192.168.1.20", "10.0.0.7", "2001:db8:1::20", "2001:db8:1::abcd (temporary)"}));
+  EXPECT_EQ(texts(addresses), (QStringList{"192.168.1.20", "10.0.0.7", "2001:db8:1::20",
+                                           "2001:db8:1::abcd (temporary)"}));
   EXPECT_EQ(addressOfChooserText(addresses.back().text), QString("2001:db8:1::abcd"));
   EXPECT_EQ(addressOfChooserText("10.0.0.7"), QString("10.0.0.7"));
 }
@@ -133,7 +135,8 @@ TEST(LocalAddressList, ListsEveryAddressHoweverMany) {
   std::vector<std::string> names;
   for (int i = 0; i < 12; ++i) names.push_back("veth" + std::to_string(i));
   for (int i = 0; i < 12; ++i) {
-    interfaces.addIPv4(names[static_cast<size_t>(i)].c_str(), ("172.17.0." + std::to_string(i + 1)).c_str());
+    interfaces.addIPv4(names[static_cast<size_t>(i)].c_str(),
+                       ("172.17.0." + std::to_string(i + 1)).c_str());
   }
   const std::vector<LocalAddress> addresses = usableAddresses(interfaces.list());
   ASSERT_EQ(addresses.size(), 12u);

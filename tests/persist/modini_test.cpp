@@ -23,7 +23,8 @@ using SettingsWrite = SettingsFileTest;
 
 TEST_F(SettingsRead, MissingFileSectionOrKeyReadsEmpty) {
   EXPECT_EQ(ReadIniValue("main", "language", settingsPath()), QString());
-  ASSERT_TRUE(writeBytes(settingsPath(), "[other]\r\nlanguage=Deutsch | German\r\n[main]\r\nsite=x\r\n"));
+  ASSERT_TRUE(
+      writeBytes(settingsPath(), "[other]\r\nlanguage=Deutsch | German\r\n[main]\r\nsite=x\r\n"));
   EXPECT_EQ(ReadIniValue("main", "language", settingsPath()), QString());
   EXPECT_EQ(ReadIniValue("absent", "site", settingsPath()), QString());
 }
@@ -59,7 +60,8 @@ TEST_F(SettingsRead, DropsOnePairOfEnclosingQuotes) {
 }
 
 TEST_F(SettingsRead, FirstOfRepeatedNamesCounts) {
-  ASSERT_TRUE(writeBytes(settingsPath(), "[main]\nlanguage=first\nlanguage=second\n[MAIN]\nlanguage=third\nsite=s\n"));
+  ASSERT_TRUE(writeBytes(
+      settingsPath(), "[main]\nlanguage=first\nlanguage=second\n[MAIN]\nlanguage=third\nsite=s\n"));
   EXPECT_EQ(ReadIniValue("main", "language", settingsPath()), QString("first"));
   EXPECT_EQ(ReadIniValue("main", "site", settingsPath()), QString("s"));
 }
@@ -103,14 +105,16 @@ TEST_F(SettingsWrite, HandWrittenFileKeepsEverythingElse) {
 TEST_F(SettingsWrite, MissingKeyGoesAfterTheLastKeyOfItsSection) {
   ASSERT_TRUE(writeBytes(settingsPath(), "[main]\nsite=x\n; about other\n\n[other]\na=1\n"));
   ASSERT_TRUE(WriteIniValue("main", "language", "English | English", settingsPath()));
-  EXPECT_EQ(readBytes(settingsPath()),
-            QByteArray("[main]\nsite=x\nlanguage=English | English\n; about other\n\n[other]\na=1\n"));
+  EXPECT_EQ(
+      readBytes(settingsPath()),
+      QByteArray("[main]\nsite=x\nlanguage=English | English\n; about other\n\n[other]\na=1\n"));
 }
 
 TEST_F(SettingsWrite, MissingSectionGoesAtTheEnd) {
   ASSERT_TRUE(writeBytes(settingsPath(), "[other]\na=1"));
   ASSERT_TRUE(WriteIniValue("main", "language", "English | English", settingsPath()));
-  EXPECT_EQ(readBytes(settingsPath()), QByteArray("[other]\na=1\n\n[main]\nlanguage=English | English\n"));
+  EXPECT_EQ(readBytes(settingsPath()),
+            QByteArray("[other]\na=1\n\n[main]\nlanguage=English | English\n"));
   EXPECT_EQ(ReadIniValue("other", "a", settingsPath()), QString("1"));
 }
 
@@ -118,7 +122,8 @@ TEST_F(SettingsWrite, KeepsByteOrderMarkAndUnicodeText) {
   ASSERT_TRUE(writeBytes(settingsPath(), "\xEF\xBB\xBF[main]\r\nlanguage=x\r\n"));
   const QString value = QString::fromUtf8("Русский | Russian");
   ASSERT_TRUE(WriteIniValue("main", "language", value, settingsPath()));
-  EXPECT_EQ(readBytes(settingsPath()), QByteArray("\xEF\xBB\xBF[main]\r\nlanguage=") + value.toUtf8() + "\r\n");
+  EXPECT_EQ(readBytes(settingsPath()),
+            QByteArray("\xEF\xBB\xBF[main]\r\nlanguage=") + value.toUtf8() + "\r\n");
   EXPECT_EQ(ReadIniValue("main", "language", settingsPath()), value);
 }
 

@@ -28,8 +28,8 @@ class PortListFileTest : public ::testing::Test {
 using PortListLoad = PortListFileTest;
 using PortListSave = PortListFileTest;
 
-const std::vector<PortRow> kSampleRows = {
-    {"80", "TCP"}, {"27015", "UDP"}, {"080", "TCP"}, {"80", "TCP"}, {"80", "UDP"}, {"3074", "UDP"}};
+const std::vector<PortRow> kSampleRows = {{"80", "TCP"}, {"27015", "UDP"}, {"080", "TCP"},
+                                          {"80", "TCP"}, {"80", "UDP"},    {"3074", "UDP"}};
 
 TEST_F(PortListSave, WritesOneCrLfLinePerRowInListOrder) {
   ASSERT_TRUE(SavePortList(PortRows({{"80", "TCP"}, {"27015", "UDP"}, {"443", ""}}), portsPath()));
@@ -56,7 +56,8 @@ TEST_F(PortListSave, RemovingARowRewritesTheRestInOrder) {
   LoadPortList(rows, portsPath());
   rows.rows.erase(rows.rows.begin() + 1);
   ASSERT_TRUE(SavePortList(rows, portsPath()));
-  EXPECT_EQ(readBytes(portsPath()), QByteArray("80,TCP\r\n080,TCP\r\n80,TCP\r\n80,UDP\r\n3074,UDP\r\n"));
+  EXPECT_EQ(readBytes(portsPath()),
+            QByteArray("80,TCP\r\n080,TCP\r\n80,TCP\r\n80,UDP\r\n3074,UDP\r\n"));
 }
 
 TEST_F(PortListSave, NonAsciiTextSurvivesTheRoundTrip) {
@@ -72,7 +73,8 @@ TEST_F(PortListSave, FolderThatRefusesNewFilesKeepsThePreviousList) {
   const QByteArray before = readBytes(portsPath());
   {
     RefusedPath refused(folder(), RefusedPath::Kind::Folder);
-    if (!refused.active()) GTEST_SKIP() << "this system offers no way to make a folder refuse writes";
+    if (!refused.active())
+      GTEST_SKIP() << "this system offers no way to make a folder refuse writes";
     EXPECT_FALSE(SavePortList(PortRows(std::vector<PortRow>{{"1", "TCP"}}), portsPath()));
   }
   EXPECT_EQ(readBytes(portsPath()), before);
@@ -100,8 +102,8 @@ TEST_F(PortListSave, FailureAtAnyStepKeepsThePreviousList) {
                                         AtomicWriteStep::Sync, AtomicWriteStep::Rename}) {
     SCOPED_TRACE(static_cast<int>(failing));
     const QByteArray bytes = writePortList(PortRows(std::vector<PortRow>{{"1", "UDP"}}));
-    const bool saved = writeFileAtomically(portsPath(), bytes,
-                                           [failing](AtomicWriteStep step) { return step == failing; });
+    const bool saved = writeFileAtomically(
+        portsPath(), bytes, [failing](AtomicWriteStep step) { return step == failing; });
     EXPECT_FALSE(saved);
     EXPECT_EQ(readBytes(portsPath()), before);
     EXPECT_EQ(folderEntries(folder()), QStringList{"ports.dat"});
@@ -137,7 +139,9 @@ TEST_F(PortListLoad, AcceptsLinesEditedWithOtherLineEnds) {
 }
 
 TEST_F(PortListLoad, IgnoresAnEditorsByteOrderMark) {
-  EXPECT_EQ(load("\xEF\xBB\xBF" "80,TCP\r\n"), (std::vector<PortRow>{{"80", "TCP"}}));
+  EXPECT_EQ(load("\xEF\xBB\xBF"
+                 "80,TCP\r\n"),
+            (std::vector<PortRow>{{"80", "TCP"}}));
 }
 
 TEST_F(PortListLoad, LineWithoutCommaGivesEmptyProtocol) {

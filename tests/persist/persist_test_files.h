@@ -19,6 +19,6 @@ inline bool writeBytes(const QString& path, const QByteArray& bytes) {
 
 // Every entry of a folder, hidden ones included, so a stray temporary file shows.
 inline QStringList folderEntries(const QString& folder) {
-  return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                QDir::Name);
+  return QDir(folder).entryList(
+      QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }

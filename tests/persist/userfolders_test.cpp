@@ -23,8 +23,10 @@ class ScopedEnv {
   ScopedEnv(const ScopedEnv&) = delete;
   ScopedEnv& operator=(const ScopedEnv&) = delete;
   ~ScopedEnv() {
-    if (m_old) qputenv(m_name, *m_old);
-    else qunsetenv(m_name);
+    if (m_old)
+      qputenv(m_name, *m_old);
+    else
+      qunsetenv(m_name);
   }
 
  private:
@@ -54,7 +56,8 @@ class UserFolders : public ::testing::Test {
 
   QTemporaryDir m_program;
   QTemporaryDir m_home;
-  ScopedEnv m_configHome{"XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("config")))};
+  ScopedEnv m_configHome{"XDG_CONFIG_HOME",
+                         QFile::encodeName(m_home.filePath(QStringLiteral("config")))};
 };
 
 TEST_F(UserFolders, AWritableProgramFolderKeepsBothFilesBesideTheProgram) {
@@ -84,7 +87,8 @@ TEST_F(UserFolders, WithoutAnAbsoluteConfigHomeTheFolderIsInTheHomeFolder) {
   const ScopedEnv home("HOME", QFile::encodeName(m_home.path()));
   for (const QByteArray& configHome : {QByteArray(), QByteArray("relative/config")}) {
     const ScopedEnv unusable("XDG_CONFIG_HOME", configHome);
-    EXPECT_EQ(userDataFolder(QStringLiteral("/usr/bin")), m_home.filePath(QStringLiteral(".config/vantrel")));
+    EXPECT_EQ(userDataFolder(QStringLiteral("/usr/bin")),
+              m_home.filePath(QStringLiteral(".config/vantrel")));
   }
 }
 

@@ -36,7 +36,8 @@ FormData awkwardForm() {
   image.set(QStringLiteral("Tiny"), std::numeric_limits<float>::denorm_min());
   image.set(QStringLiteral("Third"), 1.0f / 3.0f);
   image.set(QStringLiteral("Huge"), -std::numeric_limits<float>::infinity());
-  image.set(QStringLiteral("Odd"), std::bit_cast<float>(uint32_t{0xFFA00001}));  // NaN with a payload
+  image.set(QStringLiteral("Odd"),
+            std::bit_cast<float>(uint32_t{0xFFA00001}));  // NaN with a payload
   image.set(QStringLiteral("Image"), everyByteValue());
   image.set(QStringLiteral("MIcon"), StoredPicture{QByteArray("\x89PNG\r\n", 6)});
   image.set(QStringLiteral("NoIcon"), StoredPicture{});
@@ -85,7 +86,8 @@ TEST(FormDataRoundTrip, KeysKeepTheOrderTheyWereWrittenIn) {
   bag.set(QStringLiteral("Zeta"), int32_t{3});  // a rewrite keeps its place
   const auto text = serializeFormData(form);
   ASSERT_TRUE(text);
-  EXPECT_EQ(*text, QByteArray("VantrelFormData 1\ncontrol c\n  Zeta int32 3\n  Alpha int32 2\nend\n"));
+  EXPECT_EQ(*text,
+            QByteArray("VantrelFormData 1\ncontrol c\n  Zeta int32 3\n  Alpha int32 2\nend\n"));
 }
 
 TEST(PropertyBagDefaults, AValueEqualToItsDefaultIsNotKept) {
@@ -137,7 +139,7 @@ TEST(FormDataReading, RefusesMalformedInputNamingTheLine) {
       {"VantrelFormData 1\ncontrol a\n X int16 40000\nend\n", 3},          // out of range
       {"VantrelFormData 1\ncontrol a\n X int32 12abc\nend\n", 3},
       {"VantrelFormData 1\ncontrol a\n X bool 2\nend\n", 3},
-      {"VantrelFormData 1\ncontrol a\n X float nan\nend\n", 3},            // NaNs only as bits
+      {"VantrelFormData 1\ncontrol a\n X float nan\nend\n", 3},  // NaNs only as bits
       {"VantrelFormData 1\ncontrol a\n X bytes ***\nend\n", 3},
       {"VantrelFormData 1\ncontrol a\n X colour 5\nend\n", 3},
       {"VantrelFormData 1\ncontrol a\n X int32\nend\n", 3},
@@ -175,7 +177,8 @@ TEST(FormDataWriting, AFailedSaveKeepsTheOldFile) {
   ASSERT_TRUE(reread);
   EXPECT_TRUE(*reread == awkwardForm());
   // A folder that does not exist cannot take the file.
-  EXPECT_FALSE(saveFormDataFile(folder.filePath(QStringLiteral("missing/form.vfd")), awkwardForm(), &message));
+  EXPECT_FALSE(saveFormDataFile(folder.filePath(QStringLiteral("missing/form.vfd")), awkwardForm(),
+                                &message));
   FormDataError error;
   EXPECT_FALSE(loadFormDataFile(folder.filePath(QStringLiteral("missing.vfd")), &error));
   EXPECT_FALSE(error.message.isEmpty());

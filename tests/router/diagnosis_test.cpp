@@ -15,8 +15,8 @@ Ipv4 ip(const char* text) { return *Ipv4::parse(std::string_view(text)); }
 const Ipv4 kPc = ip("192.168.1.20");
 const Ipv4 kPublic = ip("198.51.100.7");
 
-router::RouterAnswers answers(std::optional<Ipv4> external, State state, Ipv4 client = kPc, int port = kPort,
-                              bool enabled = true) {
+router::RouterAnswers answers(std::optional<Ipv4> external, State state, Ipv4 client = kPc,
+                              int port = kPort, bool enabled = true) {
   router::RouterAnswers result;
   result.gateway.method = router::Method::UpnpIgd;
   result.gateway.externalAddress = external;
@@ -31,7 +31,8 @@ Diagnosis closed(const router::RouterAnswers& from, std::optional<Ipv4> siteSaw 
 
 TEST(RouterDiagnosis, OpenPortIsOkWhateverTheRouterSays) {
   EXPECT_EQ(router::diagnose({}, std::nullopt, kPc, kPort, true), Diagnosis::Ok);
-  EXPECT_EQ(router::diagnose(answers(ip("100.64.0.2"), State::NoRule), kPublic, kPc, kPort, true), Diagnosis::Ok);
+  EXPECT_EQ(router::diagnose(answers(ip("100.64.0.2"), State::NoRule), kPublic, kPc, kPort, true),
+            Diagnosis::Ok);
 }
 
 TEST(RouterDiagnosis, NoRouterOrNoExplanationIsUnknown) {
@@ -59,14 +60,18 @@ TEST(RouterDiagnosis, SharedExternalAddressIsCgnatBeforeAnyRule) {
   EXPECT_EQ(closed(answers(ip("100.64.0.0"), State::NoRule)), Diagnosis::Cgnat);
   EXPECT_EQ(closed(answers(ip("100.127.255.255"), State::Rule)), Diagnosis::Cgnat);
   // Just outside 100.64.0.0/10: public addresses that match what the site saw.
-  EXPECT_EQ(closed(answers(ip("100.63.255.255"), State::NoRule), ip("100.63.255.255")), Diagnosis::NoMapping);
-  EXPECT_EQ(closed(answers(ip("100.128.0.0"), State::NoRule), ip("100.128.0.0")), Diagnosis::NoMapping);
+  EXPECT_EQ(closed(answers(ip("100.63.255.255"), State::NoRule), ip("100.63.255.255")),
+            Diagnosis::NoMapping);
+  EXPECT_EQ(closed(answers(ip("100.128.0.0"), State::NoRule), ip("100.128.0.0")),
+            Diagnosis::NoMapping);
 }
 
 TEST(RouterDiagnosis, PrivateOrUnseenExternalAddressIsDoubleNat) {
-  for (const char* inner : {"10.1.2.3", "172.16.0.1", "172.31.255.255", "192.168.0.1", "169.254.1.1", "192.0.0.2"})
+  for (const char* inner :
+       {"10.1.2.3", "172.16.0.1", "172.31.255.255", "192.168.0.1", "169.254.1.1", "192.0.0.2"})
     EXPECT_EQ(closed(answers(ip(inner), State::NoRule)), Diagnosis::DoubleNat) << inner;
-  EXPECT_EQ(closed(answers(ip("172.32.0.1"), State::NoRule), ip("172.32.0.1")), Diagnosis::NoMapping);
+  EXPECT_EQ(closed(answers(ip("172.32.0.1"), State::NoRule), ip("172.32.0.1")),
+            Diagnosis::NoMapping);
   // A public address, but not the one the site saw: another NAT sits between.
   EXPECT_EQ(closed(answers(ip("203.0.113.9"), State::Rule)), Diagnosis::DoubleNat);
 }

@@ -11,8 +11,8 @@ using router::Ipv4;
 
 TEST(RouterAnswerAddress, OnlyAStrictDottedQuadIsAnAddress) {
   EXPECT_EQ(Ipv4::parse(std::string_view("203.0.113.7"))->text(), "203.0.113.7");
-  for (std::string_view bad : {"", "1.2.3", "1.2.3.4 ", " 1.2.3.4", "01.2.3.4", "1.2.3.256", "0x1.2.3.4", "1.2.3.4.5",
-                               "0.0.0.0", "::ffff:1.2.3.4", "1.2.3.4/24"})
+  for (std::string_view bad : {"", "1.2.3", "1.2.3.4 ", " 1.2.3.4", "01.2.3.4", "1.2.3.256",
+                               "0x1.2.3.4", "1.2.3.4.5", "0.0.0.0", "::ffff:1.2.3.4", "1.2.3.4/24"})
     EXPECT_FALSE(Ipv4::parse(bad)) << bad;
   EXPECT_FALSE(Ipv4::parse(std::string_view("1.2.3.4\0junk", 12)));
 }
@@ -25,8 +25,8 @@ TEST(RouterAnswerFields, UnterminatedBufferIsReadToItsEndOnly) {
 }
 
 TEST(RouterAnswerEntry, ReadsAWholeEntryAndDropsControlCharacters) {
-  const auto rule = router::readUpnpEntry(8080, router::Transport::Udp,
-                                          {"192.168.1.20", "8081", "game\x01\n server", "1", "3600"});
+  const auto rule = router::readUpnpEntry(
+      8080, router::Transport::Udp, {"192.168.1.20", "8081", "game\x01\n server", "1", "3600"});
   ASSERT_TRUE(rule);
   EXPECT_EQ(rule->internalClient.text(), "192.168.1.20");
   EXPECT_EQ(rule->internalPort, 8081);
@@ -35,19 +35,24 @@ TEST(RouterAnswerEntry, ReadsAWholeEntryAndDropsControlCharacters) {
   EXPECT_EQ(rule->leaseSeconds, 3600);
   EXPECT_TRUE(rule->enabled);
   // Left-out lease and flag: permanent and enabled.
-  const auto sparse = router::readUpnpEntry(1, router::Transport::Tcp, {"10.0.0.2", "1", "", "", ""});
+  const auto sparse =
+      router::readUpnpEntry(1, router::Transport::Tcp, {"10.0.0.2", "1", "", "", ""});
   ASSERT_TRUE(sparse);
   EXPECT_EQ(sparse->leaseSeconds, 0);
   EXPECT_TRUE(sparse->enabled);
-  EXPECT_FALSE(router::readUpnpEntry(1, router::Transport::Tcp, {"10.0.0.2", "1", "", "0", ""})->enabled);
+  EXPECT_FALSE(
+      router::readUpnpEntry(1, router::Transport::Tcp, {"10.0.0.2", "1", "", "0", ""})->enabled);
 }
 
 TEST(RouterAnswerEntry, AnyUnreadableFieldMakesTheEntryUnreadable) {
   for (std::string_view port : {"0", "65536", "80x", "-1", "", "+80", "99999999999999"})
-    EXPECT_FALSE(router::readUpnpEntry(1, router::Transport::Tcp, {"10.0.0.2", port, "", "1", "0"})) << port;
+    EXPECT_FALSE(router::readUpnpEntry(1, router::Transport::Tcp, {"10.0.0.2", port, "", "1", "0"}))
+        << port;
   EXPECT_FALSE(router::readUpnpEntry(1, router::Transport::Tcp, {"host.lan", "80", "", "1", "0"}));
-  EXPECT_FALSE(router::readUpnpEntry(1, router::Transport::Tcp, {"10.0.0.2", "80", "", "1", "forever"}));
-  EXPECT_FALSE(router::readUpnpEntry(1, router::Transport::Tcp, {"10.0.0.2", "80", "", "1", "4294967296"}));
+  EXPECT_FALSE(
+      router::readUpnpEntry(1, router::Transport::Tcp, {"10.0.0.2", "80", "", "1", "forever"}));
+  EXPECT_FALSE(
+      router::readUpnpEntry(1, router::Transport::Tcp, {"10.0.0.2", "80", "", "1", "4294967296"}));
 }
 
 TEST(RouterAnswerCodes, RouterRefusalsKeepTheirMeaning) {

@@ -13,7 +13,7 @@
 #include <fstream>
 #include <regex>
 
-extern char **environ;
+extern char** environ;
 
 namespace sitetest {
 
@@ -21,190 +21,155 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-pid_t spawn(const std::vector<std::string> &arguments, int outFd, int errFd)
-{
-    const std::string path = sitePath();
-    std::vector<char *> argv;
-    argv.push_back(const_cast<char *>(path.c_str()));
-    for (const auto &argument : arguments)
-        argv.push_back(const_cast<char *>(argument.c_str()));
-    argv.push_back(nullptr);
+pid_t spawn(const std::vector<std::string>& arguments, int outFd, int errFd) {
+  const std::string path = sitePath();
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(path.c_str()));
+  for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, errFd, STDERR_FILENO);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ) != 0)
-        pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, errFd, STDERR_FILENO);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
 }
 
-
-std::string readAll(int fd, Clock::time_point deadline)
-{
-    std::string text;
-    char buffer[4096];
-    for (;;) {
-        if (!waitForEvents(fd, POLLIN, deadline))
-            break;
-        const ssize_t got = read(fd, buffer, sizeof buffer);
-        if (got <= 0)
-            break;
-        text.append(buffer, std::size_t(got));
-    }
-    return text;
+std::string readAll(int fd, Clock::time_point deadline) {
+  std::string text;
+  char buffer[4096];
+  for (;;) {
+    if (!waitForEvents(fd, POLLIN, deadline)) break;
+    const ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got <= 0) break;
+    text.append(buffer, std::size_t(got));
+  }
+  return text;
 }
 
 }  // namespace
 
-int reap(pid_t pid, std::chrono::milliseconds limit)
-{
-    const auto deadline = Clock::now() + limit;
-    int status = 0;
-    for (;;) {
-        const pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid)
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        if (done < 0)
-            return -1;
-        if (Clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            return -1;
-        }
-        usleep(10 * 1000);
+int reap(pid_t pid, std::chrono::milliseconds limit) {
+  const auto deadline = Clock::now() + limit;
+  int status = 0;
+  for (;;) {
+    const pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (done < 0) return -1;
+    if (Clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return -1;
     }
+    usleep(10 * 1000);
+  }
 }
 
-std::string sitePath()
-{
-    return testsupport::binDir().toStdString() + "/vantrel-site";
-}
+std::string sitePath() { return testsupport::binDir().toStdString() + "/vantrel-site"; }
 
-ProgramRun runSiteToEnd(const std::vector<std::string> &arguments)
-{
-    ProgramRun run;
-    int out[2], err[2];
-    if (pipe2(out, O_CLOEXEC) != 0)
-        return run;
-    if (pipe2(err, O_CLOEXEC) != 0) {
-        close(out[0]);
-        close(out[1]);
-        return run;
-    }
-    const pid_t pid = spawn(arguments, out[1], err[1]);
-    close(out[1]);
-    close(err[1]);
-    if (pid > 0) {
-        const auto deadline = Clock::now() + std::chrono::seconds(20);
-        run.out = readAll(out[0], deadline);
-        run.err = readAll(err[0], deadline);
-        run.exitStatus = reap(pid, std::chrono::seconds(20));
-    }
+ProgramRun runSiteToEnd(const std::vector<std::string>& arguments) {
+  ProgramRun run;
+  int out[2], err[2];
+  if (pipe2(out, O_CLOEXEC) != 0) return run;
+  if (pipe2(err, O_CLOEXEC) != 0) {
     close(out[0]);
-    close(err[0]);
+    close(out[1]);
     return run;
+  }
+  const pid_t pid = spawn(arguments, out[1], err[1]);
+  close(out[1]);
+  close(err[1]);
+  if (pid > 0) {
+    const auto deadline = Clock::now() + std::chrono::seconds(20);
+    run.out = readAll(out[0], deadline);
+    run.err = readAll(err[0], deadline);
+    run.exitStatus = reap(pid, std::chrono::seconds(20));
+  }
+  close(out[0]);
+  close(err[0]);
+  return run;
 }
 
-SiteProcess::SiteProcess(std::vector<std::string> arguments)
-{
-    const auto named = [&arguments](const char *name) {
-        return std::find(arguments.begin(), arguments.end(), name) != arguments.end();
-    };
-    if (!named("--listen"))
-        arguments.insert(arguments.end(), {"--listen", "127.0.0.1"});
-    if (!named("--port"))
-        arguments.insert(arguments.end(), {"--port", "0"});
+SiteProcess::SiteProcess(std::vector<std::string> arguments) {
+  const auto named = [&arguments](const char* name) {
+    return std::find(arguments.begin(), arguments.end(), name) != arguments.end();
+  };
+  if (!named("--listen")) arguments.insert(arguments.end(), {"--listen", "127.0.0.1"});
+  if (!named("--port")) arguments.insert(arguments.end(), {"--port", "0"});
 
-    int err[2];
-    if (pipe2(err, O_CLOEXEC) != 0)
-        return;
-    const int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    m_pid = spawn(arguments, devNull, err[1]);
-    close(devNull);
-    close(err[1]);
-    if (m_pid <= 0) {
-        close(err[0]);
-        return;
-    }
-    m_reader = std::thread([this, fd = err[0]] { collect(fd); });
+  int err[2];
+  if (pipe2(err, O_CLOEXEC) != 0) return;
+  const int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  m_pid = spawn(arguments, devNull, err[1]);
+  close(devNull);
+  close(err[1]);
+  if (m_pid <= 0) {
+    close(err[0]);
+    return;
+  }
+  m_reader = std::thread([this, fd = err[0]] { collect(fd); });
 
-    if (waitForLog("serving http://", std::chrono::seconds(30))) {
-        static const std::regex served(R"(serving http://[^ ]*:(\d+)/)");
-        std::smatch match;
-        const std::string text = log();
-        if (std::regex_search(text, match, served))
-            m_port = std::uint16_t(std::stoi(match[1]));
-    }
+  if (waitForLog("serving http://", std::chrono::seconds(30))) {
+    static const std::regex served(R"(serving http://[^ ]*:(\d+)/)");
+    std::smatch match;
+    const std::string text = log();
+    if (std::regex_search(text, match, served)) m_port = std::uint16_t(std::stoi(match[1]));
+  }
 }
 
-SiteProcess::~SiteProcess()
-{
-    stop();
-}
+SiteProcess::~SiteProcess() { stop(); }
 
-void SiteProcess::collect(int fd)
-{
-    char buffer[4096];
-    for (;;) {
-        const ssize_t got = read(fd, buffer, sizeof buffer);
-        if (got <= 0)
-            break;
-        std::lock_guard lock(m_mutex);
-        m_log.append(buffer, std::size_t(got));
-    }
-    close(fd);
+void SiteProcess::collect(int fd) {
+  char buffer[4096];
+  for (;;) {
+    const ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got <= 0) break;
     std::lock_guard lock(m_mutex);
-    m_logClosed = true;
+    m_log.append(buffer, std::size_t(got));
+  }
+  close(fd);
+  std::lock_guard lock(m_mutex);
+  m_logClosed = true;
 }
 
-int SiteProcess::stop(std::chrono::milliseconds limit)
-{
-    if (m_pid <= 0)
-        return -1;
-    kill(m_pid, SIGTERM);
-    const int status = reap(m_pid, limit);
-    m_pid = -1;
-    if (m_reader.joinable())
-        m_reader.join();  // the pipe closes with the process
-    return status;
+int SiteProcess::stop(std::chrono::milliseconds limit) {
+  if (m_pid <= 0) return -1;
+  kill(m_pid, SIGTERM);
+  const int status = reap(m_pid, limit);
+  m_pid = -1;
+  if (m_reader.joinable()) m_reader.join();  // the pipe closes with the process
+  return status;
 }
 
-long SiteProcess::peakMemoryKiB() const
-{
-    std::ifstream status("/proc/" + std::to_string(m_pid) + "/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stol(line.substr(6));
+long SiteProcess::peakMemoryKiB() const {
+  std::ifstream status("/proc/" + std::to_string(m_pid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return 0;
+}
+
+std::string SiteProcess::log() const {
+  std::lock_guard lock(m_mutex);
+  return m_log;
+}
+
+bool SiteProcess::waitForLog(const std::string& text, std::chrono::milliseconds limit) const {
+  const auto deadline = Clock::now() + limit;
+  for (;;) {
+    {
+      std::lock_guard lock(m_mutex);
+      if (m_log.find(text) != std::string::npos) return true;
+      if (m_logClosed) return false;
     }
-    return 0;
-}
-
-std::string SiteProcess::log() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_log;
-}
-
-bool SiteProcess::waitForLog(const std::string &text, std::chrono::milliseconds limit) const
-{
-    const auto deadline = Clock::now() + limit;
-    for (;;) {
-        {
-            std::lock_guard lock(m_mutex);
-            if (m_log.find(text) != std::string::npos)
-                return true;
-            if (m_logClosed)
-                return false;
-        }
-        if (Clock::now() > deadline)
-            return false;
-        usleep(5 * 1000);
-    }
+    if (Clock::now() > deadline) return false;
+    usleep(5 * 1000);
+  }
 }
 
 }  // namespace sitetest

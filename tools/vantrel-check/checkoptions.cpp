@@ -27,7 +27,8 @@ const char kDescription[] =
     "\n"
     "Output: one line a port as results come (open, closed, in-use, no-permission,\n"
     "error: TEXT), then the public address the site saw. --json prints one object:\n"
-    "{\"site\", \"ip\", \"public_address\", \"ports\": [{\"port\", \"protocol\", \"family\", \"result\",\n"
+    "{\"site\", \"ip\", \"public_address\", \"ports\": [{\"port\", \"protocol\", \"family\", "
+    "\"result\",\n"
     "\"detail\"}]}; \"family\" is \"ipv4\" or \"ipv6\".\n"
     "\n"
     "IPv6: --ip takes an IPv6 address too, and -6 tests over IPv6 from the address this\n"
@@ -58,7 +59,8 @@ ParsedCheckOptions failure(const QString& text) {
 
 bool isSiteUrl(const QString& text) {
   const QUrl url(text, QUrl::StrictMode);
-  return url.isValid() && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https")) &&
+  return url.isValid() &&
+         (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https")) &&
          !url.host().isEmpty() && !url.hasQuery() && !url.hasFragment();
 }
 
@@ -73,33 +75,44 @@ ParsedCheckOptions parseCheckOptions(const QStringList& arguments, const QString
   QCommandLineParser parser;
   parser.setApplicationDescription(QString::fromLatin1(kDescription));
   parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-  const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this text."));
-  const QCommandLineOption site(QStringLiteral("site"),
-                                QStringLiteral("The test site (default: site= in settings.ini beside the "
-                                               "program, else %1).")
-                                    .arg(compiledSiteAddress()),
-                                QStringLiteral("URL"));
-  const QCommandLineOption ip(QStringLiteral("ip"),
-                              QStringLiteral("The local IPv4 or IPv6 address to listen on (default: this "
-                                             "computer's first address, as in the window)."),
-                              QStringLiteral("ADDR"));
-  const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print one JSON object instead of lines."));
+  const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                QStringLiteral("Show this text."));
+  const QCommandLineOption site(
+      QStringLiteral("site"),
+      QStringLiteral("The test site (default: site= in settings.ini beside the "
+                     "program, else %1).")
+          .arg(compiledSiteAddress()),
+      QStringLiteral("URL"));
+  const QCommandLineOption ip(
+      QStringLiteral("ip"),
+      QStringLiteral("The local IPv4 or IPv6 address to listen on (default: this "
+                     "computer's first address, as in the window)."),
+      QStringLiteral("ADDR"));
+  const QCommandLineOption json(QStringLiteral("json"),
+                                QStringLiteral("Print one JSON object instead of lines."));
   const QCommandLineOption timeout(
-      QStringLiteral("timeout"), QStringLiteral("Time limit for each port in seconds (default %1).").arg(kDefaultTimeoutSeconds),
+      QStringLiteral("timeout"),
+      QStringLiteral("Time limit for each port in seconds (default %1).")
+          .arg(kDefaultTimeoutSeconds),
       QStringLiteral("S"));
-  const QCommandLineOption routerHelp(QStringLiteral("router"),
-                                     QStringLiteral("Ask the router why a port is not open (see above)."));
-  const QCommandLineOption forward(QStringLiteral("forward"),
-                                   QStringLiteral("Have the router forward each port to --ip before the test."));
+  const QCommandLineOption routerHelp(
+      QStringLiteral("router"),
+      QStringLiteral("Ask the router why a port is not open (see above)."));
+  const QCommandLineOption forward(
+      QStringLiteral("forward"),
+      QStringLiteral("Have the router forward each port to --ip before the test."));
   const QCommandLineOption lease(
       QStringLiteral("lease"),
-      QStringLiteral("How long the router keeps a --forward rule, in seconds (default %1, at most %2).")
+      QStringLiteral(
+          "How long the router keeps a --forward rule, in seconds (default %1, at most %2).")
           .arg(router::kDefaultLeaseSeconds)
           .arg(kLongestLeaseSeconds),
       QStringLiteral("S"));
-  const QCommandLineOption ipv4(QStringLiteral("4"), QStringLiteral("Test over IPv4 (the default)."));
-  const QCommandLineOption ipv6(QStringLiteral("6"),
-                                QStringLiteral("Test over IPv6, from the address this computer reaches the site from."));
+  const QCommandLineOption ipv4(QStringLiteral("4"),
+                                QStringLiteral("Test over IPv4 (the default)."));
+  const QCommandLineOption ipv6(
+      QStringLiteral("6"),
+      QStringLiteral("Test over IPv6, from the address this computer reaches the site from."));
   parser.addOptions({help, site, ip, ipv4, ipv6, json, timeout, routerHelp, forward, lease});
   parser.addPositionalArgument(QStringLiteral("PORT/PROTO"), QStringLiteral("Ports to test."),
                                QStringLiteral("[PORT/PROTO ...]"));
@@ -133,25 +146,29 @@ ParsedCheckOptions parseCheckOptions(const QStringList& arguments, const QString
     bool isNumber = false;
     seconds = parser.value(timeout).toDouble(&isNumber);
     if (!isNumber || !(seconds > 0) || seconds > kLongestTimeoutSeconds) {
-      return failure(QStringLiteral("--timeout: \"%1\" is not a number of seconds above 0 and at most %2")
-                         .arg(parser.value(timeout))
-                         .arg(kLongestTimeoutSeconds));
+      return failure(
+          QStringLiteral("--timeout: \"%1\" is not a number of seconds above 0 and at most %2")
+              .arg(parser.value(timeout))
+              .arg(kLongestTimeoutSeconds));
     }
   }
   options.timeout = std::chrono::milliseconds(static_cast<qint64>(seconds * 1000.0 + 0.5));
 
   // The window's files: beside the program, or the user's own for an installed copy.
   const QString dataFolder = userDataFolder(programFolder);
-  if (parser.isSet(ipv4) && parser.isSet(ipv6)) return failure(QStringLiteral("-4 and -6 exclude each other"));
+  if (parser.isSet(ipv4) && parser.isSet(ipv6))
+    return failure(QStringLiteral("-4 and -6 exclude each other"));
   if (parser.isSet(ip)) {
     options.localIp = parser.value(ip).trimmed();
     const bool isV4 = isIpAddress(options.localIp, QAbstractSocket::IPv4Protocol);
     options.ipv6 = isIpAddress(options.localIp, QAbstractSocket::IPv6Protocol);
     if (!isV4 && !options.ipv6) {
-      return failure(QStringLiteral("--ip: \"%1\" is not an IPv4 or IPv6 address").arg(options.localIp));
+      return failure(
+          QStringLiteral("--ip: \"%1\" is not an IPv4 or IPv6 address").arg(options.localIp));
     }
     if ((parser.isSet(ipv4) && options.ipv6) || (parser.isSet(ipv6) && isV4)) {
-      return failure(QStringLiteral("--ip: \"%1\" is not of the family -4 or -6 asks for").arg(options.localIp));
+      return failure(QStringLiteral("--ip: \"%1\" is not of the family -4 or -6 asks for")
+                         .arg(options.localIp));
     }
   } else {
     options.ipv6 = parser.isSet(ipv6);
@@ -166,7 +183,8 @@ ParsedCheckOptions parseCheckOptions(const QStringList& arguments, const QString
   }
   while (options.site.endsWith(QLatin1Char('/'))) options.site.chop(1);
   if (!isSiteUrl(options.site)) {
-    return failure(QStringLiteral("--site: \"%1\" is not an http:// or https:// address").arg(options.site));
+    return failure(
+        QStringLiteral("--site: \"%1\" is not an http:// or https:// address").arg(options.site));
   }
   std::variant<SiteRoute, QString> route = routeToSite(options.site, options.ipv6);
   if (auto* message = std::get_if<QString>(&route)) return failure(*message);
@@ -175,7 +193,9 @@ ParsedCheckOptions parseCheckOptions(const QStringList& arguments, const QString
   if (options.localIp.isEmpty() && options.ipv6) {
     options.localIp = sourceAddressToward(options.route);
     if (options.localIp.isEmpty()) {
-      return failure(QStringLiteral("-6: this computer has no IPv6 address that reaches the site ") + options.site);
+      return failure(
+          QStringLiteral("-6: this computer has no IPv6 address that reaches the site ") +
+          options.site);
     }
   } else if (options.localIp.isEmpty()) {
     // The window's choice: the address the socket object names as its own.

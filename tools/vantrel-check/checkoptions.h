@@ -9,14 +9,14 @@
 #include "app/engine/testedport.h"
 
 struct CheckOptions {
-  QString site;     // no trailing "/"
-  QString localIp;  // dotted IPv4, or an IPv6 address
+  QString site;       // no trailing "/"
+  QString localIp;    // dotted IPv4, or an IPv6 address
   bool ipv6 = false;  // the family of localIp, and the one the site is reached over
   SiteRoute route;    // where the requests go
   bool json = false;
-  bool router = false;   // --router, and implied by --forward
-  bool forward = false;  // --forward
-  int leaseSeconds = 0;  // of a --forward rule
+  bool router = false;                   // --router, and implied by --forward
+  bool forward = false;                  // --forward
+  int leaseSeconds = 0;                  // of a --forward rule
   std::chrono::milliseconds timeout{0};  // per port
   std::vector<TestedPort> ports;
 };

@@ -20,8 +20,8 @@ QString portLine(const ReportedPort& port);
 // The last line of the human output; an empty address when the site answered no test.
 QString publicAddressLine(const QString& publicAddress);
 // The whole --json output, one object and a line end; `gateway` with --router.
-QByteArray jsonReport(const CheckOptions& options, const QString& publicAddress, const router::GatewayInfo* gateway,
-                      const std::vector<ReportedPort>& ports);
+QByteArray jsonReport(const CheckOptions& options, const QString& publicAddress,
+                      const router::GatewayInfo* gateway, const std::vector<ReportedPort>& ports);
 
 // 0 when every port is open, 1 otherwise.
 int exitStatusOf(const std::vector<ReportedPort>& ports);

@@ -21,17 +21,19 @@ void CheckRouter::prepare() {
   if (!m_options.forward) return;
   for (const TestedPort& tested : m_options.ports) {
     // Rules are made for the address the ports listen on, and for no other.
-    m_forwarding.push_back(m_localAddress ? m_client.forward(tested.port, transportOf(tested.protocol), *m_localAddress,
-                                                             m_options.leaseSeconds)
-                                          : router::Outcome{router::Failure::WrongLocalAddress, 0});
+    m_forwarding.push_back(m_localAddress
+                               ? m_client.forward(tested.port, transportOf(tested.protocol),
+                                                  *m_localAddress, m_options.leaseSeconds)
+                               : router::Outcome{router::Failure::WrongLocalAddress, 0});
   }
 }
 
 PortRouterNote CheckRouter::noteFor(const PortTestOutcome& outcome) {
   PortRouterNote note;
   std::optional<router::Outcome> forwarding;
-  const auto index = static_cast<size_t>(std::find(m_options.ports.begin(), m_options.ports.end(), outcome.tested) -
-                                         m_options.ports.begin());
+  const auto index = static_cast<size_t>(
+      std::find(m_options.ports.begin(), m_options.ports.end(), outcome.tested) -
+      m_options.ports.begin());
   if (index < m_forwarding.size()) {
     forwarding = m_forwarding[index];
     note.forwarded = forwarding->ok();
@@ -43,17 +45,18 @@ PortRouterNote CheckRouter::noteFor(const PortTestOutcome& outcome) {
   // Only a port the site could not reach has a cause on the router; one that
   // was never tested (in use, no permission, an error) has its own reason.
   if (outcome.result == PortResult::Closed && gateway().found() && m_localAddress) {
-    const router::RouterAnswers answers{gateway(),
-                                        m_client.findRule(outcome.tested.port, transportOf(outcome.tested.protocol))};
-    note.diagnosis = router::diagnose(answers, router::Ipv4::parse(outcome.publicAddress), *m_localAddress,
-                                      outcome.tested.port, false);
+    const router::RouterAnswers answers{
+        gateway(), m_client.findRule(outcome.tested.port, transportOf(outcome.tested.protocol))};
+    note.diagnosis = router::diagnose(answers, router::Ipv4::parse(outcome.publicAddress),
+                                      *m_localAddress, outcome.tested.port, false);
   }
   if (forwarding && !forwarding->ok() && forwarding->failure != router::Failure::NoRouter) {
     note.reason = QStringLiteral("not forwarded: ") + router::describe(*forwarding);
   }
   if (outcome.result == PortResult::Closed) {
     if (!note.reason.isEmpty()) note.reason += QStringLiteral("; ");
-    note.reason += gateway().found() ? router::diagnosisReason(note.diagnosis) : QStringLiteral("no router answered");
+    note.reason += gateway().found() ? router::diagnosisReason(note.diagnosis)
+                                     : QStringLiteral("no router answered");
     if (note.diagnosis == router::Diagnosis::Cgnat && !m_options.ipv6) note.reason += ipv6Offer();
   }
   return note;

@@ -18,7 +18,7 @@ struct PortRouterNote {
   router::Diagnosis diagnosis = router::Diagnosis::Unknown;
   std::optional<bool> forwarded;  // only when forwarding was asked for
   QString reason;                 // the short reason for a port that is not open; empty when open
-                                  // (behind the provider's NAT it offers an IPv6 test when one is possible)
+      // (behind the provider's NAT it offers an IPv6 test when one is possible)
 };
 
 class CheckRouter {

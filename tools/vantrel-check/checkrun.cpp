@@ -4,9 +4,10 @@
 
 #include <cstdio>
 
-
 CheckRun::CheckRun(CheckOptions options, QObject* parent)
-    : QObject(parent), m_options(std::move(options)), m_progressOnTerminal(isatty(STDERR_FILENO) == 1) {}
+    : QObject(parent),
+      m_options(std::move(options)),
+      m_progressOnTerminal(isatty(STDERR_FILENO) == 1) {}
 
 CheckRun::~CheckRun() = default;
 
@@ -14,7 +15,8 @@ void CheckRun::start() {
   if (m_options.router) {
     m_router = std::make_unique<CheckRouter>(m_options);
     if (m_progressOnTerminal) {
-      std::fputs(m_options.forward ? "asking the router to forward the ports ..." : "searching for the router ...",
+      std::fputs(m_options.forward ? "asking the router to forward the ports ..."
+                                   : "searching for the router ...",
                  stderr);
       std::fflush(stderr);
       m_progressShown = true;
@@ -30,9 +32,10 @@ void CheckRun::startNext() {
   if (m_ports.size() == m_options.ports.size()) return finishRun();
   const TestedPort& tested = m_options.ports[m_ports.size()];
   showProgress(tested);
-  m_current = std::make_unique<PortTest>(m_network, m_options.site, m_options.route, m_options.localIp, tested,
-                                         m_options.timeout);
-  connect(m_current.get(), &PortTest::finished, this, &CheckRun::onPortFinished, Qt::QueuedConnection);
+  m_current = std::make_unique<PortTest>(m_network, m_options.site, m_options.route,
+                                         m_options.localIp, tested, m_options.timeout);
+  connect(m_current.get(), &PortTest::finished, this, &CheckRun::onPortFinished,
+          Qt::QueuedConnection);
   m_current->start();
 }
 
@@ -41,8 +44,8 @@ void CheckRun::onPortFinished(const PortTestOutcome& outcome) {
   clearProgress();
   if (outcome.siteFailed && !m_siteAnswered) {
     // The site never took part: nothing anyone could act on was tested.
-    std::fprintf(stderr, "vantrel-check: the test site %s cannot be used: %s\n", qPrintable(m_options.site),
-                 qPrintable(outcome.detail));
+    std::fprintf(stderr, "vantrel-check: the test site %s cannot be used: %s\n",
+                 qPrintable(m_options.site), qPrintable(outcome.detail));
     emit done(kExitNoTest);
     return;
   }
@@ -71,7 +74,8 @@ void CheckRun::finishRun() {
 
 void CheckRun::showProgress(const TestedPort& tested) {
   if (!m_progressOnTerminal) return;
-  std::fprintf(stderr, "\rtesting %d/%s ...", tested.port, qPrintable(protocolName(tested.protocol)));
+  std::fprintf(stderr, "\rtesting %d/%s ...", tested.port,
+               qPrintable(protocolName(tested.protocol)));
   std::fflush(stderr);
   m_progressShown = true;
 }

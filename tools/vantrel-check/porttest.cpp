@@ -14,8 +14,9 @@ constexpr int kTooManyTests = 429;
 constexpr int kBusy = 503;
 
 QString requestPath(const TestedPort& tested) {
-  return QLatin1String(sitecontract::kApiPortPrefix) + QString::number(tested.port) + QLatin1Char('?') +
-         QLatin1String(sitecontract::kApiProtocolParameter) + QLatin1Char('=') + protocolName(tested.protocol);
+  return QLatin1String(sitecontract::kApiPortPrefix) + QString::number(tested.port) +
+         QLatin1Char('?') + QLatin1String(sitecontract::kApiProtocolParameter) + QLatin1Char('=') +
+         protocolName(tested.protocol);
 }
 
 QString arrivalDetail(const TestedPort& tested, bool open) {
@@ -23,14 +24,16 @@ QString arrivalDetail(const TestedPort& tested, bool open) {
     return open ? QStringLiteral("the site's connection request arrived")
                 : QStringLiteral("no connection request arrived before the site's answer");
   }
-  return open ? QStringLiteral("the site's datagram arrived")
-              : QStringLiteral("no datagram with the site's token arrived before the site's answer");
+  return open
+             ? QStringLiteral("the site's datagram arrived")
+             : QStringLiteral("no datagram with the site's token arrived before the site's answer");
 }
 
 }  // namespace
 
 PortTest::PortTest(QNetworkAccessManager& network, const QString& site, const SiteRoute& route,
-                   const QString& localIp, const TestedPort& tested, std::chrono::milliseconds limit, QObject* parent)
+                   const QString& localIp, const TestedPort& tested,
+                   std::chrono::milliseconds limit, QObject* parent)
     : QObject(parent),
       m_network(network),
       m_site(site),
@@ -43,8 +46,8 @@ PortTest::PortTest(QNetworkAccessManager& network, const QString& site, const Si
   m_listener.requireProbeToken(true);
   m_deadline.setSingleShot(true);
   connect(&m_deadline, &QTimer::timeout, this, [this] {
-    finishWithSiteFailure(
-        QStringLiteral("the site did not answer within %1 s").arg(static_cast<double>(m_limit.count()) / 1000.0));
+    finishWithSiteFailure(QStringLiteral("the site did not answer within %1 s")
+                              .arg(static_cast<double>(m_limit.count()) / 1000.0));
   });
 }
 
@@ -73,7 +76,8 @@ void PortTest::sendRequest() {
   // A site whose name was looked up for the test's family is asked at that
   // address, under its own name.
   const bool byAddress = !m_route.hostHeader.isEmpty();
-  QNetworkRequest request(QUrl((byAddress ? m_route.url.toString() : m_site) + requestPath(m_outcome.tested)));
+  QNetworkRequest request(
+      QUrl((byAddress ? m_route.url.toString() : m_site) + requestPath(m_outcome.tested)));
   if (byAddress) {
     request.setRawHeader("Host", m_route.hostHeader.toLatin1());
     request.setPeerVerifyName(m_route.host);
@@ -96,7 +100,8 @@ void PortTest::onReplyFinished() {
   if (!reply) return;
   reply->deleteLater();
   if (m_finished) return;
-  if (m_replyTooLarge) return finishWithSiteFailure(QStringLiteral("the answer is far larger than the test site's"));
+  if (m_replyTooLarge)
+    return finishWithSiteFailure(QStringLiteral("the answer is far larger than the test site's"));
 
   const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
   if (!status.isValid()) return finishWithSiteFailure(reply->errorString());

@@ -32,8 +32,9 @@ class PortTest : public QObject {
 
  public:
   // `site` as given; the requests go where `route` says (over the family of localIp).
-  PortTest(QNetworkAccessManager& network, const QString& site, const SiteRoute& route, const QString& localIp,
-           const TestedPort& tested, std::chrono::milliseconds limit, QObject* parent = nullptr);
+  PortTest(QNetworkAccessManager& network, const QString& site, const SiteRoute& route,
+           const QString& localIp, const TestedPort& tested, std::chrono::milliseconds limit,
+           QObject* parent = nullptr);
   ~PortTest() override;
 
   // Opens the port and asks the site; finished() follows exactly once, never

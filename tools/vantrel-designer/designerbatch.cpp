@@ -39,7 +39,8 @@ bool runDesignerBatch(const DesignerOptions& options, QString* error) {
   PropertyBag& bag = form->control(options.controlName);
   std::unique_ptr<aicAlphaImage> control(createDesignControl(nullptr, options.controlSize, bag));
   if (options.clearImage) control->ClearImage();
-  if (!options.imagePath.isEmpty() && !loadPicture(*control, options.imagePath, error)) return false;
+  if (!options.imagePath.isEmpty() && !loadPicture(*control, options.imagePath, error))
+    return false;
   for (const QString& setting : options.settings) {
     if (!applyDesignerSetting(*control, setting, error)) return false;
   }

@@ -67,8 +67,10 @@ std::optional<DesignerOptions> parseDesignerOptions(const QStringList& arguments
   if (!isValidFormDataName(options.controlName)) {
     return fail(QStringLiteral("a control name is printable ASCII without spaces"));
   }
-  const bool edits = !options.imagePath.isEmpty() || !options.settings.isEmpty() || options.clearImage;
+  const bool edits =
+      !options.imagePath.isEmpty() || !options.settings.isEmpty() || options.clearImage;
   if (edits && !options.save) return fail(QStringLiteral("--image, --set and --clear need --save"));
-  if (options.save && options.formPath.isEmpty()) return fail(QStringLiteral("--save needs --form"));
+  if (options.save && options.formPath.isEmpty())
+    return fail(QStringLiteral("--save needs --form"));
   return options;
 }

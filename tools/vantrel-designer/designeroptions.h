@@ -16,10 +16,10 @@ struct DesignerOptions {
   QString formPath;
   QString controlName = QStringLiteral("aicAlphaImage1");
   QSize controlSize{241, 140};
-  QString imagePath;       // loaded through the source image page
-  QStringList settings;    // "Name=value", applied in order after the picture
+  QString imagePath;     // loaded through the source image page
+  QStringList settings;  // "Name=value", applied in order after the picture
   bool clearImage = false;
-  bool save = false;       // edit without a window and write the form
+  bool save = false;  // edit without a window and write the form
 };
 
 // nullopt with a readable reason for a command line that cannot be run;

@@ -8,7 +8,11 @@ using Kind = DesignerProperty::Kind;
 
 DesignerProperty flag(const QString& name, bool (aicAlphaImage::*get)() const,
                       void (aicAlphaImage::*set)(bool)) {
-  return {name, Kind::Flag, 0, 1, {},
+  return {name,
+          Kind::Flag,
+          0,
+          1,
+          {},
           [get](const aicAlphaImage& c) { return (c.*get)() ? 1 : 0; },
           [set](aicAlphaImage& c, int32_t v) { (c.*set)(v != 0); }};
 }
@@ -16,7 +20,11 @@ DesignerProperty flag(const QString& name, bool (aicAlphaImage::*get)() const,
 DesignerProperty number(const QString& name, int32_t minimum, int32_t maximum,
                         int32_t (aicAlphaImage::*get)() const,
                         void (aicAlphaImage::*set)(int32_t)) {
-  return {name, Kind::Number, minimum, maximum, {},
+  return {name,
+          Kind::Number,
+          minimum,
+          maximum,
+          {},
           [get](const aicAlphaImage& c) { return (c.*get)(); },
           [set](aicAlphaImage& c, int32_t v) { (c.*set)(v); }};
 }
@@ -32,8 +40,8 @@ DesignerProperty choice(const QString& name, const QStringList& choices,
 
 std::vector<DesignerProperty> buildTable() {
   using C = aicAlphaImage;
-  DesignerProperty shadowColor = number(QStringLiteral("ShadowColor"), 0, 0xFFFFFF,
-                                        &C::ShadowColor, &C::setShadowColor);
+  DesignerProperty shadowColor =
+      number(QStringLiteral("ShadowColor"), 0, 0xFFFFFF, &C::ShadowColor, &C::setShadowColor);
   shadowColor.kind = Kind::Colour;
   return {
       number(QStringLiteral("Opacity"), 0, 100, &C::Opacity, &C::setOpacity),
@@ -102,7 +110,8 @@ const DesignerProperty* findDesignerProperty(const QString& name) {
 bool parseDesignerValue(const DesignerProperty& property, const QString& text, int32_t& value) {
   const QString trimmed = text.trimmed().toLower();
   int32_t parsed = 0;
-  if (property.kind == Kind::Flag && (trimmed == QLatin1String("true") || trimmed == QLatin1String("false"))) {
+  if (property.kind == Kind::Flag &&
+      (trimmed == QLatin1String("true") || trimmed == QLatin1String("false"))) {
     parsed = trimmed == QLatin1String("true") ? 1 : 0;
   } else if (property.kind == Kind::Colour && trimmed.startsWith(QLatin1Char('#'))) {
     if (!parseHtmlColour(trimmed, parsed)) return false;

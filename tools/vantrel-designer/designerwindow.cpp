@@ -64,7 +64,8 @@ QWidget* DesignerWindow::createControlList() {
   column->setContentsMargins(0, 0, 0, 0);
   m_controlList = new QListWidget(panel);
   m_controlList->setObjectName(QStringLiteral("controlList"));
-  connect(m_controlList, &QListWidget::currentTextChanged, this, &DesignerWindow::controlListChanged);
+  connect(m_controlList, &QListWidget::currentTextChanged, this,
+          &DesignerWindow::controlListChanged);
   m_newName = new QLineEdit(panel);
   m_newName->setObjectName(QStringLiteral("newControlName"));
   m_newName->setPlaceholderText(QStringLiteral("Control name"));
@@ -111,8 +112,10 @@ bool DesignerWindow::openForm(const QString& path, QString* error) {
   m_formPath = path;
   m_shownName.clear();
   fillControlList();
-  if (m_controlList->count() > 0) m_controlList->setCurrentRow(0);
-  else showControl(QString());
+  if (m_controlList->count() > 0)
+    m_controlList->setCurrentRow(0);
+  else
+    showControl(QString());
   setModified(false);
   return true;
 }
@@ -139,7 +142,8 @@ void DesignerWindow::selectControl(const QString& name) {
 void DesignerWindow::addNamedControl() {
   const QString name = m_newName->text().trimmed();
   if (!isValidFormDataName(name)) {
-    QMessageBox::warning(this, windowTitle(), QStringLiteral("A control name is one word of printable characters."));
+    QMessageBox::warning(this, windowTitle(),
+                         QStringLiteral("A control name is one word of printable characters."));
     return;
   }
   selectControl(name);
@@ -147,7 +151,8 @@ void DesignerWindow::addNamedControl() {
 }
 
 void DesignerWindow::controlListChanged() {
-  const QString name = m_controlList->currentItem() ? m_controlList->currentItem()->text() : QString();
+  const QString name =
+      m_controlList->currentItem() ? m_controlList->currentItem()->text() : QString();
   if (name != m_shownName) showControl(name);
 }
 
@@ -187,7 +192,8 @@ bool DesignerWindow::save(QString* error) {
 }
 
 void DesignerWindow::openClicked() {
-  const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open Form"), QString(), kFormFilter);
+  const QString path =
+      QFileDialog::getOpenFileName(this, QStringLiteral("Open Form"), QString(), kFormFilter);
   if (path.isEmpty()) return;
   QString error;
   if (!openForm(path, &error)) QMessageBox::warning(this, windowTitle(), error);
@@ -195,11 +201,13 @@ void DesignerWindow::openClicked() {
 
 void DesignerWindow::saveClicked() {
   if (m_formPath.isEmpty()) {
-    m_formPath = QFileDialog::getSaveFileName(this, QStringLiteral("Save Form"), QString(), kFormFilter);
+    m_formPath =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Save Form"), QString(), kFormFilter);
     if (m_formPath.isEmpty()) return;
   }
   QString error;
-  if (!save(&error)) QMessageBox::warning(this, windowTitle(), m_formPath + QStringLiteral(": ") + error);
+  if (!save(&error))
+    QMessageBox::warning(this, windowTitle(), m_formPath + QStringLiteral(": ") + error);
 }
 
 void DesignerWindow::setModified(bool modified) {
@@ -208,7 +216,9 @@ void DesignerWindow::setModified(bool modified) {
 }
 
 void DesignerWindow::updateTitle() {
-  const QString file = m_formPath.isEmpty() ? QStringLiteral("(new form)") : QFileInfo(m_formPath).fileName();
+  const QString file =
+      m_formPath.isEmpty() ? QStringLiteral("(new form)") : QFileInfo(m_formPath).fileName();
   m_formLabel->setText(m_formPath.isEmpty() ? file : m_formPath);
-  setWindowTitle(QStringLiteral("%1%2 - Vantrel designer").arg(file, m_modified ? QStringLiteral(" *") : QString()));
+  setWindowTitle(QStringLiteral("%1%2 - Vantrel designer")
+                     .arg(file, m_modified ? QStringLiteral(" *") : QString()));
 }

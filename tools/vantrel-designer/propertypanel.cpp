@@ -23,17 +23,21 @@ PropertyPanel::PropertyPanel(QWidget* parent) : QWidget(parent) {
 
 QWidget* PropertyPanel::createEditor(const DesignerProperty& property) {
   switch (property.kind) {
-    case DesignerProperty::Kind::Flag: return createFlagEditor(property);
-    case DesignerProperty::Kind::Choice: return createChoiceEditor(property);
+    case DesignerProperty::Kind::Flag:
+      return createFlagEditor(property);
+    case DesignerProperty::Kind::Choice:
+      return createChoiceEditor(property);
     case DesignerProperty::Kind::Number:
-    case DesignerProperty::Kind::Colour: return createNumberEditor(property);
+    case DesignerProperty::Kind::Colour:
+      return createNumberEditor(property);
   }
   return createNumberEditor(property);
 }
 
 QWidget* PropertyPanel::createFlagEditor(const DesignerProperty& property) {
   auto* box = new QCheckBox(this);
-  connect(box, &QCheckBox::toggled, this, [this, &property](bool on) { edit(property, on ? 1 : 0); });
+  connect(box, &QCheckBox::toggled, this,
+          [this, &property](bool on) { edit(property, on ? 1 : 0); });
   return box;
 }
 
@@ -45,7 +49,8 @@ QWidget* PropertyPanel::createNumberEditor(const DesignerProperty& property) {
     spin->setDisplayIntegerBase(16);
     spin->setPrefix(QStringLiteral("0x"));
   }
-  connect(spin, &QSpinBox::valueChanged, this, [this, &property](int value) { edit(property, value); });
+  connect(spin, &QSpinBox::valueChanged, this,
+          [this, &property](int value) { edit(property, value); });
   return spin;
 }
 
@@ -81,7 +86,8 @@ void PropertyPanel::showValue(const DesignerProperty& property, QWidget* editor)
   const int value = property.get(*m_control);
   if (auto* box = qobject_cast<QCheckBox*>(editor)) box->setChecked(value != 0);
   if (auto* spin = qobject_cast<QSpinBox*>(editor)) spin->setValue(value);
-  if (auto* combo = qobject_cast<QComboBox*>(editor)) combo->setCurrentIndex(value - property.minimum);
+  if (auto* combo = qobject_cast<QComboBox*>(editor))
+    combo->setCurrentIndex(value - property.minimum);
 }
 
 void PropertyPanel::edit(const DesignerProperty& property, int value) {

@@ -47,7 +47,8 @@ void drawPlate(QPainter& p) {
   sheen.setColorAt(0, QColor(255, 255, 255, 70));
   sheen.setColorAt(1, QColor(255, 255, 255, 0));
   p.setBrush(sheen);
-  p.drawRoundedRect(kPlate.adjusted(2, 2, -2, -kPlate.height() / 2), kPlateRadius - 2, kPlateRadius - 2);
+  p.drawRoundedRect(kPlate.adjusted(2, 2, -2, -kPlate.height() / 2), kPlateRadius - 2,
+                    kPlateRadius - 2);
 }
 
 // The largest pixel size (up to maxSize) at which text fits width.
@@ -62,7 +63,8 @@ QFont fittedFont(const QString& text, qreal width, qreal maxSize, QFont::Weight 
 }
 
 void drawName(QPainter& p) {
-  const QRectF textArea(kPlate.left() + 52, kPlate.top() + 10, kPlate.width() - 62, kPlate.height() - 20);
+  const QRectF textArea(kPlate.left() + 52, kPlate.top() + 10, kPlate.width() - 62,
+                        kPlate.height() - 20);
   const QString name = QStringLiteral("Vantrel");
   const QString tag = QStringLiteral("port check");
   const QFont nameFont = fittedFont(name, textArea.width(), 30, QFont::Bold);
@@ -156,9 +158,11 @@ QImage blankImage(const QSize& size) {
 }
 
 void fitDesignArea(QPainter& p, const QSize& size, const QRectF& area) {
-  p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
+  p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
+                   QPainter::SmoothPixmapTransform);
   const qreal scale = std::min(size.width() / area.width(), size.height() / area.height());
-  p.translate((size.width() - area.width() * scale) / 2, (size.height() - area.height() * scale) / 2);
+  p.translate((size.width() - area.width() * scale) / 2,
+              (size.height() - area.height() * scale) / 2);
   p.scale(scale, scale);
   p.translate(-area.topLeft());
 }
@@ -188,7 +192,8 @@ QImage drawVantrelIcon(int side) {
   QPainter p(&image);
   // The disc with a pixel of air around it; the badge stays inside this square.
   const qreal reach = kDiscRadius + 2;
-  fitDesignArea(p, size, QRectF(kDiscCentrePoint - QPointF(reach, reach), QSizeF(2 * reach, 2 * reach)));
+  fitDesignArea(p, size,
+                QRectF(kDiscCentrePoint - QPointF(reach, reach), QSizeF(2 * reach, 2 * reach)));
   drawDiscParts(p);
   return image;
 }

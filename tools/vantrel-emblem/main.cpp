@@ -48,7 +48,8 @@ int main(int argc, char* argv[]) {
       const std::optional<int> width = side(sides.value(0));
       const std::optional<int> height = side(sides.value(1));
       if (sides.size() != 2 || !width || !height) {
-        err << "vantrel-emblem: the size is WIDTHxHEIGHT, each " << kMinSide << ".." << kMaxSide << "\n";
+        err << "vantrel-emblem: the size is WIDTHxHEIGHT, each " << kMinSide << ".." << kMaxSide
+            << "\n";
         return 2;
       }
       size = QSize(*width, *height);

@@ -93,8 +93,8 @@ bool parse(const QStringList& args, Options& options, QString& problem) {
   options.command = words.takeFirst();
   options.operands = words;
   if (options.command == "info" && words.size() == 1) return true;
-  const bool writes = options.command == "decode" || options.command == "png" ||
-                      options.command == "bmp";
+  const bool writes =
+      options.command == "decode" || options.command == "png" || options.command == "bmp";
   if (writes && words.size() == 2) return true;
   problem = (options.command == "info" || writes)
                 ? "wrong number of arguments for " + options.command
@@ -108,11 +108,13 @@ bool writePixels(const c32bppDIB& image, const QString& path, bool straight) {
   layout.asBGRformat = false;
   layout.asBottomUp = false;
   if (!image.GetDIBbits(bits, layout, 0, 0, 0, 0, !straight)) return false;
-  return writeFileAtomically(path, QByteArrayView(bits.bytes.data(), static_cast<qsizetype>(bits.bytes.size())));
+  return writeFileAtomically(
+      path, QByteArrayView(bits.bytes.data(), static_cast<qsizetype>(bits.bytes.size())));
 }
 
 bool writeBytes(const std::vector<uint8_t>& bytes, const QString& path) {
-  return writeFileAtomically(path, QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+  return writeFileAtomically(path,
+                             QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
 // Saves the image as the command asks; false when nothing could be written.
@@ -131,18 +133,20 @@ int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   Options options;
   const QStringList args = app.arguments().mid(1);
-  const auto firstWord = std::find_if(args.begin(), args.end(),
-                                      [](const QString& a) { return !a.startsWith("--"); });
+  const auto firstWord =
+      std::find_if(args.begin(), args.end(), [](const QString& a) { return !a.startsWith("--"); });
   if (firstWord != args.end() && *firstWord == "render") return runRenderCommand(args);
   QString problem;
-  if (!parse(app.arguments().mid(1), options, problem)) return usage(problem.toLocal8Bit().constData());
+  if (!parse(app.arguments().mid(1), options, problem))
+    return usage(problem.toLocal8Bit().constData());
 
   c32bppDIB image;
   if (options.noGdiplus) image.setGDIplusEnabled(false);
   if (options.noZlib) image.setZlibAllowed(false);
   const bool loaded = image.LoadPicture_File(options.operands[0], options.iconCx, options.iconCy,
                                              false, options.iconBitDepth);
-  std::printf("%d %d %d %d\n", image.Width(), image.Height(), image.ImageType(), image.Alpha() ? 1 : 0);
+  std::printf("%d %d %d %d\n", image.Width(), image.Height(), image.ImageType(),
+              image.Alpha() ? 1 : 0);
   std::fflush(stdout);
   if (!loaded) {
     std::fprintf(stderr, "vantrel-image: %s\n", image.lastLoadFailureText().c_str());

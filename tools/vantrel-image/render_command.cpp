@@ -100,7 +100,8 @@ bool parse(const QStringList& args, RenderOptions& o, QString& problem) {
 bool savePng(const c32bppDIB& image, const QString& path) {
   std::vector<uint8_t> bytes;
   if (!image.SaveToStream_PNG(bytes)) return false;
-  return writeFileAtomically(path, QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+  return writeFileAtomically(path,
+                             QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
 // Loads, draws and saves; the exit status.

@@ -43,7 +43,8 @@ PortListener::PortListener(PortProtocol protocol, QObject* parent)
     : QObject(parent), m_protocol(protocol), m_socket(std::make_unique<UniSock>()) {
   connect(m_socket.get(), &UniSock::ConnectionRequest, this, &PortListener::onConnectionRequest,
           Qt::DirectConnection);
-  connect(m_socket.get(), &UniSock::DataArrival, this, &PortListener::onDataArrival, Qt::DirectConnection);
+  connect(m_socket.get(), &UniSock::DataArrival, this, &PortListener::onDataArrival,
+          Qt::DirectConnection);
   connect(m_socket.get(), &UniSock::Error, this, &PortListener::onError, Qt::DirectConnection);
 }
 
@@ -60,7 +61,8 @@ PortOpening PortListener::open(int port, const QString& localIp) {
   m_openErrorText.clear();
   bool ok = false;
   try {
-    m_socket->setProtocol(m_protocol == PortProtocol::Tcp ? UniSock::sckTCPProtocol : UniSock::sckUDPProtocol);
+    m_socket->setProtocol(m_protocol == PortProtocol::Tcp ? UniSock::sckTCPProtocol
+                                                          : UniSock::sckUDPProtocol);
     ok = m_socket->bind(port, localIp);
     // A failed bind must not go on to listen: listen() would bind a port of
     // the system's choice and the test would run on the wrong port.
@@ -81,7 +83,8 @@ PortOpening PortListener::open(int port, const QString& localIp) {
   }
   opening.outcome = outcomeOf(m_openError);
   opening.errorNumber = m_openError;
-  opening.errorText = m_openErrorText.isEmpty() ? QStringLiteral("the port could not be opened") : m_openErrorText;
+  opening.errorText =
+      m_openErrorText.isEmpty() ? QStringLiteral("the port could not be opened") : m_openErrorText;
   close();
   return opening;
 }
@@ -93,7 +96,8 @@ bool PortListener::arrivalSeenFor(const QString& token) const {
 
 void PortListener::takeWaitingArrivals() {
   if (m_protocol == PortProtocol::Udp && m_requireToken) {
-    for (int taken = 0; taken < kMaxDatagramsTaken && readableNow(m_socket->SocketHandle()); ++taken) {
+    for (int taken = 0; taken < kMaxDatagramsTaken && readableNow(m_socket->SocketHandle());
+         ++taken) {
       if (takeProbeDatagram()) m_arrivalSeen = true;
     }
     return;
@@ -155,7 +159,8 @@ void PortListener::recordArrival() {
   if (m_closeOnArrival && !(m_requireToken && m_protocol == PortProtocol::Udp)) closeAfterArrival();
 }
 
-void PortListener::onError(short number, QString& description, int, const QString&, const QString&, int, bool&) {
+void PortListener::onError(short number, QString& description, int, const QString&, const QString&,
+                           int, bool&) {
   if (!m_opening || m_openError != 0) return;
   m_openError = number;
   m_openErrorText = description;

@@ -104,8 +104,8 @@ class PortListener : public QObject {
  private:
   void onConnectionRequest(int requestId);
   void onDataArrival(int bytesTotal);
-  void onError(short number, QString& description, int scode, const QString& source, const QString& helpFile,
-               int helpContext, bool& cancelDisplay);
+  void onError(short number, QString& description, int scode, const QString& source,
+               const QString& helpFile, int helpContext, bool& cancelDisplay);
   bool takeProbeDatagram();
   void recordArrival();
 

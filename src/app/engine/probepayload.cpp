@@ -18,7 +18,8 @@ std::optional<QString> probeTokenOf(QByteArrayView datagram) {
   const qsizetype tokenLength = static_cast<qsizetype>(sitecontract::kUdpTokenLength);
   // word, space, token, space, at least one digit, line feed
   const qsizetype shortest = word.size() + 1 + tokenLength + 1 + 1 + 1;
-  if (datagram.size() < shortest || datagram.size() > shortest - 1 + kMaxSequenceDigits) return std::nullopt;
+  if (datagram.size() < shortest || datagram.size() > shortest - 1 + kMaxSequenceDigits)
+    return std::nullopt;
   if (!datagram.startsWith(word) || datagram[word.size()] != ' ') return std::nullopt;
 
   const QByteArrayView token = datagram.sliced(word.size() + 1, tokenLength);

@@ -9,14 +9,16 @@
 QString compiledSiteAddress() { return QStringLiteral(VANTREL_DEFAULT_SITE_URL); }
 
 QString siteAddress(const QString& settingsFile) {
-  QString site = ReadIniValue(QStringLiteral("main"), QStringLiteral("site"), settingsFile).trimmed();
+  QString site =
+      ReadIniValue(QStringLiteral("main"), QStringLiteral("site"), settingsFile).trimmed();
   if (site.isEmpty()) site = compiledSiteAddress();
   while (site.endsWith(QLatin1Char('/'))) site.chop(1);
   return site;
 }
 
 QString siteAddress6(const QString& settingsFile) {
-  QString site = ReadIniValue(QStringLiteral("main"), QStringLiteral("site6"), settingsFile).trimmed();
+  QString site =
+      ReadIniValue(QStringLiteral("main"), QStringLiteral("site6"), settingsFile).trimmed();
   while (site.endsWith(QLatin1Char('/'))) site.chop(1);
   return site;
 }

@@ -24,8 +24,9 @@ QString hostHeaderOf(const QUrl& url) {
 QString noIpv6Message(const QString& site) {
   QString message = QStringLiteral("the site ");
   message += site;
-  message += QStringLiteral(" has no IPv6 address, so it cannot test an IPv6 address (give an IPv6 site: "
-                            "site6= in settings.ini, or --site)");
+  message += QStringLiteral(
+      " has no IPv6 address, so it cannot test an IPv6 address (give an IPv6 site: "
+      "site6= in settings.ini, or --site)");
   return message;
 }
 
@@ -79,11 +80,13 @@ std::variant<SiteRoute, QString> routeToSite(const QString& site, bool ipv6) {
 TestSite windowTestSite(const QString& settingsFile, const QString& localIp) {
   const QString site = siteAddress(settingsFile);
   if (!isIpv6AddressText(localIp)) return {site, QString()};
-  if (const QString ownSite = siteAddress6(settingsFile); !ownSite.isEmpty()) return {ownSite, QString()};
+  if (const QString ownSite = siteAddress6(settingsFile); !ownSite.isEmpty())
+    return {ownSite, QString()};
   const std::variant<SiteRoute, QString> route = routeToSite(site, true);
   if (const auto* message = std::get_if<QString>(&route)) return {QString(), *message};
   const SiteRoute& found = std::get<SiteRoute>(route);
-  return {found.hostHeader.isEmpty() ? site : found.url.toString(QUrl::StripTrailingSlash), QString()};
+  return {found.hostHeader.isEmpty() ? site : found.url.toString(QUrl::StripTrailingSlash),
+          QString()};
 }
 
 QString sourceAddressToward(const SiteRoute& route) {
@@ -94,7 +97,8 @@ QString sourceAddressToward(const SiteRoute& route) {
   // Any port will do: connecting a datagram socket only picks the route.
   site.port = route.url.port(80);
   Endpoint local;
-  if (!probe.valid() || sys::startConnect(probe.get(), site) != 0 || sys::localEndpoint(probe.get(), &local) != 0) {
+  if (!probe.valid() || sys::startConnect(probe.get(), site) != 0 ||
+      sys::localEndpoint(probe.get(), &local) != 0) {
     return QString();
   }
   local.port = 0;

@@ -11,9 +11,10 @@ bool isIpv6AddressText(const QString& address);
 
 // Where a test's requests go.
 struct SiteRoute {
-  QUrl url;            // the site, its host replaced by a numeric address when it was a name
-  QString hostHeader;  // the site's own host[:port] for the Host header; empty when the URL keeps its host
-  QString host;        // the host a certificate must name (https)
+  QUrl url;  // the site, its host replaced by a numeric address when it was a name
+  QString
+      hostHeader;  // the site's own host[:port] for the Host header; empty when the URL keeps its host
+  QString host;  // the host a certificate must name (https)
 };
 
 // IPv4: the site exactly as given. IPv6: the site as given when its host is

@@ -44,7 +44,8 @@ std::variant<TestedPort, QString> parseTestedPort(QStringView text) {
   const QStringView portText = slash < 0 ? text : text.first(slash);
   const QStringView protocolText = slash < 0 ? QStringView(u"tcp") : text.sliced(slash + 1);
   std::variant<TestedPort, QString> tested = testedPortOf(portText, protocolText);
-  if (auto* message = std::get_if<QString>(&tested)) return QStringLiteral("%1: %2").arg(text, *message);
+  if (auto* message = std::get_if<QString>(&tested))
+    return QStringLiteral("%1: %2").arg(text, *message);
   return tested;
 }
 

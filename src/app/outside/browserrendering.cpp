@@ -29,14 +29,16 @@ QByteArray openGlRendererName() {
 bool isSoftwareOpenGlRenderer(const char* rendererName) {
   const QByteArray name = QByteArray(rendererName != nullptr ? rendererName : "").toLower();
   if (name.isEmpty()) return true;
-  for (const char* emulated : {"llvmpipe", "softpipe", "swrast", "software rasterizer", "lavapipe"}) {
+  for (const char* emulated :
+       {"llvmpipe", "softpipe", "swrast", "software rasterizer", "lavapipe"}) {
     if (name.contains(emulated)) return true;
   }
   return false;
 }
 
 void chooseBrowserRendering() {
-  if (qEnvironmentVariableIsSet("QT_QUICK_BACKEND") || qEnvironmentVariableIsSet("QSG_RHI_BACKEND")) return;
+  if (qEnvironmentVariableIsSet("QT_QUICK_BACKEND") || qEnvironmentVariableIsSet("QSG_RHI_BACKEND"))
+    return;
   if (isSoftwareOpenGlRenderer(openGlRendererName().constData())) {
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
   }

@@ -38,10 +38,11 @@ const char kSearch[] = R"JS(
 })
 )JS";
 
-FormSearch run(WebBrowser& browser, int formIndex, const QString& name, const QString& passes, const QString& act,
-               const QList<FormSearch>& meaning) {
-  const QString script = QString::fromLatin1(kSearch).trimmed() +
-                         QStringLiteral("(%1,%2,%3,%4)").arg(formIndex).arg(scriptString(name), passes, act);
+FormSearch run(WebBrowser& browser, int formIndex, const QString& name, const QString& passes,
+               const QString& act, const QList<FormSearch>& meaning) {
+  const QString script =
+      QString::fromLatin1(kSearch).trimmed() +
+      QStringLiteral("(%1,%2,%3,%4)").arg(formIndex).arg(scriptString(name), passes, act);
   const int found = browser.evaluate(script).toInt();
   return found >= 1 && found <= meaning.size() ? meaning.at(found - 1) : FormSearch::NotFound;
 }
@@ -54,7 +55,8 @@ FormSearch clickFormElement(WebBrowser& browser, int formIndex, const QString& n
              {FormSearch::ByName, FormSearch::ByValue, FormSearch::ById, FormSearch::ByDocumentId});
 }
 
-FormSearch setFormElementValue(WebBrowser& browser, int formIndex, const QString& name, const QString& value) {
+FormSearch setFormElementValue(WebBrowser& browser, int formIndex, const QString& name,
+                               const QString& value) {
   // A field found in the form gets the focus and its value; the document's
   // element by id gets the value attribute, and the value the field shows.
   const QString act = QStringLiteral(

@@ -20,4 +20,5 @@ FormSearch clickFormElement(WebBrowser& browser, int formIndex, const QString& n
 // `name` and sets its value; else sets the value attribute of the document's
 // element whose id is `name`. A button's caption is its value, so the value
 // is no way to find a field.
-FormSearch setFormElementValue(WebBrowser& browser, int formIndex, const QString& name, const QString& value);
+FormSearch setFormElementValue(WebBrowser& browser, int formIndex, const QString& name,
+                               const QString& value);

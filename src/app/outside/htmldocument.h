@@ -13,7 +13,8 @@ class WebBrowser;
 class HtmlElement {
  public:
   HtmlElement() = default;
-  HtmlElement(WebBrowser* browser, QString locator) : m_browser(browser), m_locator(std::move(locator)) {}
+  HtmlElement(WebBrowser* browser, QString locator)
+      : m_browser(browser), m_locator(std::move(locator)) {}
 
   bool exists() const;
   QString name() const;
@@ -37,7 +38,8 @@ class HtmlElement {
 // The elements of one form, in document order.
 class HtmlFormElements {
  public:
-  HtmlFormElements(WebBrowser* browser, int formIndex) : m_browser(browser), m_formIndex(formIndex) {}
+  HtmlFormElements(WebBrowser* browser, int formIndex)
+      : m_browser(browser), m_formIndex(formIndex) {}
 
   int length() const;
   HtmlElement item(int index) const;

@@ -24,8 +24,8 @@ int monikerForNetworkError(int errorCode) {
     case -10:   // access denied
     case -138:  // network access denied
       return moniker::kAccessDenied;
-    case -20:   // blocked by client
-    case -27:   // blocked by response
+    case -20:  // blocked by client
+    case -27:  // blocked by response
       return moniker::kSecurityProblem;
     case -320:  // invalid response
     case -324:  // empty response
@@ -47,7 +47,8 @@ int monikerForNetworkError(int errorCode) {
   // Certificate errors occupy -200 to -299 and secure-connection failures
   // sit around -107 and -110 to -199.
   if (errorCode <= -200 && errorCode > -300) return moniker::kInvalidCertificate;
-  if (errorCode == -107 || (errorCode <= -110 && errorCode > -200)) return moniker::kSecurityProblem;
+  if (errorCode == -107 || (errorCode <= -110 && errorCode > -200))
+    return moniker::kSecurityProblem;
   if (errorCode <= -100 && errorCode > -200) return moniker::kCannotConnect;
   return moniker::kDownloadFailure;
 }

@@ -47,7 +47,9 @@ class UniControl : public QObject {
    public:
     explicit Facet(UniControl& control) : m_control(control) {}
     std::optional<QString> Caption() const override { return m_control.translatableCaption(); }
-    bool setCaption(const QString& caption) override { return m_control.setTranslatableCaption(caption); }
+    bool setCaption(const QString& caption) override {
+      return m_control.setTranslatableCaption(caption);
+    }
     std::optional<QString> Text() const override { return m_control.translatableText(); }
     bool setText(const QString& text) override { return m_control.setTranslatableText(text); }
     QString Tag() const override { return m_control.Tag(); }

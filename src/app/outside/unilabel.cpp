@@ -19,7 +19,8 @@ void UniLabel::setCaption(const QString& caption) { m_label->setText(caption); }
 bool UniLabel::eventFilter(QObject* watched, QEvent* event) {
   if (watched == m_label && event->type() == QEvent::MouseButtonRelease) {
     const auto* mouse = static_cast<QMouseEvent*>(event);
-    if (mouse->button() == Qt::LeftButton && m_label->rect().contains(mouse->position().toPoint())) {
+    if (mouse->button() == Qt::LeftButton &&
+        m_label->rect().contains(mouse->position().toPoint())) {
       emit Click();
     }
   }

@@ -50,7 +50,8 @@ QString UniColumnHeader::Text() const {
 }
 
 void UniColumnHeader::setText(const QString& text) {
-  if (m_column >= 0 && m_column < m_tree->columnCount()) m_tree->headerItem()->setText(m_column, text);
+  if (m_column >= 0 && m_column < m_tree->columnCount())
+    m_tree->headerItem()->setText(m_column, text);
 }
 
 int UniColumnHeaders::Count() const { return m_tree->columnCount(); }

@@ -14,8 +14,8 @@ int UniMsgBox::Show(const QString& prompt, int style, const std::optional<QStrin
   box.setText(prompt);
   const int iconStyle = style & 0x70;
   box.setIcon(iconStyle == kStyleInformation ? QMessageBox::Information
-               : iconStyle == kStyleWarning  ? QMessageBox::Warning
-               : yesNo                       ? QMessageBox::Question
+              : iconStyle == kStyleWarning   ? QMessageBox::Warning
+              : yesNo                        ? QMessageBox::Question
                                              : QMessageBox::NoIcon);
   if (yesNo) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);

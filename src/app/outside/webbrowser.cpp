@@ -44,11 +44,12 @@ class BrowserPage : public QWebEnginePage {
 
   bool javaScriptPrompt(const QUrl& origin, const QString& message, const QString& defaultValue,
                         QString* result) override {
-    return !m_browser.Silent() && QWebEnginePage::javaScriptPrompt(origin, message, defaultValue, result);
+    return !m_browser.Silent() &&
+           QWebEnginePage::javaScriptPrompt(origin, message, defaultValue, result);
   }
 
-  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message, int line,
-                                const QString& source) override {
+  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
+                                int line, const QString& source) override {
     if (!m_browser.Silent()) QWebEnginePage::javaScriptConsoleMessage(level, message, line, source);
   }
 
@@ -79,7 +80,8 @@ WebBrowser::WebBrowser(QWidget* parent) : UniControl(createView(parent)) {
   m_view->setPage(m_page);
 
   connect(m_page, &QWebEnginePage::loadingChanged, this, &WebBrowser::onLoadingChanged);
-  connect(m_page, &QWebEnginePage::linkHovered, this, [this](const QString& url) { emit StatusTextChange(url); });
+  connect(m_page, &QWebEnginePage::linkHovered, this,
+          [this](const QString& url) { emit StatusTextChange(url); });
 }
 
 WebBrowser::~WebBrowser() = default;
@@ -112,7 +114,8 @@ void WebBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info) {
     case QWebEngineLoadingInfo::LoadFailedStatus: {
       if (isAbortedLoad(info.errorDomain(), info.errorCode())) break;
       bool cancel = true;
-      emit NavigateError(info.url(), navigateErrorCode(info.errorDomain(), info.errorCode()), cancel);
+      emit NavigateError(info.url(), navigateErrorCode(info.errorDomain(), info.errorCode()),
+                         cancel);
       break;
     }
     case QWebEngineLoadingInfo::LoadStoppedStatus:

@@ -80,8 +80,8 @@ bool isPictureLoaderFormat(std::span<const uint8_t> bytes) {
 
 }  // namespace
 
-bool cBMPparser::LoadStream(std::span<const uint8_t> stream, c32bppDIB& cHost,
-                            int32_t streamOffset, int32_t streamLength) {
+bool cBMPparser::LoadStream(std::span<const uint8_t> stream, c32bppDIB& cHost, int32_t streamOffset,
+                            int32_t streamLength) {
   const auto range = modParsers::StreamRange(stream, streamOffset, streamLength);
   m_failure = BmpFailure::kNotPictureFormat;
   m_bitCount = 0;
@@ -94,10 +94,12 @@ bool cBMPparser::LoadStream(std::span<const uint8_t> stream, c32bppDIB& cHost,
   // Everything else is for the system picture loader, which reads bitmaps and
   // JPEG; other formats are left to the system image service further on.
   if (!isPictureLoaderFormat(bytes)) {
-    m_failure = ownFailure == BmpFailure::kNotEnoughData ? ownFailure : BmpFailure::kNotPictureFormat;
+    m_failure =
+        ownFailure == BmpFailure::kNotEnoughData ? ownFailure : BmpFailure::kNotPictureFormat;
     return false;
   }
-  const StdPicture picture = modParsers::PictureFromBytes(bytes, 0, static_cast<int64_t>(bytes.size()));
+  const StdPicture picture =
+      modParsers::PictureFromBytes(bytes, 0, static_cast<int64_t>(bytes.size()));
   if (picture.isEmpty()) {
     m_failure = BmpFailure::kPictureLoaderFailed;
     return false;
@@ -117,7 +119,8 @@ bool cBMPparser::LoadOwnStream(std::span<const uint8_t> stream, c32bppDIB& cHost
 
 bool cBMPparser::loadOwn(std::span<const uint8_t> bytes, c32bppDIB& cHost) {
   m_failure = BmpFailure::kNotOwnFormat;
-  if (bytes.size() < kSmallestHeader || modParsers::ReadLE16(bytes, 0) != kBitmapSignature) return false;
+  if (bytes.size() < kSmallestHeader || modParsers::ReadLE16(bytes, 0) != kBitmapSignature)
+    return false;
   BitmapFields fields;
   fields.pixelOffset = modParsers::ReadLE32(bytes, 10);
   fields.width = static_cast<int32_t>(modParsers::ReadLE32(bytes, 18));

@@ -36,8 +36,8 @@ class cBMPparser {
   // opaque (type 1); metafiles keep what they did not draw on transparent and
   // take the picture's type. bitCount is the depth the source file declared
   // (0 when unknown); the pixels themselves decide.
-  bool ConvertstdPicTo32bpp(const StdPicture* picture, const QImage* bitmapHandle,
-                            c32bppDIB& cHost, int32_t bitCount = 0);
+  bool ConvertstdPicTo32bpp(const StdPicture* picture, const QImage* bitmapHandle, c32bppDIB& cHost,
+                            int32_t bitCount = 0);
 
  private:
   bool loadOwn(std::span<const uint8_t> bytes, c32bppDIB& cHost);

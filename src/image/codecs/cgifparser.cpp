@@ -33,13 +33,13 @@ size_t colourTableBytes(uint8_t packed) {
 
 // What the walk found; nullopt from the walk means "recognised, but broken".
 struct GifLayout {
-  size_t dataStart = 0;               // header + screen descriptor + global table
-  std::optional<size_t> control;      // the last graphic control extension before the image
+  size_t dataStart = 0;           // header + screen descriptor + global table
+  std::optional<size_t> control;  // the last graphic control extension before the image
   bool transparent = false;
   uint8_t transparentIndex = 0;
-  size_t image = 0;                   // the image separator
-  size_t localTable = 0;              // bytes of the image's local colour table
-  size_t imageEnd = 0;                // one past the image data's terminating block
+  size_t image = 0;       // the image separator
+  size_t localTable = 0;  // bytes of the image's local colour table
+  size_t imageEnd = 0;    // one past the image data's terminating block
 };
 
 // Jumps over data sub-blocks starting at `at`; nullopt when they run off the end.
@@ -116,8 +116,8 @@ std::vector<uint8_t> buildSingleImage(std::span<const uint8_t> gif, const GifLay
   copy.insert(copy.end(), gif.begin() + static_cast<ptrdiff_t>(layout.image),
               gif.begin() + static_cast<ptrdiff_t>(layout.imageEnd));
   copy.push_back(kTrailer);
-  std::memset(&copy[descriptor + 1], 0, 4);                    // left and top
-  std::memcpy(&copy[6], &copy[descriptor + 5], 4);             // screen = image size
+  std::memset(&copy[descriptor + 1], 0, 4);         // left and top
+  std::memcpy(&copy[6], &copy[descriptor + 5], 4);  // screen = image size
   if (layout.transparent) {
     // An index ramp in the table the image uses: the decoded values are indices.
     const size_t table = layout.localTable ? descriptor + kImageDescriptorBytes : 13;
@@ -134,7 +134,8 @@ struct MemoryReader {
 
 int readFromMemory(GifFileType* gif, GifByteType* out, int wanted) {
   auto* reader = static_cast<MemoryReader*>(gif->UserData);
-  const size_t n = std::min(static_cast<size_t>(std::max(wanted, 0)), reader->bytes.size() - reader->at);
+  const size_t n =
+      std::min(static_cast<size_t>(std::max(wanted, 0)), reader->bytes.size() - reader->at);
   std::memcpy(out, reader->bytes.data() + reader->at, n);
   reader->at += n;
   return static_cast<int>(n);
@@ -167,8 +168,8 @@ bool decodeIndices(const std::vector<uint8_t>& single, int& width, int& height,
 
 }  // namespace
 
-bool cGIFparser::LoadStream(std::span<const uint8_t> stream, c32bppDIB& cHost,
-                            int32_t streamOffset, int32_t streamLength) {
+bool cGIFparser::LoadStream(std::span<const uint8_t> stream, c32bppDIB& cHost, int32_t streamOffset,
+                            int32_t streamLength) {
   m_copy.clear();
   m_failure = GifFailure::kBadSignature;
   m_giflibError = 0;
@@ -185,9 +186,13 @@ bool cGIFparser::LoadStream(std::span<const uint8_t> stream, c32bppDIB& cHost,
 
   GifLayout layout;
   switch (walk(gif, layout, m_failure)) {
-    case WalkResult::NotGif: return false;
-    case WalkResult::Broken: cHost.DestroyDIB(); return true;
-    case WalkResult::Found: break;
+    case WalkResult::NotGif:
+      return false;
+    case WalkResult::Broken:
+      cHost.DestroyDIB();
+      return true;
+    case WalkResult::Found:
+      break;
   }
   const int64_t pixels = int64_t{modParsers::ReadLE16(gif, layout.image + 5)} *
                          modParsers::ReadLE16(gif, layout.image + 7);

@@ -189,8 +189,8 @@ int32_t cICOparser::ChooseEntry(int32_t w, int32_t h, int32_t depth) const {
   if (candidate) return candidate;
   int32_t chosen = 0;
   for (int32_t k = IconCount(); k >= 1; --k) {
-    const int64_t score2 = std::llabs(scores[static_cast<size_t>(k - 1)]) +
-                           std::llabs(int64_t{32} - bitDepth(k));
+    const int64_t score2 =
+        std::llabs(scores[static_cast<size_t>(k - 1)]) + std::llabs(int64_t{32} - bitDepth(k));
     if (score2 < best) {
       best = score2;
       chosen = k;
@@ -263,7 +263,8 @@ IcoFailure cICOparser::decodeBitmapEntry(const Entry& e, int32_t index, c32bppDI
   const bool isCursor = m_resourceType == 2;
   for (int32_t row = 0; row < height; ++row) {
     const uint8_t* src = all.data() + xorStart + row * xorRow;
-    uint8_t* px = cHost.BitsPointer() + static_cast<size_t>(row) * static_cast<size_t>(cHost.scanWidth());
+    uint8_t* px =
+        cHost.BitsPointer() + static_cast<size_t>(row) * static_cast<size_t>(cHost.scanWidth());
     for (int32_t x = 0; x < width; ++x, px += 4) {
       switch (bits) {
         case 32: {
@@ -272,7 +273,9 @@ IcoFailure cICOparser::decodeBitmapEntry(const Entry& e, int32_t index, c32bppDI
           std::memcpy(px, &packed, 4);
           break;
         }
-        case 24: std::memcpy(px, src + x * 3, 3); break;
+        case 24:
+          std::memcpy(px, src + x * 3, 3);
+          break;
         case 16: {
           const uint32_t v = modParsers::ReadLE16(std::span<const uint8_t>(src + x * 2, 2), 0);
           px[0] = static_cast<uint8_t>((v & 31) * 255 / 31);
@@ -312,7 +315,8 @@ bool cICOparser::ConvertstdPicTo32bpp(const IconHandle& icon, c32bppDIB& cHost) 
   for (int32_t y = 0; y < height && !mask.isNull(); ++y) {
     const int32_t row = height - 1 - y;
     const size_t n = static_cast<size_t>(std::min<int64_t>(maskRow, mask.bytesPerLine()));
-    if (y < mask.height()) std::memcpy(&andBits[static_cast<size_t>(row * maskRow)], mask.constScanLine(y), n);
+    if (y < mask.height())
+      std::memcpy(&andBits[static_cast<size_t>(row * maskRow)], mask.constScanLine(y), n);
     if (!hasColour && y + height < mask.height()) {
       std::memcpy(&xorBits[static_cast<size_t>(row * maskRow)], mask.constScanLine(y + height), n);
     }
@@ -323,21 +327,24 @@ bool cICOparser::ConvertstdPicTo32bpp(const IconHandle& icon, c32bppDIB& cHost) 
     bool anyAlpha = false;
     for (int32_t y = 0; y < height; ++y) {
       const uint8_t* src = argb.constScanLine(y);
-      std::memcpy(cHost.BitsPointer() + cHost.pixelOffset(0, y), src, static_cast<size_t>(width) * 4);
+      std::memcpy(cHost.BitsPointer() + cHost.pixelOffset(0, y), src,
+                  static_cast<size_t>(width) * 4);
       for (int32_t x = 0; x < width; ++x) anyAlpha |= src[x * 4 + 3] != 0;
     }
     if (anyAlpha) {
       int32_t typeCode = 0;
       const bool alpha = modParsers::ClassifyAlpha(cHost.Bits(), width, true, typeCode);
       cHost.SetAlphaFlag(alpha);
-      cHost.SetImageTypeCode(alpha ? (isIcon ? ImageTypeCode::kAlphaIcon : ImageTypeCode::kAlphaCursor)
-                                   : (isIcon ? ImageTypeCode::kIcon : ImageTypeCode::kCursor));
+      cHost.SetImageTypeCode(
+          alpha ? (isIcon ? ImageTypeCode::kAlphaIcon : ImageTypeCode::kAlphaCursor)
+                : (isIcon ? ImageTypeCode::kIcon : ImageTypeCode::kCursor));
       return true;
     }
   } else {
     // A monochrome icon draws white where its XOR bit is set, black elsewhere.
     for (int32_t row = 0; row < height; ++row) {
-      uint8_t* px = cHost.BitsPointer() + static_cast<size_t>(row) * static_cast<size_t>(cHost.scanWidth());
+      uint8_t* px =
+          cHost.BitsPointer() + static_cast<size_t>(row) * static_cast<size_t>(cHost.scanWidth());
       for (int32_t x = 0; x < width; ++x, px += 4) {
         const bool white = xorBits[static_cast<size_t>(row * maskRow + x / 8)] & (0x80 >> (x % 8));
         std::memset(px, white ? 255 : 0, 3);

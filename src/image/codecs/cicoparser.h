@@ -79,5 +79,5 @@ class cICOparser {
   std::vector<Entry> m_entries;
   std::vector<uint8_t> m_bytes;  // copy of the parsed range, during a load
   IcoFailure m_failure = IcoFailure::kNone;
-  std::string m_pngFailure;      // the PNG decoder's reason for a failed PNG entry
+  std::string m_pngFailure;  // the PNG decoder's reason for a failed PNG entry
 };

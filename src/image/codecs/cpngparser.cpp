@@ -60,8 +60,8 @@ struct cPNGparser::ChunkView {
   }
 };
 
-bool cPNGparser::LoadStream(std::span<const uint8_t> stream, c32bppDIB& cHost,
-                            int32_t streamOffset, int32_t streamLength, uint32_t gdiToken) {
+bool cPNGparser::LoadStream(std::span<const uint8_t> stream, c32bppDIB& cHost, int32_t streamOffset,
+                            int32_t streamLength, uint32_t gdiToken) {
   const auto range = modParsers::StreamRange(stream, streamOffset, streamLength);
   return range && loadBytes(*range, QString(), cHost, gdiToken);
 }
@@ -98,8 +98,9 @@ bool cPNGparser::loadBytes(std::span<const uint8_t> png, const QString& fileName
   cHost.DestroyDIB();
 
   if (cHost.isGDIplusEnabled()) {
-    const bool loaded = fileName.isEmpty() ? cGDIPlus::LoadPictureGDIplus(png, cHost, gdiToken)
-                                           : cGDIPlus::LoadPictureGDIplus(fileName, cHost, gdiToken);
+    const bool loaded = fileName.isEmpty()
+                            ? cGDIPlus::LoadPictureGDIplus(png, cHost, gdiToken)
+                            : cGDIPlus::LoadPictureGDIplus(fileName, cHost, gdiToken);
     if (loaded) {
       m_width = cHost.Width();
       m_height = cHost.Height();
@@ -155,14 +156,18 @@ bool cPNGparser::walkChunks(std::span<const uint8_t> png, bool checkCrc) {
   int64_t position = 8;
   for (;;) {
     if (position + 8 > total) return fail(PngFailure::kMissingEnd);
-    const int64_t length = static_cast<int32_t>(modParsers::ReadBE32(png, static_cast<size_t>(position)));
-    if (length < 0 || position + length > kLargestChunkEnd) return fail(PngFailure::kChunkLengthOverflow);
+    const int64_t length =
+        static_cast<int32_t>(modParsers::ReadBE32(png, static_cast<size_t>(position)));
+    if (length < 0 || position + length > kLargestChunkEnd)
+      return fail(PngFailure::kChunkLengthOverflow);
     const int64_t next = position + length + 12;
     if (next > total) return fail(PngFailure::kTruncatedChunk);
 
     ChunkView chunk;
-    chunk.typeAndData = png.subspan(static_cast<size_t>(position + 4), static_cast<size_t>(length + 4));
-    if (checkCrc) chunk.storedCrc = modParsers::ReadBE32(png, static_cast<size_t>(position + 8 + length));
+    chunk.typeAndData =
+        png.subspan(static_cast<size_t>(position + 4), static_cast<size_t>(length + 4));
+    if (checkCrc)
+      chunk.storedCrc = modParsers::ReadBE32(png, static_cast<size_t>(position + 8 + length));
     const uint32_t type = modParsers::ReadBE32(chunk.typeAndData, 0);
     position = next;
 
@@ -170,11 +175,20 @@ bool cPNGparser::walkChunks(std::span<const uint8_t> png, bool checkCrc) {
     if (length == 0) continue;
     bool ok = true;
     switch (type) {
-      case kIHDR: ok = onHeader(chunk); break;
-      case kPLTE: ok = onPalette(chunk); break;
-      case kTRNS: onTransparency(chunk); break;
-      case kIDAT: ok = onImageData(chunk); break;
-      default: break;
+      case kIHDR:
+        ok = onHeader(chunk);
+        break;
+      case kPLTE:
+        ok = onPalette(chunk);
+        break;
+      case kTRNS:
+        onTransparency(chunk);
+        break;
+      case kIDAT:
+        ok = onImageData(chunk);
+        break;
+      default:
+        break;
     }
     if (!ok) return false;
   }
@@ -272,7 +286,8 @@ void cPNGparser::decode(c32bppDIB& cHost, bool useZlib) {
     // at the end included, hands the data to the built-in inflate instead.
     pngpixels::ZlibRowFeed feed(m_idat, m_expectedSize, largestRow);
     result = pngpixels::reconstruct(header, colours, feed, cHost, m_kernels);
-    if (result == ReconstructResult::kOk && !feed.finish()) result = ReconstructResult::kDataUnavailable;
+    if (result == ReconstructResult::kOk && !feed.finish())
+      result = ReconstructResult::kDataUnavailable;
     m_zlibStatus = feed.status();
   }
   if (result == ReconstructResult::kDataUnavailable) {
@@ -285,7 +300,8 @@ void cPNGparser::decode(c32bppDIB& cHost, bool useZlib) {
       for (const auto& part : m_idat) joined.insert(joined.end(), part.begin(), part.end());
       compressed = joined;
     }
-    std::unique_ptr<uint8_t, FreeDeleter> raw(static_cast<uint8_t*>(std::calloc(m_expectedSize, 1)));
+    std::unique_ptr<uint8_t, FreeDeleter> raw(
+        static_cast<uint8_t*>(std::calloc(m_expectedSize, 1)));
     if (!raw) {
       fail(PngFailure::kOutOfMemory);
       cHost.DestroyDIB();
@@ -299,10 +315,18 @@ void cPNGparser::decode(c32bppDIB& cHost, bool useZlib) {
   }
   if (result != ReconstructResult::kOk) {
     switch (result) {
-      case ReconstructResult::kBadFilter: fail(PngFailure::kBadInterlacedFilter); break;
-      case ReconstructResult::kBadPaletteIndex: fail(PngFailure::kPaletteIndexOutOfRange); break;
-      case ReconstructResult::kMismatch: fail(PngFailure::kUnsupportedFormat); break;
-      default: fail(PngFailure::kInflateFailed); break;
+      case ReconstructResult::kBadFilter:
+        fail(PngFailure::kBadInterlacedFilter);
+        break;
+      case ReconstructResult::kBadPaletteIndex:
+        fail(PngFailure::kPaletteIndexOutOfRange);
+        break;
+      case ReconstructResult::kMismatch:
+        fail(PngFailure::kUnsupportedFormat);
+        break;
+      default:
+        fail(PngFailure::kInflateFailed);
+        break;
     }
     cHost.DestroyDIB();
     return;

@@ -71,8 +71,8 @@ class cPNGparser {
 
   pngpixels::Kernels m_kernels{};  // kFastest
   PngFailure m_failure = PngFailure::kNone;
-  int m_zlibStatus = 0;    // zlib's complaint about the image data (0 none)
-  int m_inflateCode = 0;   // the built-in inflate's result code (0 success or not run)
+  int m_zlibStatus = 0;   // zlib's complaint about the image data (0 none)
+  int m_inflateCode = 0;  // the built-in inflate's result code (0 success or not run)
 
   int32_t m_width = 0;
   int32_t m_height = 0;

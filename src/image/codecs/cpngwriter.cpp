@@ -243,9 +243,9 @@ bool appendText(std::vector<uint8_t>& png, const char* keyword, const QString& t
   }
   data.push_back(0);  // compression method: deflate
   std::vector<uint8_t> packed;
-  if (!deflateAll({reinterpret_cast<const uint8_t*>(latin.constData()),
-                   static_cast<size_t>(latin.size())},
-                  packed)) {
+  if (!deflateAll(
+          {reinterpret_cast<const uint8_t*>(latin.constData()), static_cast<size_t>(latin.size())},
+          packed)) {
     return false;
   }
   data.insert(data.end(), packed.begin(), packed.end());
@@ -295,8 +295,8 @@ bool writeFile(const QString& fileName, const std::vector<uint8_t>& png) {
 
 const char* cPNGwriter::keywordName(TextKeyword keyword) {
   static constexpr const char* kNames[kKeywordCount] = {
-      "Title",      "Author",     "Description", "Copyright", "Creation Time",
-      "Software",   "Disclaimer", "Warning",     "Source",    "Comment"};
+      "Title",    "Author",     "Description", "Copyright", "Creation Time",
+      "Software", "Disclaimer", "Warning",     "Source",    "Comment"};
   return kNames[static_cast<int>(keyword)];
 }
 
@@ -350,11 +350,10 @@ bool cPNGwriter::SavePNG(const c32bppDIB& image, const QString& fileName,
     const QDateTime utc = m_modified.toUTC();
     std::vector<uint8_t> time;
     appendBigEndian(time, static_cast<uint32_t>(utc.date().year()), 2);
-    time.insert(time.end(), {static_cast<uint8_t>(utc.date().month()),
-                             static_cast<uint8_t>(utc.date().day()),
-                             static_cast<uint8_t>(utc.time().hour()),
-                             static_cast<uint8_t>(utc.time().minute()),
-                             static_cast<uint8_t>(utc.time().second())});
+    time.insert(time.end(),
+                {static_cast<uint8_t>(utc.date().month()), static_cast<uint8_t>(utc.date().day()),
+                 static_cast<uint8_t>(utc.time().hour()), static_cast<uint8_t>(utc.time().minute()),
+                 static_cast<uint8_t>(utc.time().second())});
     appendChunk(png, "tIME", time);
   }
   if (!writeTexts(false)) return false;

@@ -42,21 +42,23 @@ constexpr int kCodeLengthBits = 7;
 constexpr int kMaxLitSymbols = 288;
 constexpr int kMaxDistSymbols = 32;
 // Primary table plus one full-size second-level table per possible code.
-constexpr size_t kLitTableSize = (1u << kLitBits) + kMaxLitSymbols * (1u << (kMaxCodeLength - kLitBits));
-constexpr size_t kDistTableSize = (1u << kDistBits) + kMaxDistSymbols * (1u << (kMaxCodeLength - kDistBits));
+constexpr size_t kLitTableSize =
+    (1u << kLitBits) + kMaxLitSymbols * (1u << (kMaxCodeLength - kLitBits));
+constexpr size_t kDistTableSize =
+    (1u << kDistBits) + kMaxDistSymbols * (1u << (kMaxCodeLength - kDistBits));
 
 // RFC 1951 length and distance bases and extra bits.
-constexpr std::array<uint16_t, 29> kLengthBase = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,
-                                                  15, 17, 19, 23, 27, 31, 35, 43, 51,  59,
+constexpr std::array<uint16_t, 29> kLengthBase = {3,  4,  5,  6,   7,   8,   9,   10,  11, 13,
+                                                  15, 17, 19, 23,  27,  31,  35,  43,  51, 59,
                                                   67, 83, 99, 115, 131, 163, 195, 227, 258};
 constexpr std::array<uint8_t, 29> kLengthExtra = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                                   2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr std::array<uint16_t, 30> kDistBase = {1,    2,    3,    4,    5,    7,     9,     13,
-                                                17,   25,   33,   49,   65,   97,    129,   193,
-                                                257,  385,  513,  769,  1025, 1537,  2049,  3073,
-                                                4097, 6145, 8193, 12289, 16385, 24577};
-constexpr std::array<uint8_t, 30> kDistExtra = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
-                                                6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+constexpr std::array<uint16_t, 30> kDistBase = {
+    1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
+    193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+constexpr std::array<uint8_t, 30> kDistExtra = {0, 0, 0,  0,  1,  1,  2,  2,  3,  3,
+                                                4, 4, 5,  5,  6,  6,  7,  7,  8,  8,
+                                                9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 constexpr std::array<uint8_t, 19> kCodeLengthOrder = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
                                                       11, 4,  12, 3, 13, 2, 14, 1, 15};
 
@@ -65,7 +67,8 @@ enum class Alphabet { LiteralLength, Distance, CodeLength };
 uint32_t entryForSymbol(Alphabet alphabet, int symbol, uint32_t codeLength) {
   switch (alphabet) {
     case Alphabet::LiteralLength:
-      if (symbol < 256) return makeEntry(kKindLiteral, codeLength, 0, static_cast<uint32_t>(symbol));
+      if (symbol < 256)
+        return makeEntry(kKindLiteral, codeLength, 0, static_cast<uint32_t>(symbol));
       if (symbol == 256) return makeEntry(kKindEnd, codeLength, 0, 0);
       if (symbol <= 285) {
         const int i = symbol - 257;
@@ -73,7 +76,8 @@ uint32_t entryForSymbol(Alphabet alphabet, int symbol, uint32_t codeLength) {
       }
       return makeEntry(kKindInvalid, codeLength, 0, 0);
     case Alphabet::Distance:
-      if (symbol < 30) return makeEntry(kKindBase, codeLength, kDistExtra[symbol], kDistBase[symbol]);
+      if (symbol < 30)
+        return makeEntry(kKindBase, codeLength, kDistExtra[symbol], kDistBase[symbol]);
       return makeEntry(kKindInvalid, codeLength, 0, 0);
     case Alphabet::CodeLength:
       return makeEntry(kKindLiteral, codeLength, 0, static_cast<uint32_t>(symbol));
@@ -133,15 +137,16 @@ bool buildTable(const uint8_t* lengths, int symbolCount, Alphabet alphabet, int 
     uint32_t link = table[prefix];
     if ((link & kKindMask) != kKindLink) {
       if (nextSub + subSize > tableSize) return false;
-      link = makeEntry(kKindLink, static_cast<uint32_t>(primaryBits), static_cast<uint32_t>(subBits),
-                       static_cast<uint32_t>(nextSub));
+      link = makeEntry(kKindLink, static_cast<uint32_t>(primaryBits),
+                       static_cast<uint32_t>(subBits), static_cast<uint32_t>(nextSub));
       table[prefix] = link;
       std::fill(table + nextSub, table + nextSub + subSize, invalid);
       nextSub += subSize;
     }
     uint32_t* sub = table + entryValue(link);
     const int restLength = len - primaryBits;
-    for (size_t i = reversed >> primaryBits; i < subSize; i += size_t{1} << restLength) sub[i] = entry;
+    for (size_t i = reversed >> primaryBits; i < subSize; i += size_t{1} << restLength)
+      sub[i] = entry;
   }
   return true;
 }
@@ -149,8 +154,11 @@ bool buildTable(const uint8_t* lengths, int symbolCount, Alphabet alphabet, int 
 class Inflater {
  public:
   Inflater(std::span<const uint8_t> input, std::span<uint8_t> output)
-      : m_in(input.data()), m_inEnd(input.data() + input.size()), m_outStart(output.data()),
-        m_out(output.data()), m_outEnd(output.data() + output.size()) {}
+      : m_in(input.data()),
+        m_inEnd(input.data() + input.size()),
+        m_outStart(output.data()),
+        m_out(output.data()),
+        m_outEnd(output.data() + output.size()) {}
 
   int run() {
     bool last = false;
@@ -160,10 +168,18 @@ class Inflater {
       const uint32_t type = take(2);
       int code = kOk;
       switch (type) {
-        case 0: code = storedBlock(); break;
-        case 1: code = fixedBlock(); break;
-        case 2: code = dynamicBlock(); break;
-        default: code = kShort; break;
+        case 0:
+          code = storedBlock();
+          break;
+        case 1:
+          code = fixedBlock();
+          break;
+        case 2:
+          code = dynamicBlock();
+          break;
+        default:
+          code = kShort;
+          break;
       }
       if (code != kOk) return code;
       if (overran()) return kShort;

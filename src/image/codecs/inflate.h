@@ -11,10 +11,10 @@ namespace pnginflate {
 
 // Failure codes; 0 is success.
 constexpr int kOk = 0;
-constexpr int kShort = -1;             // input ends early, output space too small, or block type 3
-constexpr int kBadStoredLength = -2;   // a stored block's LEN and NLEN disagree
-constexpr int kBadData = -3;           // a code that no table holds, or a distance too far back
-constexpr int kBadTable = 9;           // a malformed dynamic code table
+constexpr int kShort = -1;            // input ends early, output space too small, or block type 3
+constexpr int kBadStoredLength = -2;  // a stored block's LEN and NLEN disagree
+constexpr int kBadData = -3;          // a code that no table holds, or a distance too far back
+constexpr int kBadTable = 9;          // a malformed dynamic code table
 
 struct InflateResult {
   int code = kOk;

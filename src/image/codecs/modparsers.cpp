@@ -90,15 +90,24 @@ bool ClassifyAlpha(std::span<uint8_t> pixels, int32_t width, bool modify, int32_
 
 GrayWeights GrayscaleWeights(int32_t formulaCode) {
   switch (formulaCode) {
-    case 1: return {0.213f, 0.715f, 0.072f};
-    case 2: return {0.333f, 0.334f, 0.333f};
-    case 3: return {0.8f, 0.1f, 0.1f};
-    case 4: return {0.1f, 0.8f, 0.1f};
-    case 5: return {0.1f, 0.1f, 0.8f};
-    case 6: return {0.45f, 0.45f, 0.1f};
-    case 7: return {0.1f, 0.45f, 0.45f};
-    case -1: return {1.0f, 1.0f, 1.0f};
-    default: return {0.299f, 0.587f, 0.114f};
+    case 1:
+      return {0.213f, 0.715f, 0.072f};
+    case 2:
+      return {0.333f, 0.334f, 0.333f};
+    case 3:
+      return {0.8f, 0.1f, 0.1f};
+    case 4:
+      return {0.1f, 0.8f, 0.1f};
+    case 5:
+      return {0.1f, 0.1f, 0.8f};
+    case 6:
+      return {0.45f, 0.45f, 0.1f};
+    case 7:
+      return {0.1f, 0.45f, 0.45f};
+    case -1:
+      return {1.0f, 1.0f, 1.0f};
+    default:
+      return {0.299f, 0.587f, 0.114f};
   }
 }
 
@@ -119,9 +128,8 @@ StdPicture PictureFromBytes(std::span<const uint8_t> bytes, int64_t offset, int6
       static_cast<uint64_t>(length) > bytes.size() - static_cast<uint64_t>(offset)) {
     return {};
   }
-  QByteArray data =
-      QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data() + offset),
-                              static_cast<qsizetype>(length));
+  QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data() + offset),
+                                            static_cast<qsizetype>(length));
   QBuffer buffer(&data);
   if (!buffer.open(QIODevice::ReadOnly)) return {};
   QImageReader reader(&buffer);

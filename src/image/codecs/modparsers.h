@@ -28,9 +28,9 @@ namespace modParsers {
 // What the zlib locator found.
 struct ZlibInfo {
   QString libraryName;
-  int32_t kind = 0;          // 0 none; 1 the fallback library; 2 the preferred one
-  bool needsCdecl = false;   // calls go through a separate caller
-  bool hasCompress2 = false; // the one-call compression with a level exists
+  int32_t kind = 0;           // 0 none; 1 the fallback library; 2 the preferred one
+  bool needsCdecl = false;    // calls go through a separate caller
+  bool hasCompress2 = false;  // the one-call compression with a level exists
 };
 constexpr int32_t kZlibNone = 0;
 constexpr int32_t kZlibFallback = 1;

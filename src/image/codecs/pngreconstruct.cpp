@@ -29,20 +29,29 @@ constexpr std::array<Pass, 8> kPasses = {{{0, 0, 8, 8},
 
 int bitsPerPixel(const PngHeader& h) {
   switch (h.colourType) {
-    case 6: return 4 * h.bitDepth;
-    case 4: return 2 * h.bitDepth;
-    case 2: return 3 * h.bitDepth;
-    default: return h.bitDepth;
+    case 6:
+      return 4 * h.bitDepth;
+    case 4:
+      return 2 * h.bitDepth;
+    case 2:
+      return 3 * h.bitDepth;
+    default:
+      return h.bitDepth;
   }
 }
 
 size_t filterDistance(const PngHeader& h) {
   switch (h.colourType) {
-    case 6: return h.bitDepth / 8 * 4;
-    case 4: return h.bitDepth / 8 * 2;
-    case 2: return h.bitDepth / 8 * 3;
-    case 0: return h.bitDepth <= 4 ? 1 : h.bitDepth / 8;
-    default: return 1;
+    case 6:
+      return h.bitDepth / 8 * 4;
+    case 4:
+      return h.bitDepth / 8 * 2;
+    case 2:
+      return h.bitDepth / 8 * 3;
+    case 0:
+      return h.bitDepth <= 4 ? 1 : h.bitDepth / 8;
+    default:
+      return 1;
   }
 }
 
@@ -97,11 +106,13 @@ void buildLookup(Converter& conv, const PngColours& colours) {
   for (uint32_t i = 0; i < entries; ++i) {
     uint32_t alpha = 255;
     if (h.colourType == 3) {
-      if (colours.transparentKey != -1) alpha = i < colours.transparency.size() ? colours.transparency[i] : 255;
+      if (colours.transparentKey != -1)
+        alpha = i < colours.transparency.size() ? colours.transparency[i] : 255;
     } else if (colours.transparentKey != -1 && static_cast<int32_t>(i) == colours.transparentKey) {
       alpha = 0;
     }
-    conv.lookup[i] = premul::packBGRA(palette[i * 3], palette[i * 3 + 1], palette[i * 3 + 2], alpha);
+    conv.lookup[i] =
+        premul::packBGRA(palette[i * 3], palette[i * 3 + 1], palette[i * 3 + 2], alpha);
   }
 }
 
@@ -113,7 +124,8 @@ inline uint32_t premultiplied(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
 // Converts `count` pixels of one unfiltered row; dst advances by `step` pixels
 // (1 for whole rows, which lets the compiler vectorise the loops).
 template <bool kUnitStep>
-bool convertRowWith(Converter& conv, const uint8_t* src, uint32_t* dst, int32_t dynamicStep, int32_t count) {
+bool convertRowWith(Converter& conv, const uint8_t* src, uint32_t* dst, int32_t dynamicStep,
+                    int32_t count) {
   const int32_t step = kUnitStep ? 1 : dynamicStep;
   const PngHeader& h = conv.header;
   const size_t n = static_cast<size_t>(count);
@@ -126,16 +138,20 @@ bool convertRowWith(Converter& conv, const uint8_t* src, uint32_t* dst, int32_t 
           src += 4 * i;
           dst += i;
         }
-        for (; i < n; ++i, src += 4, dst += step) *dst = premultiplied(src[0], src[1], src[2], src[3]);
+        for (; i < n; ++i, src += 4, dst += step)
+          *dst = premultiplied(src[0], src[1], src[2], src[3]);
       } else {
-        for (size_t i = 0; i < n; ++i, src += 8, dst += step) *dst = premultiplied(src[0], src[2], src[4], src[6]);
+        for (size_t i = 0; i < n; ++i, src += 8, dst += step)
+          *dst = premultiplied(src[0], src[2], src[4], src[6]);
       }
       return true;
     case 4:
       if (h.bitDepth == 8) {
-        for (size_t i = 0; i < n; ++i, src += 2, dst += step) *dst = premultiplied(src[0], src[0], src[0], src[1]);
+        for (size_t i = 0; i < n; ++i, src += 2, dst += step)
+          *dst = premultiplied(src[0], src[0], src[0], src[1]);
       } else {
-        for (size_t i = 0; i < n; ++i, src += 4, dst += step) *dst = premultiplied(src[0], src[0], src[0], src[2]);
+        for (size_t i = 0; i < n; ++i, src += 4, dst += step)
+          *dst = premultiplied(src[0], src[0], src[0], src[2]);
       }
       return true;
     case 2: {
@@ -205,12 +221,16 @@ uint32_t* pixelAt(c32bppDIB& image, int32_t x, int32_t y) {
 
 bool isSupportedFormat(uint8_t colourType, uint8_t bitDepth) {
   switch (colourType) {
-    case 0: return bitDepth == 1 || bitDepth == 2 || bitDepth == 4 || bitDepth == 8 || bitDepth == 16;
-    case 3: return bitDepth == 1 || bitDepth == 2 || bitDepth == 4 || bitDepth == 8;
+    case 0:
+      return bitDepth == 1 || bitDepth == 2 || bitDepth == 4 || bitDepth == 8 || bitDepth == 16;
+    case 3:
+      return bitDepth == 1 || bitDepth == 2 || bitDepth == 4 || bitDepth == 8;
     case 2:
     case 4:
-    case 6: return bitDepth == 8 || bitDepth == 16;
-    default: return false;
+    case 6:
+      return bitDepth == 8 || bitDepth == 16;
+    default:
+      return false;
   }
 }
 
@@ -228,7 +248,9 @@ size_t expectedDataSize(const PngHeader& h) {
   return total;
 }
 
-size_t largestRowBytes(const PngHeader& header) { return rowBytes(bitsPerPixel(header), header.width) + 1; }
+size_t largestRowBytes(const PngHeader& header) {
+  return rowBytes(bitsPerPixel(header), header.width) + 1;
+}
 
 ReconstructResult reconstruct(const PngHeader& header, const PngColours& colours, RowFeed& feed,
                               c32bppDIB& image, Kernels kernels) {

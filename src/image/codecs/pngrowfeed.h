@@ -67,7 +67,7 @@ class ZlibRowFeed final : public RowFeed {
   bool m_ended = false;
   bool m_failed = false;
   int m_status = Z_OK;
-  size_t m_capacityLeft;  // output zlib may still produce
+  size_t m_capacityLeft;                // output zlib may still produce
   std::unique_ptr<uint8_t[]> m_window;  // not zero-filled: only inflated bytes are read
   size_t m_windowSize = 0;
   size_t m_previous = 0;  // start of the row handed out last

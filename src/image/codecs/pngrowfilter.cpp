@@ -25,14 +25,18 @@ int predictor(uint8_t filter, std::span<const uint8_t> row, std::span<const uint
   const int left = i >= bpp ? row[i - bpp] : 0;
   const int above = previous.empty() ? 0 : previous[i];
   switch (filter) {
-    case kSub: return left;
-    case kUp: return above;
-    case kAverage: return (left + above) / 2;
+    case kSub:
+      return left;
+    case kUp:
+      return above;
+    case kAverage:
+      return (left + above) / 2;
     case kPaeth: {
       const int upperLeft = (i >= bpp && !previous.empty()) ? previous[i - bpp] : 0;
       return paethPredictor(left, above, upperLeft);
     }
-    default: return 0;
+    default:
+      return 0;
   }
 }
 
@@ -52,8 +56,8 @@ uint8_t chooseFilter(std::span<const uint8_t> row, std::span<const uint8_t> prev
     uint64_t sum = 0;
     bool dropped = false;
     for (size_t i = 0; i < row.size(); ++i) {
-      sum += static_cast<uint64_t>(std::abs(row[i] - predictor(filter, row, previous, i,
-                                                               bytesPerPixel)));
+      sum += static_cast<uint64_t>(
+          std::abs(row[i] - predictor(filter, row, previous, i, bytesPerPixel)));
       if (sum > best) {
         dropped = true;
         break;
@@ -66,13 +70,12 @@ uint8_t chooseFilter(std::span<const uint8_t> row, std::span<const uint8_t> prev
   return chosen;
 }
 
-void appendFiltered(uint8_t filter, std::span<const uint8_t> row,
-                    std::span<const uint8_t> previous, int bytesPerPixel,
-                    std::vector<uint8_t>& out) {
+void appendFiltered(uint8_t filter, std::span<const uint8_t> row, std::span<const uint8_t> previous,
+                    int bytesPerPixel, std::vector<uint8_t>& out) {
   out.push_back(filter);
   for (size_t i = 0; i < row.size(); ++i) {
-    out.push_back(static_cast<uint8_t>(row[i] - predictor(filter, row, previous, i,
-                                                          bytesPerPixel)));
+    out.push_back(
+        static_cast<uint8_t>(row[i] - predictor(filter, row, previous, i, bytesPerPixel)));
   }
 }
 

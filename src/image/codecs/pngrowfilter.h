@@ -33,8 +33,7 @@ uint8_t chooseFilter(std::span<const uint8_t> row, std::span<const uint8_t> prev
                      int bytesPerPixel);
 
 // Appends the filter byte and the filtered row to out.
-void appendFiltered(uint8_t filter, std::span<const uint8_t> row,
-                    std::span<const uint8_t> previous, int bytesPerPixel,
-                    std::vector<uint8_t>& out);
+void appendFiltered(uint8_t filter, std::span<const uint8_t> row, std::span<const uint8_t> previous,
+                    int bytesPerPixel, std::vector<uint8_t>& out);
 
 }  // namespace pngfilter

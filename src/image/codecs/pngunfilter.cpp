@@ -22,7 +22,8 @@ inline uint8_t paeth(int left, int above, int upperLeft) {
 }
 
 void unfilterSub(uint8_t* row, size_t rowBytes, size_t distance) {
-  for (size_t i = distance; i < rowBytes; ++i) row[i] = static_cast<uint8_t>(row[i] + row[i - distance]);
+  for (size_t i = distance; i < rowBytes; ++i)
+    row[i] = static_cast<uint8_t>(row[i] + row[i - distance]);
 }
 
 void unfilterUp(uint8_t* row, const uint8_t* previous, size_t rowBytes) {
@@ -41,7 +42,8 @@ void unfilterPaeth(uint8_t* row, const uint8_t* previous, size_t rowBytes, size_
   const size_t head = distance < rowBytes ? distance : rowBytes;
   for (size_t i = 0; i < head; ++i) row[i] = static_cast<uint8_t>(row[i] + previous[i]);
   for (size_t i = distance; i < rowBytes; ++i) {
-    row[i] = static_cast<uint8_t>(row[i] + paeth(row[i - distance], previous[i], previous[i - distance]));
+    row[i] = static_cast<uint8_t>(row[i] +
+                                  paeth(row[i - distance], previous[i], previous[i - distance]));
   }
 }
 
@@ -50,17 +52,27 @@ void unfilterPaeth(uint8_t* row, const uint8_t* previous, size_t rowBytes, size_
 void unfilterRowScalar(uint8_t filterType, uint8_t* row, const uint8_t* previous, size_t rowBytes,
                        size_t distance) {
   switch (filterType) {
-    case 1: unfilterSub(row, rowBytes, distance); break;
-    case 2: unfilterUp(row, previous, rowBytes); break;
-    case 3: unfilterAverage(row, previous, rowBytes, distance); break;
-    case 4: unfilterPaeth(row, previous, rowBytes, distance); break;
-    default: break;
+    case 1:
+      unfilterSub(row, rowBytes, distance);
+      break;
+    case 2:
+      unfilterUp(row, previous, rowBytes);
+      break;
+    case 3:
+      unfilterAverage(row, previous, rowBytes, distance);
+      break;
+    case 4:
+      unfilterPaeth(row, previous, rowBytes, distance);
+      break;
+    default:
+      break;
   }
 }
 
 void unfilterRow(uint8_t filterType, uint8_t* row, const uint8_t* previous, size_t rowBytes,
                  size_t distance, Kernels kernels) {
-  if (kernels == Kernels::kFastest && unfilterRowSse2(filterType, row, previous, rowBytes, distance)) {
+  if (kernels == Kernels::kFastest &&
+      unfilterRowSse2(filterType, row, previous, rowBytes, distance)) {
     return;
   }
   unfilterRowScalar(filterType, row, previous, rowBytes, distance);

@@ -144,7 +144,8 @@ void unfilterPaethPixels(uint8_t* row, const uint8_t* previous, size_t rowBytes)
     const __m128i takeUpperLeft = _mm_and_si128(_mm_cmpgt_epi16(pa, pc), _mm_cmpgt_epi16(pb, pc));
     const __m128i nearer =
         _mm_or_si128(_mm_andnot_si128(takeAbove, rawPlusA), _mm_and_si128(takeAbove, rawPlusB));
-    a = _mm_or_si128(_mm_andnot_si128(takeUpperLeft, nearer), _mm_and_si128(takeUpperLeft, rawPlusC));
+    a = _mm_or_si128(_mm_andnot_si128(takeUpperLeft, nearer),
+                     _mm_and_si128(takeUpperLeft, rawPlusC));
     storePixel<kPixelBytes>(row + i, a);
     c = b;
   }
@@ -162,9 +163,14 @@ bool unfilterPixels(uint8_t filterType, uint8_t* row, const uint8_t* previous, s
         unfilterSubBlocks<kPixelBytes>(row, rowBytes);
       }
       return true;
-    case 3: unfilterAveragePixels<kPixelBytes>(row, previous, rowBytes); return true;
-    case 4: unfilterPaethPixels<kPixelBytes>(row, previous, rowBytes); return true;
-    default: return false;
+    case 3:
+      unfilterAveragePixels<kPixelBytes>(row, previous, rowBytes);
+      return true;
+    case 4:
+      unfilterPaethPixels<kPixelBytes>(row, previous, rowBytes);
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -181,11 +187,16 @@ bool unfilterRowSse2(uint8_t filterType, uint8_t* row, const uint8_t* previous, 
     return true;
   }
   switch (distance) {
-    case 3: return unfilterPixels<3>(filterType, row, previous, rowBytes);
-    case 4: return unfilterPixels<4>(filterType, row, previous, rowBytes);
-    case 6: return unfilterPixels<6>(filterType, row, previous, rowBytes);
-    case 8: return unfilterPixels<8>(filterType, row, previous, rowBytes);
-    default: return false;
+    case 3:
+      return unfilterPixels<3>(filterType, row, previous, rowBytes);
+    case 4:
+      return unfilterPixels<4>(filterType, row, previous, rowBytes);
+    case 6:
+      return unfilterPixels<6>(filterType, row, previous, rowBytes);
+    case 8:
+      return unfilterPixels<8>(filterType, row, previous, rowBytes);
+    default:
+      return false;
   }
 }
 

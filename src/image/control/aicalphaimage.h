@@ -55,11 +55,11 @@ constexpr uint32_t kDefault = kStretchQuality;
 
 // Scale methods of the picture inside the control.
 namespace AlphaImageScale {
-constexpr int32_t kFit = 0;            // fit inside, keep the aspect ratio
-constexpr int32_t kStretch = 1;        // fill the desired size
-constexpr int32_t kFitNoEnlarge = 2;   // fit inside, never larger than the picture
-constexpr int32_t kActualSize = 3;     // the picture's own size
-constexpr int32_t kCustom = 4;         // ScaleCx x ScaleCy
+constexpr int32_t kFit = 0;           // fit inside, keep the aspect ratio
+constexpr int32_t kStretch = 1;       // fill the desired size
+constexpr int32_t kFitNoEnlarge = 2;  // fit inside, never larger than the picture
+constexpr int32_t kActualSize = 3;    // the picture's own size
+constexpr int32_t kCustom = 4;        // ScaleCx x ScaleCy
 }  // namespace AlphaImageScale
 
 // The container's scale modes that mouse coordinates are reported in.
@@ -169,15 +169,17 @@ class aicAlphaImage : public QWidget {
   bool LoadImage_FromHandle(const QImage& bitmap);
   // A resource of the program (a Qt resource path built from section and id,
   // ":/<section>/<id>"), then as LoadImage_FromArray.
-  bool LoadImage_FromResource(const QString& resourceId, const QString& section,
-                              int32_t iconCx = 0, int32_t iconCy = 0, int32_t iconBitDepth = 32);
+  bool LoadImage_FromResource(const QString& resourceId, const QString& section, int32_t iconCx = 0,
+                              int32_t iconCy = 0, int32_t iconBitDepth = 32);
   bool LoadImage_FromOrignalBytes(int32_t iconCx = 0, int32_t iconCy = 0,
                                   int32_t iconBitDepth = 32);
   // Shows an error the PNG decoder reported while LoadImage_FromArray, _FromFile,
   // _FromResource or _FromOrignalBytes ran. Without a presenter: a message box
   // with an OK button; hosts without a user (tests, tools) set their own.
   using LoadErrorPresenter = std::function<void(const QString& description)>;
-  void setLoadErrorPresenter(LoadErrorPresenter presenter) { m_loadErrorPresenter = std::move(presenter); }
+  void setLoadErrorPresenter(LoadErrorPresenter presenter) {
+    m_loadErrorPresenter = std::move(presenter);
+  }
   // The "Image" form of the picture: PNG bytes of the unmodified picture for
   // bitmaps and alpha bitmaps, the kept original bytes otherwise.
   bool GetImageBytes(std::vector<uint8_t>& bytes) const;
@@ -193,8 +195,7 @@ class aicAlphaImage : public QWidget {
   // (aicalphaimage_fade.cpp)
   void FadeInOut(int32_t finalOpacity, int32_t fadeStepPercent, int32_t fadeDelayInterval);
   void OffsetShadow(int32_t x, int32_t y);
-  void OffsetImage(bool setOffsets, int32_t x, int32_t y, int32_t shadowX = 0,
-                   int32_t shadowY = 0);
+  void OffsetImage(bool setOffsets, int32_t x, int32_t y, int32_t shadowX = 0, int32_t shadowY = 0);
 
   // --- Persistence (aicalphaimage_persist.cpp).
   void ReadProperties(const PropertyBag& bag);

@@ -33,8 +33,8 @@ void aicAlphaImage::rebuildHitArea() {
   std::shared_ptr<c32bppDIB> drawing =
       AutoRedraw() && m_renderedImage
           ? m_renderedImage
-          : aicdrawing::renderDrawnPicture(m_image, m_pictureRect, m_drawnSize,
-                                                     RotateEnabled(), m_rotation);
+          : aicdrawing::renderDrawnPicture(m_image, m_pictureRect, m_drawnSize, RotateEnabled(),
+                                           m_rotation);
   if (!drawing) return;
   const int32_t x = m_pictureRect.x(), y = m_pictureRect.y();
   switch (m_hitTestMode) {

@@ -41,10 +41,14 @@ constexpr int16_t kShift = 1, kCtrl = 2, kAlt = 4;
 
 uint16_t buttonBit(Qt::MouseButton button) {
   switch (button) {
-    case Qt::LeftButton: return 1;
-    case Qt::RightButton: return 2;
-    case Qt::MiddleButton: return 4;
-    default: return 0;
+    case Qt::LeftButton:
+      return 1;
+    case Qt::RightButton:
+      return 2;
+    case Qt::MiddleButton:
+      return 4;
+    default:
+      return 0;
   }
 }
 
@@ -58,21 +62,28 @@ uint16_t buttonBits(Qt::MouseButtons buttons) {
 
 // Virtual-key numbers of the keys that are neither letters nor digits.
 constexpr std::array<std::pair<int, int16_t>, 44> kVirtualKeys{{
-    {Qt::Key_Backspace, 8},  {Qt::Key_Tab, 9},        {Qt::Key_Backtab, 9},
-    {Qt::Key_Clear, 12},     {Qt::Key_Return, 13},    {Qt::Key_Enter, 13},
-    {Qt::Key_Shift, 16},     {Qt::Key_Control, 17},   {Qt::Key_Alt, 18},
-    {Qt::Key_Pause, 19},     {Qt::Key_CapsLock, 20},  {Qt::Key_Escape, 27},
-    {Qt::Key_Space, 32},     {Qt::Key_PageUp, 33},    {Qt::Key_PageDown, 34},
-    {Qt::Key_End, 35},       {Qt::Key_Home, 36},      {Qt::Key_Left, 37},
-    {Qt::Key_Up, 38},        {Qt::Key_Right, 39},     {Qt::Key_Down, 40},
-    {Qt::Key_Print, 44},     {Qt::Key_Insert, 45},    {Qt::Key_Delete, 46},
-    {Qt::Key_Help, 47},      {Qt::Key_Meta, 91},      {Qt::Key_Menu, 93},
-    {Qt::Key_NumLock, 144},  {Qt::Key_ScrollLock, 145}, {Qt::Key_Semicolon, 186},
-    {Qt::Key_Colon, 186},    {Qt::Key_Equal, 187},    {Qt::Key_Plus, 187},
-    {Qt::Key_Comma, 188},    {Qt::Key_Less, 188},     {Qt::Key_Minus, 189},
-    {Qt::Key_Underscore, 189}, {Qt::Key_Period, 190}, {Qt::Key_Greater, 190},
-    {Qt::Key_Slash, 191},    {Qt::Key_Question, 191}, {Qt::Key_BracketLeft, 219},
-    {Qt::Key_Backslash, 220}, {Qt::Key_BracketRight, 221},
+    {Qt::Key_Backspace, 8},    {Qt::Key_Tab, 9},
+    {Qt::Key_Backtab, 9},      {Qt::Key_Clear, 12},
+    {Qt::Key_Return, 13},      {Qt::Key_Enter, 13},
+    {Qt::Key_Shift, 16},       {Qt::Key_Control, 17},
+    {Qt::Key_Alt, 18},         {Qt::Key_Pause, 19},
+    {Qt::Key_CapsLock, 20},    {Qt::Key_Escape, 27},
+    {Qt::Key_Space, 32},       {Qt::Key_PageUp, 33},
+    {Qt::Key_PageDown, 34},    {Qt::Key_End, 35},
+    {Qt::Key_Home, 36},        {Qt::Key_Left, 37},
+    {Qt::Key_Up, 38},          {Qt::Key_Right, 39},
+    {Qt::Key_Down, 40},        {Qt::Key_Print, 44},
+    {Qt::Key_Insert, 45},      {Qt::Key_Delete, 46},
+    {Qt::Key_Help, 47},        {Qt::Key_Meta, 91},
+    {Qt::Key_Menu, 93},        {Qt::Key_NumLock, 144},
+    {Qt::Key_ScrollLock, 145}, {Qt::Key_Semicolon, 186},
+    {Qt::Key_Colon, 186},      {Qt::Key_Equal, 187},
+    {Qt::Key_Plus, 187},       {Qt::Key_Comma, 188},
+    {Qt::Key_Less, 188},       {Qt::Key_Minus, 189},
+    {Qt::Key_Underscore, 189}, {Qt::Key_Period, 190},
+    {Qt::Key_Greater, 190},    {Qt::Key_Slash, 191},
+    {Qt::Key_Question, 191},   {Qt::Key_BracketLeft, 219},
+    {Qt::Key_Backslash, 220},  {Qt::Key_BracketRight, 221},
 }};
 
 constexpr int16_t kFunctionKeyBase = 112;  // F1
@@ -83,13 +94,20 @@ int16_t keypadCode(int key) {
     return static_cast<int16_t>(kKeypadDigitBase + key - Qt::Key_0);
   }
   switch (key) {
-    case Qt::Key_Asterisk: return 106;
-    case Qt::Key_Plus: return 107;
-    case Qt::Key_Minus: return 109;
-    case Qt::Key_Period: return 110;
-    case Qt::Key_Comma: return 110;
-    case Qt::Key_Slash: return 111;
-    default: return 0;
+    case Qt::Key_Asterisk:
+      return 106;
+    case Qt::Key_Plus:
+      return 107;
+    case Qt::Key_Minus:
+      return 109;
+    case Qt::Key_Period:
+      return 110;
+    case Qt::Key_Comma:
+      return 110;
+    case Qt::Key_Slash:
+      return 111;
+    default:
+      return 0;
   }
 }
 
@@ -177,9 +195,8 @@ void aicAlphaImage::mouseMoveEvent(QMouseEvent* event) {
     event->ignore();
     return;
   }
-  emit MouseMove(static_cast<int16_t>(m_buttonState & kPressedMask),
-                 shiftState(event->modifiers()), toContainerUnits(pos.x()),
-                 toContainerUnits(pos.y()));
+  emit MouseMove(static_cast<int16_t>(m_buttonState & kPressedMask), shiftState(event->modifiers()),
+                 toContainerUnits(pos.x()), toContainerUnits(pos.y()));
 }
 
 // --- Keys.
@@ -320,12 +337,18 @@ void aicAlphaImage::detachCrossComm() {
 float aicAlphaImage::toContainerUnits(int pixels) const {
   const auto value = static_cast<float>(pixels);
   switch (m_renderMode) {
-    case ContainerScaleMode::kTwips: return value * 15.0f;
-    case 2: return value * 0.75f;           // points
-    case 5: return value / 96.0f;           // inches
-    case 6: return value * 25.4f / 96.0f;   // millimetres
-    case 7: return value * 2.54f / 96.0f;   // centimetres
-    default: return value;                  // pixels, and modes without a fixed unit
+    case ContainerScaleMode::kTwips:
+      return value * 15.0f;
+    case 2:
+      return value * 0.75f;  // points
+    case 5:
+      return value / 96.0f;  // inches
+    case 6:
+      return value * 25.4f / 96.0f;  // millimetres
+    case 7:
+      return value * 2.54f / 96.0f;  // centimetres
+    default:
+      return value;  // pixels, and modes without a fixed unit
   }
 }
 

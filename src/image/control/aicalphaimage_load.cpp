@@ -111,8 +111,7 @@ bool aicAlphaImage::LoadImage_FromHandle(const QImage& bitmap) {
 }
 
 bool aicAlphaImage::LoadImage_FromResource(const QString& resourceId, const QString& section,
-                                           int32_t iconCx, int32_t iconCy,
-                                           int32_t iconBitDepth) {
+                                           int32_t iconCx, int32_t iconCy, int32_t iconBitDepth) {
   // A missing or oversized resource is loaded as no bytes, which fails like
   // any other unreadable picture.
   QByteArray data;

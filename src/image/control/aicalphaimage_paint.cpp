@@ -167,9 +167,8 @@ void aicAlphaImage::rebuildShadow() {
 void aicAlphaImage::rebuildCachedDrawing() {
   m_renderedImage.reset();
   if (AutoRedraw()) {
-    m_renderedImage =
-        aicdrawing::renderDrawnPicture(m_image, m_pictureRect, m_drawnSize, RotateEnabled(),
-                                       m_rotation);
+    m_renderedImage = aicdrawing::renderDrawnPicture(m_image, m_pictureRect, m_drawnSize,
+                                                     RotateEnabled(), m_rotation);
   }
   // The hit area is cut from the drawing, so it follows every change of it.
   rebuildHitArea();
@@ -197,8 +196,8 @@ void aicAlphaImage::paintEvent(QPaintEvent* event) {
     const QRect shadow = shadowImageRect(*this, m_pictureRect, drawn).translated(-origin);
     if (m_shadowImage && RotateEnabled()) {
       m_shadowImage->Render(&surface, shadow.x() + shadow.width() / 2,
-                            shadow.y() + shadow.height() / 2, 0, 0, 0, 0, 0, 0, shadowOpacity,
-                            true, nullptr, -1, 0, angle, true);
+                            shadow.y() + shadow.height() / 2, 0, 0, 0, 0, 0, 0, shadowOpacity, true,
+                            nullptr, -1, 0, angle, true);
     } else if (m_shadowImage) {
       m_shadowImage->Render(&surface, shadow.x(), shadow.y(), 0, 0, 0, 0, 0, 0, shadowOpacity,
                             true);
@@ -213,8 +212,8 @@ void aicAlphaImage::paintEvent(QPaintEvent* event) {
                             nullptr, m_grayscale, m_lightness);
   } else if (RotateEnabled()) {
     m_image.Render(&surface, picture.x() + picture.width() / 2, picture.y() + picture.height() / 2,
-                   drawn.width(), drawn.height(), 0, 0, 0, 0, m_opacity, true, nullptr,
-                   m_grayscale, m_lightness, angle, true);
+                   drawn.width(), drawn.height(), 0, 0, 0, 0, m_opacity, true, nullptr, m_grayscale,
+                   m_lightness, angle, true);
   } else {
     m_image.Render(&surface, picture.x(), picture.y(), drawn.width(), drawn.height(), 0, 0, 0, 0,
                    m_opacity, true, nullptr, m_grayscale, m_lightness);

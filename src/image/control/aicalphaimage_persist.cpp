@@ -119,13 +119,14 @@ void aicAlphaImage::ReadProperties(const PropertyBag& bag) {
     m_customHeight = std::max(bag.ReadProperty<int32_t>(Key::kScaleCy, 0), 0);
   }
   m_shadowColor = bag.ReadProperty<int32_t>(Key::kShadowColor, kDefaultShadowColor);
-  m_shadowDepth = inRangeOr<int32_t>(bag.ReadProperty<int16_t>(Key::kShadowDepth, kDefaultShadowDepth),
-                                     0, 10, kDefaultShadowDepth);
+  m_shadowDepth =
+      inRangeOr<int32_t>(bag.ReadProperty<int16_t>(Key::kShadowDepth, kDefaultShadowDepth), 0, 10,
+                         kDefaultShadowDepth);
   m_shadowOffsetX = bag.ReadProperty<int16_t>(Key::kShadowX, kDefaultShadowOffset);
   m_shadowOffsetY = bag.ReadProperty<int16_t>(Key::kShadowY, kDefaultShadowOffset);
-  m_shadowOpacity = inRangeOr<int32_t>(
-      bag.ReadProperty<int16_t>(Key::kShadowOpacity, kDefaultShadowOpacity), 0, 100,
-      kDefaultShadowOpacity);
+  m_shadowOpacity =
+      inRangeOr<int32_t>(bag.ReadProperty<int16_t>(Key::kShadowOpacity, kDefaultShadowOpacity), 0,
+                         100, kDefaultShadowOpacity);
   m_lightness = inRangeOr(bag.ReadProperty(Key::kIntensity, 0.0f), -100.0f, 100.0f, 0.0f);
 
   // The forwarded window properties go through their setters, which only act

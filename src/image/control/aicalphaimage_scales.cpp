@@ -14,12 +14,15 @@ struct Size {
 };
 
 // The picture upright: fit, stretch, fit without enlarging, actual size.
-Size uprightScale(int32_t method, int32_t pictureWidth, int32_t pictureHeight,
-                  int32_t desiredWidth, int32_t desiredHeight) {
+Size uprightScale(int32_t method, int32_t pictureWidth, int32_t pictureHeight, int32_t desiredWidth,
+                  int32_t desiredHeight) {
   switch (method) {
-    case AlphaImageScale::kStretch: return {desiredWidth, desiredHeight};
-    case AlphaImageScale::kActualSize: return {pictureWidth, pictureHeight};
-    default: break;
+    case AlphaImageScale::kStretch:
+      return {desiredWidth, desiredHeight};
+    case AlphaImageScale::kActualSize:
+      return {pictureWidth, pictureHeight};
+    default:
+      break;
   }
   double ratio = std::min(static_cast<double>(desiredWidth) / pictureWidth,
                           static_cast<double>(desiredHeight) / pictureHeight);
@@ -29,15 +32,17 @@ Size uprightScale(int32_t method, int32_t pictureWidth, int32_t pictureHeight,
 
 // The picture turned by any angle needs its diagonal in both directions, so
 // the diagonal takes the place of both sides.
-Size rotatedScale(int32_t method, int32_t pictureWidth, int32_t pictureHeight,
-                  int32_t desiredWidth, int32_t desiredHeight) {
+Size rotatedScale(int32_t method, int32_t pictureWidth, int32_t pictureHeight, int32_t desiredWidth,
+                  int32_t desiredHeight) {
   const double w = pictureWidth, h = pictureHeight;
   const double diagonal = std::round(std::sqrt(w * w + h * h));
   switch (method) {
     case AlphaImageScale::kStretch:
       return {rounded(desiredWidth * w / diagonal), rounded(desiredHeight * h / diagonal)};
-    case AlphaImageScale::kActualSize: return {pictureWidth, pictureHeight};
-    default: break;
+    case AlphaImageScale::kActualSize:
+      return {pictureWidth, pictureHeight};
+    default:
+      break;
   }
   const double side = std::min(desiredWidth, desiredHeight);
   const Size fitted{rounded(side * w / diagonal), rounded(side * h / diagonal)};

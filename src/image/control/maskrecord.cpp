@@ -62,6 +62,7 @@ void MaskRecord::mirror(int32_t width, int32_t height, bool mirrorX, bool mirror
     for (int32_t y = 0; y < height; ++y) std::reverse(row(y), row(y) + width);
   }
   if (mirrorY) {
-    for (int32_t y = 0; y < height / 2; ++y) std::swap_ranges(row(y), row(y) + width, row(height - 1 - y));
+    for (int32_t y = 0; y < height / 2; ++y)
+      std::swap_ranges(row(y), row(y) + width, row(height - 1 - y));
   }
 }

@@ -29,10 +29,14 @@ bool isIconOrCursor(int32_t imageType) {
 
 QString colorCountText(int32_t colorCount) {
   switch (colorCount) {
-    case kTrueColorCount: return QStringLiteral("True Color");
-    case kTrueColorAlphaCount: return QStringLiteral("True Color Alpha");
-    case kHighColorCount: return QStringLiteral("High Color");
-    default: return QStringLiteral("%1 colors").arg(colorCount);
+    case kTrueColorCount:
+      return QStringLiteral("True Color");
+    case kTrueColorAlphaCount:
+      return QStringLiteral("True Color Alpha");
+    case kHighColorCount:
+      return QStringLiteral("High Color");
+    default:
+      return QStringLiteral("%1 colors").arg(colorCount);
   }
 }
 
@@ -80,14 +84,20 @@ QString iconEntryText(int32_t width, int32_t height, int32_t bitDepth, int32_t c
 QString pictureKindText(int32_t imageType, bool alpha) {
   using namespace ImageTypeCode;
   switch (imageType) {
-    case kBitmap: return QStringLiteral("Bitmap or JPG file");
+    case kBitmap:
+      return QStringLiteral("Bitmap or JPG file");
     case kMetafile:
-    case kEnhancedMetafile: return QStringLiteral("Windows Meta File");
+    case kEnhancedMetafile:
+      return QStringLiteral("Windows Meta File");
     case kStraightAlphaBitmap:
-    case kPremultipliedBitmap: return QStringLiteral("Alpha Bitmap");
-    case kGif: return alpha ? QStringLiteral("Transparent GIF") : QStringLiteral("GIF file");
-    case kPng: return QStringLiteral("PNG file");
-    default: return QString();
+    case kPremultipliedBitmap:
+      return QStringLiteral("Alpha Bitmap");
+    case kGif:
+      return alpha ? QStringLiteral("Transparent GIF") : QStringLiteral("GIF file");
+    case kPng:
+      return QStringLiteral("PNG file");
+    default:
+      return QString();
   }
 }
 
