@@ -5,9 +5,7 @@
 // with loopback only, so its search never leaves this test (it needs root;
 // elsewhere it skips). Behind the provider's NAT a failed row is offered a
 // test over the computer's IPv6 address. Screenshots in two languages are saved for a look.
-#include <net/if.h>
 #include <sched.h>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -21,7 +19,6 @@
 #include <QTimer>
 #include <QTest>
 #include <QTreeWidget>
-#include <cstring>
 
 #include "app/frmmain.h"
 #include "app/routerhelp.h"
@@ -35,18 +32,7 @@ namespace {
 // Moves the process into a new network namespace with only loopback, up.
 // Before the application starts, so that every thread and helper process of
 // the browser is made inside it.
-bool isolateNetwork() {
-  if (unshare(CLONE_NEWNET) != 0) return false;
-  const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-  if (fd < 0) return false;
-  ifreq request{};
-  std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
-  bool up = ioctl(fd, SIOCGIFFLAGS, &request) == 0;
-  request.ifr_flags = static_cast<short>(request.ifr_flags | IFF_UP);
-  up = up && ioctl(fd, SIOCSIFFLAGS, &request) == 0;
-  close(fd);
-  return up;
-}
+bool isolateNetwork() { return unshare(CLONE_NEWNET) == 0 && testsupport::bringUpLoopback(); }
 
 bool copyFolder(const QString& from, const QString& to) {
   if (!QDir().mkpath(to)) return false;

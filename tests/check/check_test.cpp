@@ -11,18 +11,16 @@
 #include <QTcpServer>
 #include <QUdpSocket>
 #include <fcntl.h>
-#include <net/if.h>
 #include <sched.h>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <cstring>
 #include <thread>
 
 #include "app/engine/portlistener.h"
 #include "app/engine/testedport.h"
+#include "posix/uniquefd.h"
 #include "sitefixture.h"
 #include "test_support.h"
 
@@ -99,26 +97,19 @@ QJsonObject jsonOf(const CheckResult& result) {
 class OwnNetwork {
  public:
   OwnNetwork() : m_home(open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC)) {
-    if (m_home < 0 || unshare(CLONE_NEWNET) != 0) return;
+    if (!m_home || unshare(CLONE_NEWNET) != 0) return;
     m_entered = true;
-    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    ifreq request{};
-    std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
-    m_ready = fd >= 0 && ioctl(fd, SIOCGIFFLAGS, &request) == 0;
-    request.ifr_flags = static_cast<short>(request.ifr_flags | IFF_UP);
-    m_ready = m_ready && ioctl(fd, SIOCSIFFLAGS, &request) == 0;
-    if (fd >= 0) close(fd);
+    m_ready = testsupport::bringUpLoopback();
   }
   ~OwnNetwork() {
-    if (m_entered) setns(m_home, CLONE_NEWNET);
-    if (m_home >= 0) close(m_home);
+    if (m_entered) setns(m_home.get(), CLONE_NEWNET);
   }
   OwnNetwork(const OwnNetwork&) = delete;
   OwnNetwork& operator=(const OwnNetwork&) = delete;
   bool ready() const { return m_ready; }
 
  private:
-  int m_home;
+  UniqueFd m_home;
   bool m_entered = false;
   bool m_ready = false;
 };

@@ -1,6 +1,7 @@
 #include "sockettestkit.h"
 
 #include "platform/doevents.h"
+#include "posix/pollwait.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -8,7 +9,6 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 
 namespace kit {
@@ -26,8 +26,7 @@ sockaddr_in loopback(int port) {
 }
 
 bool readable(int fd) {
-  pollfd p{fd, POLLIN, 0};
-  return ::poll(&p, 1, kSafetyLimitMs) > 0;
+  return waitForEvents(fd, POLLIN, PollClock::now() + std::chrono::milliseconds(kSafetyLimitMs));
 }
 
 }  // namespace

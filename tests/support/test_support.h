@@ -1,6 +1,7 @@
 #pragma once
 // Small helpers every test folder shares: where the sources, the test data and
-// the built programs are, and a free loopback port.
+// the built programs are, a free loopback port, and loopback in a network of
+// the test's own.
 
 #include <QString>
 
@@ -16,5 +17,8 @@ QString binDir();
 int freeTcpPort();
 // A UDP port on 127.0.0.1 that was free a moment ago.
 int freeUdpPort();
+// Brings the loopback interface up in the network namespace the calling
+// thread has just entered (a new one has loopback down); false when it cannot.
+bool bringUpLoopback();
 
 }  // namespace testsupport
