@@ -1,5 +1,5 @@
 // vantrel-bind: binds one TCP or UDP socket to a port below 1024 on one of this
-// machine's IPv4 addresses and hands it to the program that started it.
+// machine's IPv4 or IPv6 addresses and hands it to the program that started it.
 //
 // It holds cap_net_bind_service as a file capability, so it must do nothing
 // else: it refuses every other port, any address that is not assigned to a
@@ -26,7 +26,9 @@ using bindprotocol::BindReply;
 
 struct Request {
   int type = 0;  // SOCK_STREAM or SOCK_DGRAM
+  int family = AF_INET;
   in_addr address{};
+  in6_addr address6{};
   int port = 0;
 };
 
@@ -42,14 +44,21 @@ bool parsePort(std::string_view text, int* port) {
   return true;
 }
 
-bool isLocalAddress(const in_addr& address) {
+// Whether an interface of this machine has the request's address, in the
+// request's family ("any address" and IPv4 written as IPv6 never match).
+bool isLocalAddress(const Request& request) {
   ifaddrs* list = nullptr;
   if (getifaddrs(&list) != 0) return false;
   bool found = false;
   for (const ifaddrs* entry = list; entry != nullptr && !found; entry = entry->ifa_next) {
-    if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) continue;
-    const auto* inet = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
-    found = inet->sin_addr.s_addr == address.s_addr;
+    if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != request.family) continue;
+    if (request.family == AF_INET) {
+      const auto* inet = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
+      found = inet->sin_addr.s_addr == request.address.s_addr;
+    } else {
+      const auto* inet6 = reinterpret_cast<const sockaddr_in6*>(entry->ifa_addr);
+      found = std::memcmp(&inet6->sin6_addr, &request.address6, sizeof request.address6) == 0;
+    }
   }
   freeifaddrs(list);
   return found;
@@ -66,10 +75,17 @@ int parseRequest(int argc, char** argv, Request* request) {
   } else {
     return EINVAL;
   }
-  // inet_pton takes exactly four decimal parts, nothing short or trailing.
-  if (inet_pton(AF_INET, argv[2], &request->address) != 1) return EINVAL;
+  // inet_pton takes exactly four decimal parts, or a plain IPv6 text without
+  // a zone: nothing short, nothing trailing.
+  if (inet_pton(AF_INET, argv[2], &request->address) == 1) {
+    request->family = AF_INET;
+  } else if (inet_pton(AF_INET6, argv[2], &request->address6) == 1) {
+    request->family = AF_INET6;
+  } else {
+    return EINVAL;
+  }
   if (!parsePort(argv[3], &request->port)) return EINVAL;
-  if (!isLocalAddress(request->address)) return EADDRNOTAVAIL;
+  if (!isLocalAddress(*request)) return EADDRNOTAVAIL;
   return 0;
 }
 
@@ -86,13 +102,27 @@ bool replyChannelIsUnixSocket() {
 
 // Binds the socket; returns it, or no descriptor with errno set.
 UniqueFd bindSocket(const Request& request) {
-  UniqueFd fd(socket(AF_INET, request.type | SOCK_CLOEXEC, 0));
+  UniqueFd fd(socket(request.family, request.type | SOCK_CLOEXEC, 0));
   if (!fd) return fd;
-  sockaddr_in at{};
-  at.sin_family = AF_INET;
-  at.sin_addr = request.address;
-  at.sin_port = htons(static_cast<std::uint16_t>(request.port));
-  if (bind(fd.get(), reinterpret_cast<const sockaddr*>(&at), sizeof at) != 0) {
+  const auto port = htons(static_cast<std::uint16_t>(request.port));
+  int result = 0;
+  if (request.family == AF_INET) {
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr = request.address;
+    at.sin_port = port;
+    result = bind(fd.get(), reinterpret_cast<const sockaddr*>(&at), sizeof at);
+  } else {
+    // IPv6 only, as the caller's own IPv6 sockets are.
+    const int on = 1;
+    sockaddr_in6 at{};
+    at.sin6_family = AF_INET6;
+    at.sin6_addr = request.address6;
+    at.sin6_port = port;
+    result = setsockopt(fd.get(), IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on);
+    if (result == 0) result = bind(fd.get(), reinterpret_cast<const sockaddr*>(&at), sizeof at);
+  }
+  if (result != 0) {
     const int error = errno;
     fd.reset();
     errno = error;

@@ -277,8 +277,9 @@ bool UniSock::bind(int localPort, const QString& localIP) {
   address.port = port;
 
   if (const int error = sys::bindTo(m_socket.get(), address); error != 0) {
-    // The helper binds IPv4 addresses only.
-    if (address.ipv6 || !privilegedbind::wanted(port, error)) {
+    // The helper takes an address as plain text, which has no room for the
+    // zone a link-local IPv6 address needs.
+    if (address.scopeId != 0 || !privilegedbind::wanted(port, error)) {
       report(sckError, QStringLiteral("Private_Bind"), error);
       return false;
     }

@@ -24,21 +24,24 @@ QString binDir() { return qEnvironmentVariable("VANTREL_BIN_DIR"); }
 
 Endpoint at(const char* address, int port) {
   Endpoint endpoint;
-  sys::parseDotted(QString::fromLatin1(address), &endpoint.address);
+  sys::parseNumeric(QString::fromLatin1(address), &endpoint);
   endpoint.port = port;
   return endpoint;
 }
 
-// A port below 1024 that is free for TCP and UDP on 127.0.0.1 (the test runs as root).
+// A port below 1024 that is free for TCP and UDP on 127.0.0.1 and on ::1 (the
+// test runs as root).
 int freeLowPort() {
   for (int port = 1023; port > 600; --port) {
-    int error = 0;
-    SocketFd tcp = sys::openSocket(sys::Kind::Stream, &error);
-    SocketFd udp = sys::openSocket(sys::Kind::Datagram, &error);
-    if (sys::bindTo(tcp.get(), at("127.0.0.1", port)) == 0 &&
-        sys::bindTo(udp.get(), at("127.0.0.1", port)) == 0) {
-      return port;
+    bool free = true;
+    for (const char* address : {"127.0.0.1", "::1"}) {
+      const Endpoint here = at(address, port);
+      int error = 0;
+      SocketFd tcp = sys::openSocket(sys::Kind::Stream, &error, here.ipv6);
+      SocketFd udp = sys::openSocket(sys::Kind::Datagram, &error, here.ipv6);
+      free = free && sys::bindTo(tcp.get(), here) == 0 && sys::bindTo(udp.get(), here) == 0;
     }
+    if (free) return port;
   }
   return 0;
 }
@@ -54,13 +57,14 @@ QString copyForEveryone(const QString& file, const QString& folder) {
 }
 
 // Runs the probe as the user "nobody", with no capabilities of its own.
-int runProbeAsOrdinaryUser(const QString& probe, const QString& helper, int port) {
+int runProbeAsOrdinaryUser(const QString& probe, const QString& helper, int port,
+                           const QString& address = QStringLiteral("127.0.0.1")) {
   QProcess process;
   process.setProcessChannelMode(QProcess::ForwardedChannels);
   process.start(QStringLiteral("setpriv"),
                 {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
                  QStringLiteral("--clear-groups"), QStringLiteral("--inh-caps=-all"), probe, helper,
-                 QString::number(port)});
+                 QString::number(port), address});
   if (!process.waitForFinished(30000)) return -1;
   return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
@@ -84,6 +88,11 @@ TEST(PermissionHelper, RefusesOtherPortsAndAddressesThatAreNotLocal) {
   EXPECT_FALSE(
       privilegedbind::bindThroughHelper(sys::Kind::Stream, at("0.0.0.0", 80), &error).valid());
   EXPECT_EQ(error, kCannotAssignAddress);
+  for (const char* notLocal : {"::", "2001:db8::7", "::ffff:127.0.0.1"}) {
+    EXPECT_FALSE(
+        privilegedbind::bindThroughHelper(sys::Kind::Datagram, at(notLocal, 80), &error).valid());
+    EXPECT_EQ(error, kCannotAssignAddress) << notLocal;
+  }
 
   // Started by hand, without the caller's socket, it does nothing at all.
   QProcess byHand;
@@ -125,6 +134,8 @@ TEST(PermissionHelper, OrdinaryUserOpensLowPortsOnlyThroughAHelperWithItsCapabil
 
   EXPECT_EQ(runProbeAsOrdinaryUser(probe, granted, port), 0)
       << "TCP and UDP arrivals through the helper's socket";
+  EXPECT_EQ(runProbeAsOrdinaryUser(probe, granted, port, QStringLiteral("::1")), 0)
+      << "the same on IPv6";
   EXPECT_EQ(runProbeAsOrdinaryUser(probe, plain, port), 3)
       << "without the capability: permission denied";
   EXPECT_EQ(runProbeAsOrdinaryUser(probe, folder.path() + QStringLiteral("/missing"), port), 3);
