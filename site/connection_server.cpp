@@ -255,9 +255,10 @@ ConnectionServer::Next ConnectionServer::serveRequest(ConnectionStream& stream,
   HttpRequest request;
   RequestReader reader(stream);
   const RequestReader::Result head = reader.readHead(request);
+  if (head == RequestReader::Result::BadFraming) record.verdict = "bad-body";
   if (head != RequestReader::Result::Read)
     return refuseRequest(stream, request, record,
-                         head == RequestReader::Result::Malformed ? 400 : cutOffStatus(stream));
+                         head == RequestReader::Result::CutOff ? cutOffStatus(stream) : 400);
 
   const BodyFraming framing = frameBody(request.headers, m_limits.maxBodyBytes);
   if (framing.kind == BodyFraming::Kind::Refused) {
@@ -275,7 +276,7 @@ ConnectionServer::Next ConnectionServer::serveRequest(ConnectionStream& stream,
     const RequestReader::Result body = reader.readBody(request);
     if (body != RequestReader::Result::Read)
       return refuseRequest(stream, request, record,
-                           body == RequestReader::Result::Malformed ? 400 : cutOffStatus(stream));
+                           body == RequestReader::Result::CutOff ? cutOffStatus(stream) : 400);
   }
 
   Answer reply = route(request, stream.peer(), record);

@@ -30,6 +30,15 @@ bool hasFoldedLine(std::string_view head) {
   return false;
 }
 
+// The parser's own refusals of a body's framing: a length given twice
+// differently, a length and chunks together, a length that is not a number.
+RequestReader::Result refusal(const boost::system::error_code& error) {
+  if (error == http::error::bad_content_length || error == http::error::bad_transfer_encoding ||
+      error == http::error::multiple_content_length)
+    return RequestReader::Result::BadFraming;
+  return RequestReader::Result::Malformed;
+}
+
 std::size_t put(http::request_parser<http::string_body>& parser, std::string_view data,
                 boost::system::error_code& error) {
   error = {};
@@ -59,16 +68,19 @@ RequestReader::~RequestReader() = default;
 
 RequestReader::Result RequestReader::readHead(HttpRequest& request) {
   auto& parser = m_parser->parser;
+  // The parser takes the request line as soon as it is whole, but the head
+  // stays in the stream until it is whole too, where the stream's limits see it.
+  std::size_t parsed = 0;
   for (;;) {
     const std::string_view window = m_stream.headWindow();
     boost::system::error_code error;
-    const std::size_t used = put(parser, window, error);
+    parsed += put(parser, window.substr(parsed), error);
     if (!error && parser.is_header_done()) {
-      if (hasFoldedLine(window.substr(0, used))) return Result::Malformed;
-      m_stream.consume(used);
+      if (hasFoldedLine(window.substr(0, parsed))) return Result::Malformed;
+      m_stream.consume(parsed);
       break;
     }
-    if (error != http::error::need_more) return Result::Malformed;
+    if (error != http::error::need_more) return refusal(error);
     if (!m_stream.receiveHead()) return Result::CutOff;
   }
 

@@ -14,8 +14,9 @@ class RequestReader {
  public:
   enum class Result {
     Read,
-    Malformed,  // answer 400: the bytes are not a request this site accepts
-    CutOff,     // the stream ended, or its limits cut it off (see the stream)
+    Malformed,   // answer 400: the bytes are not a request this site accepts
+    BadFraming,  // answer 400: the head frames its body twice or in a way not understood
+    CutOff,      // the stream ended, or its limits cut it off (see the stream)
   };
 
   explicit RequestReader(ConnectionStream& stream);
