@@ -168,14 +168,11 @@ void ConnectionServer::acceptLoop() {
     if (!peer) continue;
     const int on = 1;
     setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    const int peerPort =
-        ntohs(address.ss_family == AF_INET ? reinterpret_cast<sockaddr_in*>(&address)->sin_port
-                                           : reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
-    dispatch(std::move(fd), *peer, peerPort);
+    dispatch(std::move(fd), *peer);
   }
 }
 
-void ConnectionServer::dispatch(UniqueFd fd, const IpAddress& peer, int peerPort) {
+void ConnectionServer::dispatch(UniqueFd fd, const IpAddress& peer) {
   std::unique_lock lock(m_mutex);
   const bool exempt = m_limits.exemptAddress && peer == *m_limits.exemptAddress;
   std::optional<Refusal> refusal;
@@ -191,7 +188,7 @@ void ConnectionServer::dispatch(UniqueFd fd, const IpAddress& peer, int peerPort
     return;
   }
   if (!exempt) ++m_perAddress[peer.visitorKey()];
-  m_queue.push_back({std::move(fd), peer, peerPort, !exempt});
+  m_queue.push_back({std::move(fd), peer, !exempt});
   ++m_waiting;
   lock.unlock();
   m_workAvailable.notify_one();

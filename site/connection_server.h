@@ -30,7 +30,6 @@ namespace site {
 
 class StopSignal;
 class ConnectionStream;
-class RequestReader;
 struct HttpRequest;
 
 struct ServerLimits {
@@ -73,7 +72,6 @@ class ConnectionServer {
   struct Accepted {
     UniqueFd fd;
     IpAddress peer;
-    int peerPort = 0;
     bool counted = false;
   };
   enum class Refusal { Busy, TooManyFromAddress };
@@ -81,13 +79,10 @@ class ConnectionServer {
   enum class Next { ServeAnother, Close, CloseDraining };
 
   void acceptLoop();
-  void dispatch(UniqueFd fd, const IpAddress& peer, int peerPort);
+  void dispatch(UniqueFd fd, const IpAddress& peer);
   void workerLoop();
   void serveConnection(Accepted& connection);
   Next serveRequest(ConnectionStream& stream, RequestRecord& record, bool closeAfter);
-  // Reads the body a POST's handler needs before it runs; false if it could not be read.
-  bool readBodyFirst(RequestReader& reader, ConnectionStream& stream, HttpRequest& request,
-                     RequestRecord& record);
   Answer route(const HttpRequest& request, const IpAddress& peer, RequestRecord& record) const;
   // Answers a request cut off or refused before it reached a handler, and logs
   // it; `status` 0 (the client went away, or the site is stopping) answers nothing.

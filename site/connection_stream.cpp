@@ -18,10 +18,6 @@ constexpr std::chrono::milliseconds kIdleSlice{25};
 constexpr std::chrono::milliseconds kQuietBeforeGivingWay{100};
 constexpr std::chrono::milliseconds kDrainTime{250};
 constexpr std::size_t kDrainBytes = 256 * 1024;
-// The least room a read is given; a head or body window never takes more
-// than the larger limit, so there is always this much left past it.
-constexpr std::size_t kReceiveBytes = 4096;
-
 }  // namespace
 
 ConnectionStream::ConnectionStream(UniqueFd fd, IpAddress peer, Limits limits,
@@ -30,7 +26,10 @@ ConnectionStream::ConnectionStream(UniqueFd fd, IpAddress peer, Limits limits,
       m_peer(std::move(peer)),
       m_limits(limits),
       m_stop(stop),
-      m_buffer(std::max(limits.maxHeadBytes, limits.maxBodyBytes) + kReceiveBytes) {
+      // A head or body window never takes more than the larger limit, so a
+      // read always has its full room past it.
+      m_buffer(std::max(limits.maxHeadBytes, limits.maxBodyBytes) +
+               std::max<std::size_t>(limits.readBytes, 1)) {
   beginRequest(true);
 }
 
@@ -73,7 +72,7 @@ bool ConnectionStream::receive() {
   if (m_failed) return false;
   if (m_begin == m_end) {
     m_begin = m_end = 0;
-  } else if (m_begin > 0 && m_buffer.size() - m_end < kReceiveBytes) {
+  } else if (m_begin > 0 && m_buffer.size() - m_end < m_limits.readBytes) {
     std::memmove(m_buffer.data(), m_buffer.data() + m_begin, m_end - m_begin);
     m_end -= m_begin;
     m_begin = 0;
@@ -90,8 +89,8 @@ bool ConnectionStream::receive() {
       m_failed = true;
       return false;
     }
-    const ssize_t got =
-        recv(m_fd.get(), m_buffer.data() + m_end, m_buffer.size() - m_end, MSG_DONTWAIT);
+    const std::size_t room = std::min(m_buffer.size() - m_end, m_limits.readBytes);
+    const ssize_t got = recv(m_fd.get(), m_buffer.data() + m_end, room, MSG_DONTWAIT);
     if (got > 0) {
       m_end += std::size_t(got);
       m_requestStarted = true;

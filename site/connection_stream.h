@@ -30,6 +30,8 @@ class ConnectionStream {
     std::size_t maxBodyBytes = 4 * 1024;
     // Time to receive one whole request, and the bound on each write.
     std::chrono::milliseconds clientTimeout{10000};
+    // The most one read takes off the socket (small reads split every head).
+    std::size_t readBytes = 4096;
   };
 
   // `fd` is non-blocking.

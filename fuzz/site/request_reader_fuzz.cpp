@@ -1,9 +1,9 @@
 // Bytes a client may send, read the way the site reads them: requests one
-// after another, each head, then its framing, then its body. A request read
-// is HTTP/1.0 or 1.1 with a method and a path; its body is exactly the length
-// it announced, or no more than the limit on the wire when chunked. The fields
-// of its query and body, written back with every byte percent-encoded, read
-// back the same.
+// after another, each head, then its framing, then its body, in reads of a
+// size the input chooses. A request read is HTTP/1.0 or 1.1 with a method and
+// a target; its body is exactly the length it announced, or no more than the
+// limit on the wire when chunked. The fields of its query and body, written
+// back with every byte percent-encoded, read back the same.
 #include "site/body_framing.h"
 #include "site/connection_stream.h"
 #include "site/form_fields.h"
@@ -68,6 +68,12 @@ void checkRequest(const site::HttpRequest& request, const site::BodyFraming& fra
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const site::StopSignal stop;
+  if (size == 0) return 0;
+  // The first byte sets how much one read takes, so heads and bodies come in pieces.
+  site::ConnectionStream::Limits limits;
+  limits.readBytes = 1 + data[0] % 64;
+  ++data;
+  --size;
   int ends[2];
   if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, ends) != 0) return 0;
   UniqueFd client(ends[1]);
@@ -76,7 +82,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (sent < 0) return 0;
   shutdown(client.get(), SHUT_WR);
 
-  site::ConnectionStream::Limits limits;
   limits.maxHeadBytes = 2048;
   limits.maxRequestLineBytes = 512;
   limits.maxBodyBytes = 512;
