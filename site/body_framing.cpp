@@ -2,22 +2,11 @@
 
 #include "site/header_text.h"
 
-#include <cctype>
 #include <string_view>
 
 namespace site {
 
 namespace {
-
-bool sameIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
 
 // Digits only: a sign, a blank inside or a trailing word would be read one way
 // here and another way by whatever passed the request on.
@@ -33,17 +22,16 @@ bool parseLength(std::string_view text, std::size_t& length) {
   return true;
 }
 
-bool hasContentCoding(const httplib::Headers& headers) {
-  const auto [first, last] = headers.equal_range("Content-Encoding");
-  for (auto it = first; it != last; ++it) {
-    if (!sameIgnoringCase(trimmedHeaderValue(it->second), "identity")) return true;
+bool hasContentCoding(const HeaderList& headers) {
+  for (const std::string& coding : headers.all("Content-Encoding")) {
+    if (!sameIgnoringCase(trimmedHeaderValue(coding), "identity")) return true;
   }
   return false;
 }
 
 }  // namespace
 
-BodyFraming frameBody(const httplib::Headers& headers, std::size_t maxBodyBytes) {
+BodyFraming frameBody(const HeaderList& headers, std::size_t maxBodyBytes) {
   const auto refuse = [](int status) { return BodyFraming{BodyFraming::Kind::Refused, 0, status}; };
   const std::size_t lengths = headers.count("Content-Length");
   const std::size_t codings = headers.count("Transfer-Encoding");
@@ -54,12 +42,12 @@ BodyFraming frameBody(const httplib::Headers& headers, std::size_t maxBodyBytes)
   BodyFraming framing;
   if (codings > 0) {
     // Anything but plain chunked leaves the end of the body to the close of the connection.
-    if (!sameIgnoringCase(trimmedHeaderValue(headers.find("Transfer-Encoding")->second), "chunked"))
+    if (!sameIgnoringCase(trimmedHeaderValue(*headers.find("Transfer-Encoding")), "chunked"))
       return refuse(400);
     framing.kind = BodyFraming::Kind::Chunked;
   } else if (lengths > 0) {
     std::size_t length = 0;
-    if (!parseLength(headers.find("Content-Length")->second, length)) return refuse(400);
+    if (!parseLength(*headers.find("Content-Length"), length)) return refuse(400);
     if (length > 0) framing = {BodyFraming::Kind::Length, length, 0};
   }
   if (framing.kind != BodyFraming::Kind::None && hasContentCoding(headers)) return refuse(415);

@@ -4,7 +4,7 @@
 // away) by that framing and nothing else, so that no part of it can be taken
 // for the next request on the connection.
 
-#include <httplib.h>
+#include "site/http_request.h"
 
 #include <cstddef>
 
@@ -25,6 +25,6 @@ struct BodyFraming {
 // Refuses (400) a head that frames its body twice or ambiguously, (413) a
 // declared length over `maxBodyBytes`, and (415) a body with a content coding:
 // a compressed body would be inflated without bound before any limit applied.
-BodyFraming frameBody(const httplib::Headers& headers, std::size_t maxBodyBytes);
+BodyFraming frameBody(const HeaderList& headers, std::size_t maxBodyBytes);
 
 }  // namespace site

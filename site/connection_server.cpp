@@ -1,41 +1,23 @@
 #include "site/connection_server.h"
 
+#include "site/answer_writer.h"
 #include "site/body_framing.h"
 #include "site/connection_stream.h"
+#include "site/form_fields.h"
+#include "site/header_text.h"
 #include "site/request_log.h"
+#include "site/request_reader.h"
 #include "site/stop_signal.h"
 #include "posix/pollwait.h"
 
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 namespace site {
-
-// Exposes the library's request processing for a stream we own, so that the
-// accept loop, the queue and the time limits stay in our hands.
-class ConnectionServer::HttpFront : public httplib::Server {
- public:
-  bool serveOne(httplib::Stream& stream, bool closeAfter, bool& connectionClosed) {
-    // The pages are small and made afresh for each request, so a Range is
-    // ignored: served, overlapping ranges multiply one page many times over.
-    return process_request(stream, closeAfter, connectionClosed,
-                           [](httplib::Request& req) { req.ranges.clear(); });
-  }
-};
-
-// A worker and what it knows of the connection it is serving. The library's
-// callbacks take only its request and response; each worker has a front of
-// its own whose callbacks hold this by reference, so nothing passes between
-// them through per-thread or process-wide state.
-struct ConnectionServer::Worker {
-  HttpFront http;
-  ConnectionStream* stream = nullptr;
-  bool closeAfter = false;
-  RequestRecord record;
-};
 
 namespace {
 
@@ -43,6 +25,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr DrainingCloser::Limits kRefusedClosing{512, std::chrono::milliseconds(250), 64 * 1024};
 constexpr std::chrono::milliseconds kAcceptBackoff{10};
+constexpr char kHtml[] = "text/html; charset=utf-8";
 
 // After these the input may be out of step with the requests (an unread body,
 // a cut-off head), so the connection ends after the answer.
@@ -51,39 +34,28 @@ bool endsConnection(int status) {
          status == 431;
 }
 
-// The answer to a request that our own limits cut off, or 0 when they did not.
+// The answer to a request that could not be read whole, or 0 when none is
+// owed (nothing of it came, or the client went away within its first line).
 int cutOffStatus(const ConnectionStream& stream) {
   if (stream.headTooLarge()) return stream.inRequestLine() ? 414 : 431;
   if (stream.bodyTooLarge()) return 413;
   if (stream.timedOut()) return 408;
+  // A client that ended its side midway may still read why it was not served.
+  if (stream.requestStarted() && !stream.inRequestLine()) return 400;
   return 0;
 }
 
-const char* reasonPhrase(int status) {
+const char* cutOffVerdict(int status) {
   switch (status) {
     case 408:
-      return "Request Timeout";
+      return "timeout";
     case 413:
-      return "Payload Too Large";
     case 414:
-      return "URI Too Long";
     case 431:
-      return "Request Header Fields Too Large";
-    case 503:
-      return "Service Unavailable";
+      return "too-large";
     default:
-      return "Error";
+      return nullptr;
   }
-}
-
-std::string cannedResponse(int status, const std::string& body, bool retryLater) {
-  std::string response = "HTTP/1.1 " + std::to_string(status) + " " + reasonPhrase(status) + "\r\n";
-  response += "Content-Type: text/html; charset=utf-8\r\n";
-  response += "Content-Length: " + std::to_string(body.size()) + "\r\n";
-  if (retryLater) response += "Retry-After: 1\r\n";
-  response += "Connection: close\r\n\r\n";
-  response += body;
-  return response;
 }
 
 // Whether `path` is served by `route`; a prefix route's tail is one path segment.
@@ -96,20 +68,21 @@ bool matches(const Route& route, const std::string& path, std::string& tail) {
   return true;
 }
 
-void serveRoute(const Handler& handler, RequestRecord& record, std::string tail,
-                const httplib::Request& req, httplib::Response& res) {
-  // Read from the header map itself: the library's value getters hand back C
-  // strings, which would end an entry such as "192.0.2.1<NUL>junk" at the NUL.
-  std::vector<std::string> forwardedFor;
-  const auto [first, last] = req.headers.equal_range("X-Forwarded-For");
-  for (auto it = first; it != last; ++it) forwardedFor.push_back(it->second);
-  // remote_addr comes from our own stream (the socket's peer), never from a header.
-  const SiteRequest request{req.method,      req.path,        req.params,
-                            std::move(tail), req.remote_addr, std::move(forwardedFor)};
-  Answer answer = handler(request, record);
-  res.status = answer.status;
-  for (const auto& [name, value] : answer.headers) res.set_header(name, value);
-  res.set_content(std::move(answer.body), answer.contentType);
+// A client that asks before sending its body is told to go on only once the
+// head has passed every check; an HTTP/1.0 client never waits for that.
+bool expectsContinue(const HttpRequest& request) {
+  const std::string* expect = request.headers.find("Expect");
+  return request.version >= 11 && expect &&
+         sameIgnoringCase(trimmedHeaderValue(*expect), "100-continue");
+}
+
+// The query's fields, then those of a form body.
+FormFields fieldsOf(const HttpRequest& request) {
+  FormFields fields;
+  addFields(request.query, fields);
+  const std::string* type = request.headers.find("Content-Type");
+  if (type && isFormContentType(*type)) addFields(request.body, fields);
+  return fields;
 }
 
 std::chrono::milliseconds since(Clock::time_point start) {
@@ -128,90 +101,6 @@ ConnectionServer::ConnectionServer(ServerLimits limits, const StopSignal& stop,
 ConnectionServer::~ConnectionServer() = default;
 
 void ConnectionServer::setRoutes(std::vector<Route> routes) { m_routes = std::move(routes); }
-
-void ConnectionServer::configure(Worker& worker) const {
-  httplib::Server& http = worker.http;
-  http.set_payload_max_length(m_limits.maxBodyBytes);
-  http.set_keep_alive_max_count(m_limits.maxRequestsPerConnection);
-  http.set_keep_alive_timeout(std::max<time_t>(
-      1, std::chrono::duration_cast<std::chrono::seconds>(m_limits.keepAliveIdle).count()));
-
-  http.set_error_handler([this, &worker](const httplib::Request& req, httplib::Response& res) {
-    // The library answers 400 when it could not read the head; say why
-    // when our own limits cut it off.
-    if (res.status == 400 && worker.stream) {
-      if (const int status = cutOffStatus(*worker.stream); status != 0) res.status = status;
-    }
-    if (res.status == 413) worker.record.verdict = "too-large";
-    // Ranges still set here were read before the site saw the request (the
-    // library refuses a Range it cannot parse), and they would be applied
-    // to this page: an empty answer leaves nothing to multiply.
-    if (res.body.empty() && req.ranges.empty())
-      res.set_content(m_errorPage(res.status, {}), "text/html; charset=utf-8");
-    // The library itself says "close" when it was going to close anyway.
-    if (endsConnection(res.status) && !worker.closeAfter &&
-        req.get_header_value("Connection") != "close")
-      res.set_header("Connection", "close");
-  });
-
-  installBodyRules(worker);
-  installRoutes(worker);
-
-  http.set_logger([&worker](const httplib::Request& req, const httplib::Response& res) {
-    RequestRecord& record = worker.record;
-    record.status = res.status;
-    writeLogLine(formatLogLine(std::chrono::system_clock::now(), record.requester, req.method,
-                               req.path, res.status, record.port, record.verdict,
-                               since(record.start)));
-  });
-}
-
-void ConnectionServer::installBodyRules(Worker& worker) const {
-  const std::size_t maxBodyBytes = m_limits.maxBodyBytes;
-  // Refused before the client is told to go on and send the body.
-  worker.http.set_expect_100_continue_handler(
-      [maxBodyBytes, &worker](const httplib::Request& req, httplib::Response& res) {
-        const BodyFraming framing = frameBody(req.headers, maxBodyBytes);
-        if (framing.kind != BodyFraming::Kind::Refused) return 100;
-        worker.record.verdict = "bad-body";
-        res.status = framing.status;
-        return framing.status;
-      });
-  // Runs once the head is read and before any of the body is.
-  worker.http.set_pre_routing_handler(
-      [maxBodyBytes, &worker](const httplib::Request& req, httplib::Response& res) {
-        const BodyFraming framing = frameBody(req.headers, maxBodyBytes);
-        if (framing.kind == BodyFraming::Kind::Refused) {
-          worker.record.verdict = "bad-body";
-          res.status = framing.status;
-          return httplib::Server::HandlerResponse::Handled;
-        }
-        if (worker.stream) worker.stream->beginBody(framing);
-        return httplib::Server::HandlerResponse::Unhandled;
-      });
-}
-
-void ConnectionServer::installRoutes(Worker& worker) const {
-  worker.http.set_default_headers({{"X-Content-Type-Options", "nosniff"},
-                                   {"Referrer-Policy", "no-referrer"},
-                                   {"Cache-Control", "no-store"},
-                                   {"Accept-Ranges", "none"}});
-  // The routes are looked up here rather than given to the library one by
-  // one: it would compile a regular expression per route for every worker.
-  const auto dispatch = [this, &worker](const httplib::Request& req, httplib::Response& res) {
-    const bool post = req.method == "POST";
-    for (const Route& route : m_routes) {
-      std::string tail;
-      if ((post && route.methods != Route::Methods::GetAndPost) || !matches(route, req.path, tail))
-        continue;
-      serveRoute(route.handler, worker.record, std::move(tail), req, res);
-      return;
-    }
-    res.status = 404;  // the error page comes from the error handler
-  };
-  worker.http.Get(".*", dispatch);
-  worker.http.Post(".*", dispatch);
-}
 
 bool ConnectionServer::listen(const IpAddress& address, int port, std::string& error) {
   UniqueFd listener(socket(address.family(), SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
@@ -279,14 +168,11 @@ void ConnectionServer::acceptLoop() {
     if (!peer) continue;
     const int on = 1;
     setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    const int peerPort =
-        ntohs(address.ss_family == AF_INET ? reinterpret_cast<sockaddr_in*>(&address)->sin_port
-                                           : reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
-    dispatch(std::move(fd), *peer, peerPort);
+    dispatch(std::move(fd), *peer);
   }
 }
 
-void ConnectionServer::dispatch(UniqueFd fd, const IpAddress& peer, int peerPort) {
+void ConnectionServer::dispatch(UniqueFd fd, const IpAddress& peer) {
   std::unique_lock lock(m_mutex);
   const bool exempt = m_limits.exemptAddress && peer == *m_limits.exemptAddress;
   std::optional<Refusal> refusal;
@@ -302,15 +188,13 @@ void ConnectionServer::dispatch(UniqueFd fd, const IpAddress& peer, int peerPort
     return;
   }
   if (!exempt) ++m_perAddress[peer.visitorKey()];
-  m_queue.push_back({std::move(fd), peer, peerPort, !exempt});
+  m_queue.push_back({std::move(fd), peer, !exempt});
   ++m_waiting;
   lock.unlock();
   m_workAvailable.notify_one();
 }
 
 void ConnectionServer::workerLoop() {
-  const auto worker = std::make_unique<Worker>();
-  configure(*worker);
   for (;;) {
     Accepted connection;
     {
@@ -321,7 +205,7 @@ void ConnectionServer::workerLoop() {
       m_queue.pop_front();
       --m_waiting;
     }
-    serveConnection(*worker, connection);
+    serveConnection(connection);
     releaseAddress(connection);
   }
 }
@@ -333,60 +217,124 @@ void ConnectionServer::releaseAddress(const Accepted& connection) {
   if (it != m_perAddress.end() && --it->second == 0) m_perAddress.erase(it);
 }
 
-void ConnectionServer::serveConnection(Worker& worker, Accepted& connection) {
-  ConnectionStream stream(std::move(connection.fd), connection.peer, connection.peerPort,
-                          {m_limits.maxHeadBytes, m_limits.maxBodyBytes, m_limits.clientTimeout},
-                          m_stop);
-  worker.stream = &stream;
-  RequestRecord& record = worker.record;
+void ConnectionServer::serveConnection(Accepted& connection) {
+  ConnectionStream::Limits limits;
+  limits.maxHeadBytes = m_limits.maxHeadBytes;
+  limits.maxBodyBytes = m_limits.maxBodyBytes;
+  limits.clientTimeout = m_limits.clientTimeout;
+  ConnectionStream stream(std::move(connection.fd), connection.peer, limits, m_stop);
+  RequestRecord record;
 
-  bool clientMayStillBeSending = false;
+  Next next = Next::Close;
   const auto othersWaiting = [this] { return m_waiting.load() > 0; };
   for (unsigned served = 0; served < m_limits.maxRequestsPerConnection; ++served) {
     const auto idle = served == 0 ? m_limits.clientTimeout : m_limits.keepAliveIdle;
     // A fresh connection has sent nothing yet, so it cannot give way to others.
-    if (!stream.waitForRequest(idle, served == 0 ? std::function<bool()>() : othersWaiting)) break;
+    if (!stream.waitForRequest(idle, served == 0 ? std::function<bool()>() : othersWaiting)) {
+      next = Next::Close;
+      break;
+    }
     stream.beginRequest(served == 0);
     record = RequestRecord{};
     record.requester = connection.peer.text();
     record.start = stream.requestStart();
-
     // With others waiting for a worker, this one is handed on after the answer.
     const bool closeAfter =
         served + 1 == m_limits.maxRequestsPerConnection || othersWaiting() || m_stop.raised();
-    worker.closeAfter = closeAfter;
-    bool closedByClient = false;
-    const bool answered = worker.http.serveOne(stream, closeAfter, closedByClient);
-    if (!answered) {
-      if (stream.requestStarted() && stream.bytesWrittenThisRequest() == 0) {
-        if (const int status = cutOffStatus(stream); status != 0)
-          writeCanned(stream, status, record);
-        clientMayStillBeSending = true;
-      }
-      break;
-    }
-    if (endsConnection(record.status)) {
-      clientMayStillBeSending = true;
-      break;
-    }
-    // A body the handlers did not want is still the client's, not the next request.
-    if (!stream.finishBody()) {
-      clientMayStillBeSending = true;
-      break;
-    }
-    if (closeAfter || closedByClient) break;
+    next = serveRequest(stream, record, closeAfter);
+    if (next != Next::ServeAnother) break;
   }
-  worker.stream = nullptr;
-  stream.closeGracefully(clientMayStillBeSending);
+  stream.closeGracefully(next == Next::CloseDraining);
 }
 
-void ConnectionServer::writeCanned(ConnectionStream& stream, int status,
-                                   const RequestRecord& record) {
-  const std::string response = cannedResponse(status, m_errorPage(status, {}), false);
-  stream.write(response.data(), response.size());
-  writeLogLine(formatLogLine(std::chrono::system_clock::now(), stream.peer().text(), "-", "-",
-                             status, "-", status == 408 ? "timeout" : "too-large",
+ConnectionServer::Next ConnectionServer::serveRequest(ConnectionStream& stream,
+                                                      RequestRecord& record, bool closeAfter) {
+  HttpRequest request;
+  RequestReader reader(stream);
+  const RequestReader::Result head = reader.readHead(request);
+  if (head == RequestReader::Result::BadFraming) record.verdict = "bad-body";
+  if (head != RequestReader::Result::Read)
+    return refuseRequest(stream, request, record,
+                         head == RequestReader::Result::CutOff ? cutOffStatus(stream) : 400);
+
+  const BodyFraming framing = frameBody(request.headers, m_limits.maxBodyBytes);
+  if (framing.kind == BodyFraming::Kind::Refused) {
+    record.verdict = "bad-body";
+    return refuseRequest(stream, request, record, framing.status);
+  }
+  if (framing.kind != BodyFraming::Kind::None && expectsContinue(request) &&
+      !stream.write(kContinueAnswer))
+    return Next::Close;
+  stream.beginBody(framing);
+  // Only a form's handler reads a body. Any other is read away after the
+  // answer, so that it is never taken for the next request.
+  const bool bodyFirst = request.method == "POST";
+  if (bodyFirst) {
+    const RequestReader::Result body = reader.readBody(request);
+    if (body != RequestReader::Result::Read)
+      return refuseRequest(stream, request, record,
+                           body == RequestReader::Result::CutOff ? cutOffStatus(stream) : 400);
+  }
+
+  Answer reply = route(request, stream.peer(), record);
+  const bool unreadChunks = !bodyFirst && framing.kind == BodyFraming::Kind::Chunked;
+  const bool closing =
+      closeAfter || !request.keepAlive || endsConnection(reply.status) || unreadChunks;
+  if (!answer(stream, request, record, std::move(reply), closing)) return Next::Close;
+  // Where a chunked body nobody wanted ends is not worth waiting for: it may never end.
+  if (endsConnection(record.status) || unreadChunks) return Next::CloseDraining;
+  if (!bodyFirst && framing.kind == BodyFraming::Kind::Length &&
+      reader.readBody(request) != RequestReader::Result::Read)
+    return Next::CloseDraining;
+  return closing ? Next::Close : Next::ServeAnother;
+}
+
+Answer ConnectionServer::route(const HttpRequest& request, const IpAddress& peer,
+                               RequestRecord& record) const {
+  const bool post = request.method == "POST";
+  if (!post && request.method != "GET" && request.method != "HEAD") return {404, {}, {}, {}};
+  for (const Route& route : m_routes) {
+    std::string tail;
+    if ((post && route.methods != Route::Methods::GetAndPost) ||
+        !matches(route, request.path, tail))
+      continue;
+    const FormFields fields = fieldsOf(request);
+    // The peer is the connection's own (the socket's), never taken from a header.
+    const SiteRequest siteRequest{request.method, request.path,
+                                  fields,         std::move(tail),
+                                  peer.text(),    request.headers.all("X-Forwarded-For")};
+    return route.handler(siteRequest, record);
+  }
+  return {404, {}, {}, {}};  // the error page is added with the answer
+}
+
+ConnectionServer::Next ConnectionServer::refuseRequest(ConnectionStream& stream,
+                                                       const HttpRequest& request,
+                                                       RequestRecord& record, int status) {
+  if (status == 0) return Next::Close;
+  if (const char* verdict = cutOffVerdict(status)) record.verdict = verdict;
+  answer(stream, request, record, Answer{status, {}, {}, {}}, true);
+  return Next::CloseDraining;
+}
+
+bool ConnectionServer::answer(ConnectionStream& stream, const HttpRequest& request,
+                              RequestRecord& record, Answer reply, bool closing) {
+  if (reply.status >= 400 && reply.body.empty()) {
+    reply.body = m_errorPage(reply.status, {});
+    reply.contentType = kHtml;
+  }
+  AnswerFraming framing;
+  framing.closing = closing;
+  framing.headOnly = request.method == "HEAD";
+  framing.idleSeconds = unsigned(std::max<long long>(
+      1, std::chrono::duration_cast<std::chrono::seconds>(m_limits.keepAliveIdle).count()));
+  framing.maxRequests = m_limits.maxRequestsPerConnection;
+  const bool sent = stream.write(answerText(reply, framing));
+  record.status = reply.status;
+  writeLogLine(formatLogLine(std::chrono::system_clock::now(), record.requester, request.method,
+                             request.path, reply.status, record.port, record.verdict,
                              since(record.start)));
+  return sent;
 }
 
 void ConnectionServer::refuse(UniqueFd fd, const IpAddress& peer, Refusal why) {
@@ -394,7 +342,10 @@ void ConnectionServer::refuse(UniqueFd fd, const IpAddress& peer, Refusal why) {
   // client, so that no number of silent connections can delay the answer to
   // another. A fresh connection's send buffer takes this small answer whole.
   const char* verdict = why == Refusal::Busy ? "busy" : "too-many-connections";
-  const std::string response = cannedResponse(503, m_errorPage(503, verdict), true);
+  AnswerFraming framing;
+  framing.closing = true;
+  const std::string response =
+      answerText(Answer{503, kHtml, m_errorPage(503, verdict), {{"Retry-After", "1"}}}, framing);
   [[maybe_unused]] ssize_t sent =
       send(fd.get(), response.data(), response.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
   logRefusal(peer, 503, verdict);

@@ -2,8 +2,8 @@
 // The transport under the site: one listening socket, an accept loop, a fixed
 // pool of workers fed by a bounded queue, and an answer of 503 at once for
 // what does not fit, instead of letting it wait without end. Each worker
-// serves one connection at a time through the HTTP library's request
-// processing, with the limits of ConnectionStream.
+// serves one connection at a time: it reads each request with RequestReader
+// under the limits of ConnectionStream, routes it, answers and logs it.
 
 #include "site/draining_closer.h"
 #include "site/ip_address.h"
@@ -30,6 +30,7 @@ namespace site {
 
 class StopSignal;
 class ConnectionStream;
+struct HttpRequest;
 
 struct ServerLimits {
   unsigned workers = 96;
@@ -68,27 +69,29 @@ class ConnectionServer {
   void run();
 
  private:
-  class HttpFront;
-  struct Worker;
   struct Accepted {
     UniqueFd fd;
     IpAddress peer;
-    int peerPort = 0;
     bool counted = false;
   };
   enum class Refusal { Busy, TooManyFromAddress };
+  // What becomes of a connection after a request.
+  enum class Next { ServeAnother, Close, CloseDraining };
 
   void acceptLoop();
-  void dispatch(UniqueFd fd, const IpAddress& peer, int peerPort);
+  void dispatch(UniqueFd fd, const IpAddress& peer);
   void workerLoop();
-  void serveConnection(Worker& worker, Accepted& connection);
-  // Gives a worker's front the limits, the body rules, the routes and the log.
-  void configure(Worker& worker) const;
-  void installBodyRules(Worker& worker) const;
-  void installRoutes(Worker& worker) const;
+  void serveConnection(Accepted& connection);
+  Next serveRequest(ConnectionStream& stream, RequestRecord& record, bool closeAfter);
+  Answer route(const HttpRequest& request, const IpAddress& peer, RequestRecord& record) const;
+  // Answers a request cut off or refused before it reached a handler, and logs
+  // it; `status` 0 (the client went away, or the site is stopping) answers nothing.
+  Next refuseRequest(ConnectionStream& stream, const HttpRequest& request, RequestRecord& record,
+                     int status);
+  bool answer(ConnectionStream& stream, const HttpRequest& request, RequestRecord& record,
+              Answer reply, bool closing);
   void refuse(UniqueFd fd, const IpAddress& peer, Refusal why);
   void releaseAddress(const Accepted& connection);
-  void writeCanned(ConnectionStream& stream, int status, const RequestRecord& record);
   void logRefusal(const IpAddress& peer, int status, const char* verdict);
 
   ServerLimits m_limits;

@@ -18,16 +18,18 @@ constexpr std::chrono::milliseconds kIdleSlice{25};
 constexpr std::chrono::milliseconds kQuietBeforeGivingWay{100};
 constexpr std::chrono::milliseconds kDrainTime{250};
 constexpr std::size_t kDrainBytes = 256 * 1024;
-
 }  // namespace
 
-ConnectionStream::ConnectionStream(UniqueFd fd, IpAddress peer, int peerPort, Limits limits,
+ConnectionStream::ConnectionStream(UniqueFd fd, IpAddress peer, Limits limits,
                                    const StopSignal& stop)
     : m_fd(std::move(fd)),
       m_peer(std::move(peer)),
-      m_peerPort(peerPort),
       m_limits(limits),
-      m_stop(stop) {
+      m_stop(stop),
+      // A head or body window never takes more than the larger limit, so a
+      // read always has its full room past it.
+      m_buffer(std::max(limits.maxHeadBytes, limits.maxBodyBytes) +
+               std::max<std::size_t>(limits.readBytes, 1)) {
   beginRequest(true);
 }
 
@@ -55,20 +57,30 @@ void ConnectionStream::beginRequest(bool firstOnConnection) {
   m_requestStart = Clock::now();
   m_readDeadline =
       (firstOnConnection ? m_connectionStart : m_requestStart) + m_limits.clientTimeout;
-  m_headBytes = 0;
-  m_inHead = true;
+  m_requestStarted = m_begin < m_end;
   m_requestLineDone = false;
-  m_headTail = 0;
   m_headTooLarge = false;
   m_body = {};
   m_bodyRead = 0;
+  m_inBody = false;
   m_bodyTooLarge = false;
   m_timedOut = false;
   m_writtenThisRequest = 0;
 }
 
-bool ConnectionStream::fill() {
+bool ConnectionStream::receive() {
   if (m_failed) return false;
+  if (m_begin == m_end) {
+    m_begin = m_end = 0;
+  } else if (m_begin > 0 && m_buffer.size() - m_end < m_limits.readBytes) {
+    std::memmove(m_buffer.data(), m_buffer.data() + m_begin, m_end - m_begin);
+    m_end -= m_begin;
+    m_begin = 0;
+  }
+  if (m_end == m_buffer.size()) {  // the windows keep this from happening
+    m_failed = true;
+    return false;
+  }
   for (;;) {
     // Checked before every read, not only when one has to wait: a client
     // that keeps sending never makes it wait.
@@ -77,10 +89,11 @@ bool ConnectionStream::fill() {
       m_failed = true;
       return false;
     }
-    const ssize_t got = recv(m_fd.get(), m_buffer.data(), m_buffer.size(), MSG_DONTWAIT);
+    const std::size_t room = std::min(m_buffer.size() - m_end, m_limits.readBytes);
+    const ssize_t got = recv(m_fd.get(), m_buffer.data() + m_end, room, MSG_DONTWAIT);
     if (got > 0) {
-      m_begin = 0;
-      m_end = std::size_t(got);
+      m_end += std::size_t(got);
+      m_requestStarted = true;
       return true;
     }
     if (got == 0) {
@@ -100,36 +113,38 @@ bool ConnectionStream::fill() {
   }
 }
 
-std::size_t ConnectionStream::countHeadBytes(const char* data, std::size_t size) {
-  static constexpr char kEnd[] = "\r\n\r\n";
-  std::size_t i = 0;
-  for (; i < size && m_inHead; ++i) {
-    if (++m_headBytes > m_limits.maxHeadBytes) {
-      m_headTooLarge = true;
-      return i;  // deliver what fits; the next read fails
-    }
-    const char c = data[i];
-    if (c == '\n') m_requestLineDone = true;
-    if (c == kEnd[m_headTail])
-      ++m_headTail;
-    else
-      m_headTail = (c == '\r') ? 1 : 0;
-    if (m_headTail == 4) m_inHead = false;
+std::string_view ConnectionStream::headWindow() const {
+  std::string_view head = received().substr(0, m_limits.maxHeadBytes);
+  const std::size_t lineEnd = head.find('\n');
+  if (lineEnd == std::string_view::npos || lineEnd >= m_limits.maxRequestLineBytes)
+    head = head.substr(0, m_limits.maxRequestLineBytes);
+  return head;
+}
+
+bool ConnectionStream::receiveHead() {
+  const std::string_view head = received().substr(0, m_limits.maxHeadBytes);
+  const std::size_t lineEnd = head.find('\n');
+  m_requestLineDone = lineEnd != std::string_view::npos && lineEnd < m_limits.maxRequestLineBytes;
+  // More is wanted, so the head or its first line would pass its limit.
+  if ((!m_requestLineDone && head.size() >= m_limits.maxRequestLineBytes) ||
+      head.size() >= m_limits.maxHeadBytes) {
+    m_headTooLarge = true;
+    return false;
   }
-  return i;  // what follows the head is body, counted apart
+  return receive();
 }
 
 void ConnectionStream::beginBody(const BodyFraming& framing) {
-  // The library may end a head where this stream's own count has not (a line
-  // ending in a bare LF), so its word is the one that counts.
-  m_inHead = false;
+  m_requestLineDone = true;
+  m_inBody = true;
   m_body = framing;
+  m_bodyRead = 0;
 }
 
 std::size_t ConnectionStream::bodyLeft() const {
   switch (m_body.kind) {
     case BodyFraming::Kind::Length:
-      return m_body.length - m_bodyRead;
+      return m_body.length - std::min(m_bodyRead, m_body.length);
     case BodyFraming::Kind::Chunked:
       return m_limits.maxBodyBytes - std::min(m_bodyRead, m_limits.maxBodyBytes);
     default:
@@ -137,84 +152,41 @@ std::size_t ConnectionStream::bodyLeft() const {
   }
 }
 
-bool ConnectionStream::finishBody() {
-  if (m_body.kind == BodyFraming::Kind::Chunked) return m_bodyRead > 0;
-  char sink[1024];
-  while (bodyLeft() > 0) {
-    if (read(sink, std::min(sizeof sink, bodyLeft())) <= 0) return false;
+std::string_view ConnectionStream::bodyWindow() const { return received().substr(0, bodyLeft()); }
+
+bool ConnectionStream::receiveBody() {
+  // More is wanted than the framing leaves room for: only a chunked body
+  // can want that, by running on past the limit.
+  if (received().size() >= bodyLeft()) {
+    m_bodyTooLarge = true;
+    return false;
   }
-  return true;
+  return receive();
 }
 
-ssize_t ConnectionStream::read(char* ptr, std::size_t size) {
-  if (m_headTooLarge || m_bodyTooLarge) return -1;
-  if (!m_inHead) {
-    const std::size_t left = bodyLeft();
-    if (left == 0) {
-      if (m_body.kind != BodyFraming::Kind::Chunked)
-        return 0;  // the end of this request's body; the next request is not the library's to read
-      m_bodyTooLarge = true;
-      return -1;
-    }
-    size = std::min(size, left);
-  }
-  if (m_begin == m_end && !fill()) return -1;
-  std::size_t n = std::min(size, m_end - m_begin);
-  if (m_inHead)
-    n = countHeadBytes(m_buffer.data() + m_begin, n);
-  else
-    m_bodyRead += n;
-  if (n == 0) return -1;
-  std::memcpy(ptr, m_buffer.data() + m_begin, n);
-  m_begin += n;
-  return ssize_t(n);
+void ConnectionStream::consume(std::size_t count) {
+  count = std::min(count, m_end - m_begin);
+  m_begin += count;
+  if (m_inBody) m_bodyRead += count;
 }
 
-ssize_t ConnectionStream::write(const char* ptr, std::size_t size) {
+bool ConnectionStream::write(std::string_view data) {
   const auto deadline = Clock::now() + m_limits.clientTimeout;
   std::size_t done = 0;
-  while (done < size) {
-    const ssize_t sent = send(m_fd.get(), ptr + done, size - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+  while (done < data.size()) {
+    const ssize_t sent =
+        send(m_fd.get(), data.data() + done, data.size() - done, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (sent > 0) {
       done += std::size_t(sent);
+      m_writtenThisRequest += std::size_t(sent);
       continue;
     }
     if (sent < 0 && errno == EINTR) continue;
     if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && waitUntil(POLLOUT, deadline))
       continue;
-    return -1;
+    return false;
   }
-  m_writtenThisRequest += done;
-  return ssize_t(done);
-}
-
-bool ConnectionStream::is_readable() const {
-  return m_begin < m_end || waitUntil(POLLIN, m_readDeadline);
-}
-
-bool ConnectionStream::is_writable() const {
-  return waitUntil(POLLOUT, Clock::now() + m_limits.clientTimeout);
-}
-
-void ConnectionStream::get_remote_ip_and_port(std::string& ip, int& port) const {
-  ip = m_peer.text();
-  port = m_peerPort;
-}
-
-void ConnectionStream::get_local_ip_and_port(std::string& ip, int& port) const {
-  sockaddr_storage address{};
-  socklen_t length = sizeof address;
-  if (getsockname(m_fd.get(), reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    if (auto local = IpAddress::fromSockaddr(reinterpret_cast<sockaddr*>(&address), length)) {
-      ip = local->text();
-      port = ntohs(address.ss_family == AF_INET
-                       ? reinterpret_cast<sockaddr_in*>(&address)->sin_port
-                       : reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
-      return;
-    }
-  }
-  ip.clear();
-  port = -1;
+  return true;
 }
 
 void ConnectionStream::closeGracefully(bool clientMayStillBeSending) {

@@ -1,39 +1,41 @@
 #pragma once
-// One accepted connection seen as the HTTP library's Stream, with the limits
-// that keep a slow or oversized client from holding a worker: a deadline for
-// each whole request, a bound on each write, a cap on the request head, and a
-// body that can only be read as far as its framing allows.
+// One accepted connection as a buffer of received bytes, with the limits that
+// keep a slow or oversized client from holding a worker: a deadline for each
+// whole request, a bound on each write, caps on the request line and the head,
+// and a body that can only be read as far as its framing allows.
 
 #include "site/body_framing.h"
 #include "site/ip_address.h"
 #include "posix/uniquefd.h"
 
-#include <httplib.h>
-
-#include <array>
 #include <chrono>
 #include <cstddef>
 #include <functional>
+#include <string_view>
+#include <vector>
 
 namespace site {
 
 class StopSignal;
 
-class ConnectionStream final : public httplib::Stream {
+class ConnectionStream {
  public:
   using Clock = std::chrono::steady_clock;
 
   struct Limits {
     std::size_t maxHeadBytes = 16 * 1024;
+    // The request line alone, its line end included.
+    std::size_t maxRequestLineBytes = 8 * 1024;
     // The most a chunked body may take on the wire, its framing included.
     std::size_t maxBodyBytes = 4 * 1024;
     // Time to receive one whole request, and the bound on each write.
     std::chrono::milliseconds clientTimeout{10000};
+    // The most one read takes off the socket (small reads split every head).
+    std::size_t readBytes = 4096;
   };
 
   // `fd` is non-blocking.
-  ConnectionStream(UniqueFd fd, IpAddress peer, int peerPort, Limits limits,
-                   const StopSignal& stop);
+  ConnectionStream(UniqueFd fd, IpAddress peer, Limits limits, const StopSignal& stop);
   ConnectionStream(const ConnectionStream&) = delete;
   ConnectionStream& operator=(const ConnectionStream&) = delete;
 
@@ -46,67 +48,70 @@ class ConnectionStream final : public httplib::Stream {
   // so waiting to send the first byte gains a slow client nothing.
   void beginRequest(bool firstOnConnection);
 
-  // The head is read: the body may now be read as `framing` says, and not a
-  // byte further. Past its end a body without a length reads as ended, and
-  // a chunked one as too large.
+  // The head so far: what is received and not yet consumed, cut where the
+  // limits say a head cannot go on (so a head over them never looks whole).
+  // Nothing is consumed before the head is whole.
+  std::string_view headWindow() const;
+  // Receives more of the head; false when it cannot go on: over a limit
+  // (headTooLarge()), out of time, stopped or ended by the client.
+  bool receiveHead();
+
+  // The head is read: the body may now be read as `framing` says, and not a byte further.
   void beginBody(const BodyFraming& framing);
-  // Reads away what the handlers left of a body of known length. False when
-  // the connection cannot carry another request: that rest did not come, or
-  // a chunked body was never read, so where the next request starts is unknown.
-  bool finishBody();
+  // The part of what is received that the body's framing still allows.
+  std::string_view bodyWindow() const;
+  // Receives more of the body; false over the limit of a chunked body
+  // (bodyTooLarge()), out of time, stopped or ended by the client.
+  bool receiveBody();
+
+  // Takes `count` bytes of the head or the body off the front of what is received.
+  void consume(std::size_t count);
 
   bool headTooLarge() const { return m_headTooLarge; }
   bool bodyTooLarge() const { return m_bodyTooLarge; }
   // True while the request line itself was still being read.
   bool inRequestLine() const { return !m_requestLineDone; }
   bool timedOut() const { return m_timedOut; }
-  bool requestStarted() const { return m_headBytes > 0; }
+  // Some of this request has been received.
+  bool requestStarted() const { return m_requestStarted; }
   std::size_t bytesWrittenThisRequest() const { return m_writtenThisRequest; }
   Clock::time_point requestStart() const { return m_requestStart; }
   const IpAddress& peer() const { return m_peer; }
+
+  // Sends all of `data` within the client time limit; false if it could not.
+  bool write(std::string_view data);
 
   // Sends our side's end, reads what the client still had in flight for a
   // moment (so an error answer is not lost to a reset), and closes.
   void closeGracefully(bool clientMayStillBeSending);
 
-  // httplib::Stream
-  bool is_readable() const override;
-  bool is_writable() const override;
-  ssize_t read(char* ptr, std::size_t size) override;
-  ssize_t write(const char* ptr, std::size_t size) override;
-  using httplib::Stream::write;
-  void get_remote_ip_and_port(std::string& ip, int& port) const override;
-  void get_local_ip_and_port(std::string& ip, int& port) const override;
-  socket_t socket() const override { return m_fd.get(); }
-
  private:
-  // Refills the buffer; false on end of stream, timeout, stop or error.
-  bool fill();
+  std::string_view received() const { return {m_buffer.data() + m_begin, m_end - m_begin}; }
+  // Appends what the client sent next; false on end of stream, timeout, stop or error.
+  bool receive();
   // Waits for `events` until `deadline` or the stop signal.
   bool waitUntil(short events, Clock::time_point deadline) const;
-  std::size_t countHeadBytes(const char* data, std::size_t size);
   std::size_t bodyLeft() const;
 
   UniqueFd m_fd;
   IpAddress m_peer;
-  int m_peerPort;
   Limits m_limits;
   const StopSignal& m_stop;
 
-  std::array<char, 4096> m_buffer{};
+  // Holds a whole head, or a body's window, with room to receive more.
+  std::vector<char> m_buffer;
   std::size_t m_begin = 0;
   std::size_t m_end = 0;
 
   const Clock::time_point m_connectionStart = Clock::now();
   Clock::time_point m_requestStart{};
   Clock::time_point m_readDeadline{};
-  std::size_t m_headBytes = 0;
-  bool m_inHead = true;
+  bool m_requestStarted = false;
   bool m_requestLineDone = false;
-  unsigned m_headTail = 0;  // how much of "\r\n\r\n" the head ends with so far
   bool m_headTooLarge = false;
   BodyFraming m_body;
   std::size_t m_bodyRead = 0;
+  bool m_inBody = false;
   bool m_bodyTooLarge = false;
   bool m_timedOut = false;
   bool m_failed = false;

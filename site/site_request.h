@@ -1,7 +1,7 @@
 #pragma once
 // What the site's handlers see of a request, and what they answer: plain
-// values that say nothing of the HTTP library carrying them, so that the
-// handlers can be read, and moved to another transport, on their own.
+// values that say nothing of how the request was read or the answer written,
+// so that the handlers can be read, and tested, on their own.
 
 #include "site/request_log.h"
 

@@ -68,14 +68,14 @@ void checkRequester(std::string_view text) {
 
 // Each line "name:value" is one header of the request.
 void checkBodyFraming(std::string_view text) {
-  httplib::Headers headers;
+  site::HeaderList headers;
   size_t start = 0;
-  while (start < text.size() && headers.size() < 8) {
+  while (start < text.size() && headers.lines().size() < 8) {
     const size_t end = std::min(text.find('\n', start), text.size());
     const std::string_view line = text.substr(start, end - start);
     const size_t colon = line.find(':');
     if (colon != std::string_view::npos)
-      headers.emplace(std::string(line.substr(0, colon)), std::string(line.substr(colon + 1)));
+      headers.add(std::string(line.substr(0, colon)), std::string(line.substr(colon + 1)));
     start = end + 1;
   }
   constexpr size_t kLimit = 4096;

@@ -8,7 +8,7 @@ using site::frameBody;
 TEST(BodyFraming, OneFramingOrARefusalBeforeAnyBodyIsRead) {
   using Kind = BodyFraming::Kind;
   struct Case {
-    httplib::Headers headers;
+    site::HeaderList headers;
     Kind kind;
     std::size_t lengthOrStatus;
   };
@@ -38,8 +38,9 @@ TEST(BodyFraming, OneFramingOrARefusalBeforeAnyBodyIsRead) {
   };
   for (const Case& c : cases) {
     const BodyFraming framing = frameBody(c.headers, 4096);
-    const std::string shown =
-        c.headers.empty() ? "" : c.headers.begin()->first + ": " + c.headers.begin()->second;
+    const std::string shown = c.headers.empty() ? ""
+                                                : c.headers.lines().front().first + ": " +
+                                                      c.headers.lines().front().second;
     EXPECT_EQ(framing.kind, c.kind) << shown;
     EXPECT_EQ(c.kind == Kind::Refused ? std::size_t(framing.status) : framing.length,
               c.lengthOrStatus)

@@ -126,3 +126,27 @@ TEST(SiteHttpLayer, ConnectionsPerAddressAreCappedAddressByAddress) {
   }
   EXPECT_EQ(again.status, 200);
 }
+
+TEST(SiteHttpLayer, FoldedOrNulHeadersAreRefusedAndChunksMayArriveInAnyPieces) {
+  ServedSite site({});
+  ASSERT_TRUE(site.listening());
+  // A folded line may have been read as a line of its own by whoever passed the request on.
+  for (const std::string& header :
+       {std::string("X-A: 1\r\n continued\r\n"), std::string("X-A: a\0b\r\n", 10)})
+    EXPECT_EQ(get(site.port(), "/", nullptr, header).status, 400) << header;
+
+  Fd connection = connectTo(site.port());
+  const int on = 1;
+  setsockopt(connection.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  // "port=9" in two chunks, cut inside a size line, a chunk, and the last chunk's end.
+  for (const char* piece : {"POST /port_test.php HTTP/1.1\r\nHost: x\r\nContent-Type: "
+                            "application/x-www-form-urlencoded\r\nTransfer-Encoding: chunked\r\n"
+                            "\r\n3\r\npo",
+                            "r\r\n3;ext\r", "\nt=9\r\n0\r\n", "\r\n"}) {
+    ASSERT_TRUE(sendAll(connection.get(), piece));
+    waitReadable(connection.get(), 20ms);
+  }
+  const HttpResponse answer = readResponse(connection.get());
+  EXPECT_EQ(answer.status, 200);
+  EXPECT_NE(answer.body.find("TCP port 9: "), std::string::npos);  // "port=9" was read whole
+}
