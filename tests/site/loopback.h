@@ -1,7 +1,7 @@
 #pragma once
 // Plain sockets on 127.0.0.0/8 for the site tests: an HTTP/1.1 client that
 // reads whole answers, and TCP and UDP listeners that stand for the visitor's
-// program. Independent of the HTTP library the site uses.
+// program. Independent of how the site parses requests, so it checks the site from outside.
 
 #include "posix/uniquefd.h"
 
