@@ -12,7 +12,6 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,7 +27,7 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "posix/spawn.h"
 
 namespace {
 
@@ -99,15 +98,8 @@ bool startSite(Site& site, const std::string& program) {
                                    "1000000",      "--refill-ms", "1",
                                    "--max-probes", "1000",        "--max-connections-per-address",
                                    "1000",         "--workers",   "96"};
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-  const bool spawned =
-      posix_spawn(&site.pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0;
-  posix_spawn_file_actions_destroy(&actions);
+  site.pid = spawnProgram(args, {-1, err[1]});
+  const bool spawned = site.pid > 0;
   close(err[1]);
   if (!spawned) {
     close(err[0]);

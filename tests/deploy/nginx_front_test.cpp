@@ -5,10 +5,11 @@
 #include "loopback.h"
 #include "site_process.h"
 #include "test_support.h"
+#include "posix/spawn.h"
+#include "posix/uniquefd.h"
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,8 +21,6 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
-
-extern char** environ;
 
 namespace {
 
@@ -46,20 +45,11 @@ void replaceOnce(std::string& text, const std::string& from, const std::string& 
   text.replace(at, from.size(), to);
 }
 
+// Runs `command` with its stdout and stderr appended to the file `logPath`.
 pid_t spawn(const std::vector<std::string>& command, const std::string& logPath) {
-  std::vector<char*> argv;
-  for (const auto& word : command) argv.push_back(const_cast<char*>(word.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logPath.c_str(),
-                                   O_WRONLY | O_CREAT | O_APPEND, 0600);
-  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
+  const UniqueFd log(open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600));
+  if (!log) return -1;
+  return spawnProgram(command, {log.get(), log.get()});
 }
 
 bool accepting(std::uint16_t port, std::chrono::milliseconds limit) {

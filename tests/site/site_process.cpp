@@ -1,19 +1,17 @@
 #include "site_process.h"
 
 #include "posix/pollwait.h"
+#include "posix/spawn.h"
 #include "test_support.h"
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
 #include <regex>
-
-extern char** environ;
 
 namespace sitetest {
 
@@ -22,21 +20,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 pid_t spawn(const std::vector<std::string>& arguments, int outFd, int errFd) {
-  const std::string path = sitePath();
-  std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(path.c_str()));
-  for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, errFd, STDERR_FILENO);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
+  std::vector<std::string> command{sitePath()};
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  return spawnProgram(command, {outFd, errFd});
 }
 
 std::string readAll(int fd, Clock::time_point deadline) {
