@@ -5,6 +5,7 @@
 
 #include "image/c32bppdib.h"
 #include "image/codecs/pngconvert_sse2.h"
+#include "image/codecs/pngconvert_ssse3.h"
 #include "image/codecs/pngrowfeed.h"
 #include "image/premultiply.h"
 
@@ -71,6 +72,7 @@ struct Converter {
   // Final pixel of each sample value (grey and indexed types).
   std::array<uint32_t, 256> lookup{};
   uint32_t lookupEntries = 256;  // samples at or above this have no palette entry
+  bool greyRamp = false;         // lookup[v] is the opaque grey v for every v
   bool keySet = false;
   uint8_t keyRed = 0, keyGreen = 0, keyBlue = 0;
   Kernels kernels = Kernels::kFastest;
@@ -158,7 +160,13 @@ bool convertRowWith(Converter& conv, const uint8_t* src, uint32_t* dst, int32_t 
       const size_t sampleBytes = h.bitDepth / 8;
       const size_t pixelBytes = sampleBytes * 3;
       if (!conv.keySet) {
-        for (size_t i = 0; i < n; ++i, src += pixelBytes, dst += step) {
+        size_t i = 0;
+        if (kUnitStep && sampleBytes == 1 && conv.kernels == Kernels::kFastest && hasSsse3()) {
+          i = convertRgb8Ssse3(src, dst, n);
+          src += 3 * i;
+          dst += i;
+        }
+        for (; i < n; ++i, src += pixelBytes, dst += step) {
           const uint32_t r = src[0], g = src[sampleBytes], b = src[2 * sampleBytes];
           *dst = b | (g << 8) | (r << 16) | kOpaque;
         }
@@ -185,7 +193,12 @@ bool convertRowWith(Converter& conv, const uint8_t* src, uint32_t* dst, int32_t 
   const uint32_t limit = conv.lookupEntries;
   if (h.bitDepth == 8) {
     if (limit == 256) {  // every sample has an entry
-      for (size_t i = 0; i < n; ++i, dst += step) *dst = conv.lookup[src[i]];
+      size_t i = 0;
+      if (kUnitStep && conv.greyRamp && conv.kernels == Kernels::kFastest) {
+        i = convertGrey8Sse2(src, dst, n);
+        dst += i;
+      }
+      for (; i < n; ++i, dst += step) *dst = conv.lookup[src[i]];
       return true;
     }
     for (size_t i = 0; i < n; ++i, dst += step) {
@@ -274,7 +287,12 @@ ReconstructResult reconstruct(const PngHeader& header, const PngColours& colours
       conv.keySet = true;
     }
   }
-  if (header.colourType == 0 || header.colourType == 3) buildLookup(conv, colours);
+  if (header.colourType == 0 || header.colourType == 3) {
+    buildLookup(conv, colours);
+    conv.greyRamp = conv.lookupEntries == 256;
+    for (uint32_t v = 0; v < 256 && conv.greyRamp; ++v)
+      conv.greyRamp = conv.lookup[v] == (v * 0x010101u | kOpaque);
+  }
 
   const int bpp = bitsPerPixel(header);
   const size_t distance = filterDistance(header);
@@ -287,19 +305,31 @@ ReconstructResult reconstruct(const PngHeader& header, const PngColours& colours
     const int32_t rows = passCount(header.height, pass.startRow, pass.rowStep);
     if (columns == 0 || rows == 0) continue;
     const size_t bytes = rowBytes(bpp, columns);
-    for (int32_t r = 0; r < rows; ++r) {
-      uint8_t* cursor = feed.next(bytes + 1);
+    const auto convertPassRow = [&](const uint8_t* row, int32_t r) {
+      const int32_t y = pass.startRow + r * pass.rowStep;
+      return convertRow(conv, row, pixelAt(image, pass.startColumn, y), pass.columnStep, columns);
+    };
+    // Rows come two at a time, so that the pair's filters can be reversed
+    // together; the checks keep the order of one row after the other.
+    for (int32_t r = 0; r < rows; r += 2) {
+      const bool pair = r + 1 < rows;
+      uint8_t* cursor = feed.next(pair ? 2 * (bytes + 1) : bytes + 1);
       if (!cursor) return ReconstructResult::kDataUnavailable;
       const uint8_t filter = cursor[0];
       uint8_t* row = cursor + 1;
       // The feed keeps the row above right before this one.
       const uint8_t* previous = r == 0 ? zeroRow.data() : row - (bytes + 1);
       if (filter > 4 && interlaced) return ReconstructResult::kBadFilter;
-      unfilterRow(filter, row, previous, bytes, distance, kernels);
-      const int32_t y = pass.startRow + r * pass.rowStep;
-      if (!convertRow(conv, row, pixelAt(image, pass.startColumn, y), pass.columnStep, columns)) {
-        return ReconstructResult::kBadPaletteIndex;
+      uint8_t* lower = row + bytes + 1;
+      if (pair) {
+        unfilterRowPair(filter, row, lower[-1], lower, previous, bytes, distance, kernels);
+      } else {
+        unfilterRow(filter, row, previous, bytes, distance, kernels);
       }
+      if (!convertPassRow(row, r)) return ReconstructResult::kBadPaletteIndex;
+      if (!pair) break;
+      if (lower[-1] > 4 && interlaced) return ReconstructResult::kBadFilter;
+      if (!convertPassRow(lower, r + 1)) return ReconstructResult::kBadPaletteIndex;
     }
   }
   return ReconstructResult::kOk;

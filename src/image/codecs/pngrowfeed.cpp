@@ -23,8 +23,9 @@ constexpr size_t kWindowBytes = 128 * 1024;
 ZlibRowFeed::ZlibRowFeed(std::span<const std::span<const uint8_t>> parts, size_t capacity,
                          size_t largestRow)
     : m_parts(parts), m_capacityLeft(capacity) {
-  // Small images need no more than their whole data (plus room for the rows).
-  m_windowSize = std::max(std::min(kWindowBytes, capacity), 3 * largestRow);
+  // Small images need no more than their whole data (plus room for the rows:
+  // a pair handed out last and the next pair).
+  m_windowSize = std::max(std::min(kWindowBytes, capacity), 4 * largestRow);
   m_window.reset(new uint8_t[m_windowSize]);
   m_status = Z_MEM_ERROR;
   for (const auto& part : parts) {
@@ -82,7 +83,7 @@ bool ZlibRowFeed::refillWindow(size_t bytes) {
 }
 
 uint8_t* ZlibRowFeed::next(size_t bytes) {
-  if (!m_ready || m_failed || bytes > m_windowSize / 3) return nullptr;
+  if (!m_ready || m_failed || bytes > m_windowSize / 2) return nullptr;
   if (m_end - m_begin < bytes && !refillWindow(bytes)) {
     m_failed = true;
     return nullptr;

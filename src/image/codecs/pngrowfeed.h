@@ -42,7 +42,7 @@ class BufferRowFeed final : public RowFeed {
 class ZlibRowFeed final : public RowFeed {
  public:
   // `parts` are the pieces of the zlib stream in order (the IDAT chunks); they
-  // must outlive the feed.
+  // must outlive the feed. Up to two rows of `largestRow` bytes are asked for at once.
   ZlibRowFeed(std::span<const std::span<const uint8_t>> parts, size_t capacity, size_t largestRow);
   ~ZlibRowFeed() override;
   ZlibRowFeed(const ZlibRowFeed&) = delete;

@@ -14,4 +14,10 @@ namespace pngpixels {
 bool unfilterRowSse2(uint8_t filterType, uint8_t* row, const uint8_t* previous, size_t rowBytes,
                      size_t distance);
 
+// Reverses the Paeth filter of two consecutive rows, `upper` right below
+// `previous` and `lower` right below `upper`, as two unfilterRowScalar calls
+// would, for 3- and 4-byte pixels; false (rows untouched) otherwise.
+bool unfilterPaethPairSse2(uint8_t* upper, uint8_t* lower, const uint8_t* previous, size_t rowBytes,
+                           size_t distance);
+
 }  // namespace pngpixels
