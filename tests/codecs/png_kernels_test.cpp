@@ -5,6 +5,7 @@
 #include "test_support.h"
 
 #include "image/c32bppdib.h"
+#include "image/codecs/adler32.h"
 #include "image/codecs/cpngparser.h"
 #include "image/codecs/pngreconstruct.h"
 
@@ -14,6 +15,8 @@
 #include <gtest/gtest.h>
 
 #include <random>
+
+#include <zlib.h>
 
 namespace {
 
@@ -106,5 +109,19 @@ TEST(PngKernels, RandomRgbaPicturesWithEveryFilterDecodeAlike) {
       EXPECT_EQ(fastest, decodeWith(png, Kernels::kScalar, withZlib))
           << "colour type " << int{colourType};
     }
+  }
+}
+
+TEST(PngKernels, TheChecksumIsZlibsForEveryLengthAndStart) {
+  std::mt19937 random(32);
+  std::vector<uint8_t> bytes(20000);
+  for (auto& b : bytes) b = static_cast<uint8_t>(random());
+  std::fill(bytes.begin() + 10000, bytes.end(), 0xFF);  // the largest sums
+  for (size_t length = 0; length <= bytes.size(); length += length < 70 ? 1 : 997) {
+    const size_t start = random() % (bytes.size() - length + 1);
+    const uint32_t before = static_cast<uint32_t>(adler32(1, bytes.data(), start));
+    EXPECT_EQ(pngpixels::adler32Update(before, bytes.data() + start, length),
+              adler32(before, bytes.data() + start, static_cast<uInt>(length)))
+        << length << " bytes from " << start;
   }
 }
