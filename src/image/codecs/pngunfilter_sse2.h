@@ -20,4 +20,10 @@ bool unfilterRowSse2(uint8_t filterType, uint8_t* row, const uint8_t* previous, 
 bool unfilterPaethPairSse2(uint8_t* upper, uint8_t* lower, const uint8_t* previous, size_t rowBytes,
                            size_t distance);
 
+// True when the processor (and the system) run AVX instructions.
+bool hasAvx();
+// The same two-row loop built for AVX (pngunfilter_avx.cpp); needs hasAvx().
+bool unfilterPaethPairAvx(uint8_t* upper, uint8_t* lower, const uint8_t* previous, size_t rowBytes,
+                          size_t distance);
+
 }  // namespace pngpixels
