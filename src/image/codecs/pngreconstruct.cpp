@@ -76,6 +76,7 @@ struct Converter {
   bool keySet = false;
   uint8_t keyRed = 0, keyGreen = 0, keyBlue = 0;
   Kernels kernels = Kernels::kFastest;
+  std::vector<uint32_t> scratchRow;  // interlaced images: a pass row before it is spread
 };
 
 void buildLookup(Converter& conv, const PngColours& colours) {
@@ -123,36 +124,31 @@ inline uint32_t premultiplied(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
   return premul::packBGRA(r, g, b, a);
 }
 
-// Converts `count` pixels of one unfiltered row; dst advances by `step` pixels
-// (1 for whole rows, which lets the compiler vectorise the loops).
-template <bool kUnitStep>
-bool convertRowWith(Converter& conv, const uint8_t* src, uint32_t* dst, int32_t dynamicStep,
-                    int32_t count) {
-  const int32_t step = kUnitStep ? 1 : dynamicStep;
+// Converts `count` pixels of one unfiltered row into consecutive pixels.
+bool convertContiguous(Converter& conv, const uint8_t* src, uint32_t* dst, int32_t count) {
   const PngHeader& h = conv.header;
   const size_t n = static_cast<size_t>(count);
   switch (h.colourType) {
     case 6:
       if (h.bitDepth == 8) {
         size_t i = 0;
-        if (kUnitStep && conv.kernels == Kernels::kFastest) {
+        if (conv.kernels == Kernels::kFastest) {
           i = convertRgba8Sse2(src, dst, n);
           src += 4 * i;
           dst += i;
         }
-        for (; i < n; ++i, src += 4, dst += step)
-          *dst = premultiplied(src[0], src[1], src[2], src[3]);
+        for (; i < n; ++i, src += 4, ++dst) *dst = premultiplied(src[0], src[1], src[2], src[3]);
       } else {
-        for (size_t i = 0; i < n; ++i, src += 8, dst += step)
+        for (size_t i = 0; i < n; ++i, src += 8, ++dst)
           *dst = premultiplied(src[0], src[2], src[4], src[6]);
       }
       return true;
     case 4:
       if (h.bitDepth == 8) {
-        for (size_t i = 0; i < n; ++i, src += 2, dst += step)
+        for (size_t i = 0; i < n; ++i, src += 2, ++dst)
           *dst = premultiplied(src[0], src[0], src[0], src[1]);
       } else {
-        for (size_t i = 0; i < n; ++i, src += 4, dst += step)
+        for (size_t i = 0; i < n; ++i, src += 4, ++dst)
           *dst = premultiplied(src[0], src[0], src[0], src[2]);
       }
       return true;
@@ -161,18 +157,18 @@ bool convertRowWith(Converter& conv, const uint8_t* src, uint32_t* dst, int32_t 
       const size_t pixelBytes = sampleBytes * 3;
       if (!conv.keySet) {
         size_t i = 0;
-        if (kUnitStep && sampleBytes == 1 && conv.kernels == Kernels::kFastest && hasSsse3()) {
+        if (sampleBytes == 1 && conv.kernels == Kernels::kFastest && hasSsse3()) {
           i = convertRgb8Ssse3(src, dst, n);
           src += 3 * i;
           dst += i;
         }
-        for (; i < n; ++i, src += pixelBytes, dst += step) {
+        for (; i < n; ++i, src += pixelBytes, ++dst) {
           const uint32_t r = src[0], g = src[sampleBytes], b = src[2 * sampleBytes];
           *dst = b | (g << 8) | (r << 16) | kOpaque;
         }
         return true;
       }
-      for (size_t i = 0; i < n; ++i, src += pixelBytes, dst += step) {
+      for (size_t i = 0; i < n; ++i, src += pixelBytes, ++dst) {
         const uint8_t r = src[0], g = src[sampleBytes], b = src[2 * sampleBytes];
         if (conv.keySet && r == conv.keyRed && g == conv.keyGreen && b == conv.keyBlue) {
           *dst = 0;
@@ -187,21 +183,21 @@ bool convertRowWith(Converter& conv, const uint8_t* src, uint32_t* dst, int32_t 
   }
   // Greyscale and indexed: every sample goes through the lookup table.
   if (h.bitDepth == 16) {
-    for (size_t i = 0; i < n; ++i, src += 2, dst += step) *dst = conv.lookup[src[0]];
+    for (size_t i = 0; i < n; ++i, src += 2, ++dst) *dst = conv.lookup[src[0]];
     return true;
   }
   const uint32_t limit = conv.lookupEntries;
   if (h.bitDepth == 8) {
     if (limit == 256) {  // every sample has an entry
       size_t i = 0;
-      if (kUnitStep && conv.greyRamp && conv.kernels == Kernels::kFastest) {
+      if (conv.greyRamp && conv.kernels == Kernels::kFastest) {
         i = convertGrey8Sse2(src, dst, n);
         dst += i;
       }
-      for (; i < n; ++i, dst += step) *dst = conv.lookup[src[i]];
+      for (; i < n; ++i, ++dst) *dst = conv.lookup[src[i]];
       return true;
     }
-    for (size_t i = 0; i < n; ++i, dst += step) {
+    for (size_t i = 0; i < n; ++i, ++dst) {
       const uint8_t s = src[i];
       if (s >= limit) return false;
       *dst = conv.lookup[s];
@@ -212,7 +208,7 @@ bool convertRowWith(Converter& conv, const uint8_t* src, uint32_t* dst, int32_t 
   const unsigned depth = h.bitDepth;
   const unsigned perByte = 8 / depth;
   const uint8_t mask = static_cast<uint8_t>((1u << depth) - 1);
-  for (size_t i = 0; i < n; ++i, dst += step) {
+  for (size_t i = 0; i < n; ++i, ++dst) {
     const unsigned shift = 8 - depth * (static_cast<unsigned>(i % perByte) + 1);
     const uint8_t s = static_cast<uint8_t>((src[i / perByte] >> shift) & mask);
     if (s >= limit) return false;
@@ -221,9 +217,14 @@ bool convertRowWith(Converter& conv, const uint8_t* src, uint32_t* dst, int32_t 
   return true;
 }
 
+// Rows of interlaced passes are converted whole into a scratch row, then
+// spread over every step-th pixel: the same loops serve both.
 bool convertRow(Converter& conv, const uint8_t* src, uint32_t* dst, int32_t step, int32_t count) {
-  return step == 1 ? convertRowWith<true>(conv, src, dst, 1, count)
-                   : convertRowWith<false>(conv, src, dst, step, count);
+  if (step == 1) return convertContiguous(conv, src, dst, count);
+  uint32_t* converted = conv.scratchRow.data();
+  if (!convertContiguous(conv, src, converted, count)) return false;
+  for (int32_t i = 0; i < count; ++i, dst += step) *dst = converted[i];
+  return true;
 }
 
 uint32_t* pixelAt(c32bppDIB& image, int32_t x, int32_t y) {
@@ -275,6 +276,7 @@ ReconstructResult reconstruct(const PngHeader& header, const PngColours& colours
   Converter conv;
   conv.header = header;
   conv.kernels = kernels;
+  if (header.interlace != 0) conv.scratchRow.resize(static_cast<size_t>(header.width));
   if (colours.transparentKey != -1) {
     if (header.colourType == 2 && colours.transparency.size() >= 6) {
       conv.keySet = true;
