@@ -166,12 +166,20 @@ void BlendIntoImage(const PixelBlock& source, c32bppDIB& target, int32_t destX, 
       !clipTo(source, destX, destY, target.Width(), target.Height(), clip)) {
     return;
   }
-  SourceRows rows(source, clip, grayscaleCode);
   uint8_t* bits = target.BitsPointer();
-  for (int32_t y = 0; y < clip.height; ++y) {
-    auto* dst = reinterpret_cast<uint32_t*>(bits + target.pixelOffset(clip.destX, clip.destY + y));
-    rows::blend(dst, rows.row(y), clip.width, opacity);
+  const auto rowAt = [&](int32_t y) {
+    return reinterpret_cast<uint32_t*>(bits + target.pixelOffset(clip.destX, clip.destY + y));
+  };
+  if (grayscaleCode == -1) {
+    // The source rows as they are: the whole rectangle in one call.
+    const ptrdiff_t dstStride = clip.height > 1 ? rowAt(1) - rowAt(0) : 0;
+    const uint32_t* src =
+        source.pixels.data() + static_cast<size_t>(clip.srcY) * source.width + clip.srcX;
+    rows::blendRows(rowAt(0), dstStride, src, source.width, clip.width, clip.height, opacity);
+    return;
   }
+  SourceRows rows(source, clip, grayscaleCode);
+  for (int32_t y = 0; y < clip.height; ++y) rows::blend(rowAt(y), rows.row(y), clip.width, opacity);
 }
 
 void BlendOntoSurface(const PixelBlock& source, QImage& surface, int32_t destX, int32_t destY,

@@ -62,6 +62,13 @@ TEST(RenderRowKernels, BlendFormsGiveThePlainBytes) {
         ASSERT_EQ(avx2, plain) << count << " pixels at " << opacity << ", shifted " << shift;
       }
     }
+    // Three rows in one call, the destination's stored bottom-up.
+    const std::vector<uint32_t> src = randomRow(random, 3 * 37);
+    std::vector<uint32_t> rowsAtOnce = randomPixels(random, 3 * 40), plain = rowsAtOnce;
+    for (size_t y = 0; y < 3; ++y)
+      rows::blendPlain(plain.data() + (2 - y) * 40, src.data() + y * 37, 37, opacity);
+    rows::blendRows(rowsAtOnce.data() + 80, -40, src.data(), 37, 37, 3, opacity);
+    ASSERT_EQ(rowsAtOnce, plain) << "rows at " << opacity;
   }
 }
 
