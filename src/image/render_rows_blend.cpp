@@ -93,24 +93,24 @@ void blendSse2(uint32_t* dst, const uint32_t* src, int32_t count, uint32_t opaci
 template <bool kFullOpacity>
 __attribute__((target("avx2"))) inline __m256i blendGroup(__m256i s, __m256i d, __m256i opacity16) {
   const __m256i lowBytes = _mm256_set1_epi16(0x00FF);
-  // Index 3 (7, 11, 15) of each 128-bit half is a pixel's alpha byte; -1 gives 0.
+  // Index 3 (7, 11, 15) of each 128-bit half is a pixel's alpha byte.
   const __m256i alphaBytes =
       _mm256_setr_epi8(3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15, 3, 3, 3, 3, 7, 7, 7,
                        7, 11, 11, 11, 11, 15, 15, 15, 15);
-  const __m256i alphaLanes =
-      _mm256_setr_epi8(3, -1, 3, -1, 7, -1, 7, -1, 11, -1, 11, -1, 15, -1, 15, -1, 3, -1, 3, -1, 7,
-                       -1, 7, -1, 11, -1, 11, -1, 15, -1, 15, -1);
-  s = _mm256_min_epu8(s, _mm256_shuffle_epi8(s, alphaBytes));
-  const __m256i alpha = _mm256_shuffle_epi8(s, alphaLanes);
+  // Each pixel's alpha in all four bytes: the limit of its colours and, in
+  // the low byte of each 16-bit lane, the factor of the rule.
+  const __m256i spreadAlpha = _mm256_shuffle_epi8(s, alphaBytes);
+  s = _mm256_min_epu8(s, spreadAlpha);
   const __m256i dEven = _mm256_and_si256(d, lowBytes), dOdd = _mm256_srli_epi16(d, 8);
   if constexpr (kFullOpacity) {
     // At full opacity the rule is src + dst (255 - A) / 255: one product a
-    // channel; 255 - A of a byte is A xor 255.
-    const __m256i keep = _mm256_xor_si256(alpha, lowBytes);
+    // channel; 255 - A of a byte is its complement.
+    const __m256i keep = _mm256_andnot_si256(spreadAlpha, lowBytes);
     const __m256i even = divide255(_mm256_mullo_epi16(dEven, keep));
     const __m256i odd = divide255(_mm256_mullo_epi16(dOdd, keep));
     return _mm256_add_epi8(s, _mm256_or_si256(even, _mm256_slli_epi16(odd, 8)));
   } else {
+    const __m256i alpha = _mm256_and_si256(spreadAlpha, lowBytes);
     const __m256i keep =
         _mm256_xor_si256(divide255(_mm256_mullo_epi16(alpha, opacity16)), lowBytes);
     const __m256i sEven = _mm256_and_si256(s, lowBytes), sOdd = _mm256_srli_epi16(s, 8);
