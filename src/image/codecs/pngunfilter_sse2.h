@@ -1,8 +1,9 @@
 #pragma once
 // The vector loops of the PNG row filters for pixels of 3, 4, 6 and 8 bytes
-// (RGB and RGBA at depth 8 and 16, grey with alpha at depth 16).
+// (RGB and RGBA at depth 8 and 16, grey with alpha at depth 16; Up for any).
 // SSE2 is part of every x86-64 processor, so no run-time check is needed;
-// elsewhere the plain loops serve.
+// the two-row Paeth loop also comes built for AVX, chosen at run time.
+// Elsewhere the plain loops serve.
 
 #include <cstddef>
 #include <cstdint>
