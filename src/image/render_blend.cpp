@@ -53,6 +53,9 @@ class SourceRows {
     for (int32_t x = 0; x < m_clip.width; ++x) m_gray[x] = withGray(src[x], m_grayscale);
     return m_gray.data();
   }
+  // Without grayscale the rows are the block's own, a row's width apart.
+  bool asStored() const { return m_grayscale == -1; }
+  ptrdiff_t stride() const { return m_source.width; }
 
  private:
   const PixelBlock& m_source;
@@ -61,12 +64,22 @@ class SourceRows {
   std::vector<uint32_t> m_gray;
 };
 
+// The clipped rows onto premultiplied rows dstStride pixels apart; the
+// source as stored goes in one call.
+void blendRectangle(SourceRows& rows, const Clip& clip, uint32_t* dst, ptrdiff_t dstStride,
+                    uint32_t opacity) {
+  if (rows.asStored()) {
+    rows::blendRows(dst, dstStride, rows.row(0), rows.stride(), clip.width, clip.height, opacity);
+    return;
+  }
+  for (int32_t y = 0; y < clip.height; ++y, dst += dstStride)
+    rows::blend(dst, rows.row(y), clip.width, opacity);
+}
+
 // Premultiplied 32-bit rows of a surface, blended in place.
 void blendOntoPremultiplied(SourceRows& rows, const Clip& clip, QImage& surface, uint32_t opacity) {
-  for (int32_t y = 0; y < clip.height; ++y) {
-    auto* dst = reinterpret_cast<uint32_t*>(surface.scanLine(clip.destY + y)) + clip.destX;
-    rows::blend(dst, rows.row(y), clip.width, opacity);
-  }
+  auto* dst = reinterpret_cast<uint32_t*>(surface.scanLine(clip.destY)) + clip.destX;
+  blendRectangle(rows, clip, dst, surface.bytesPerLine() / 4, opacity);
 }
 
 // A surface with an alpha channel in another format: the rectangle converted
@@ -166,12 +179,14 @@ void BlendIntoImage(const PixelBlock& source, c32bppDIB& target, int32_t destX, 
       !clipTo(source, destX, destY, target.Width(), target.Height(), clip)) {
     return;
   }
-  SourceRows rows(source, clip, grayscaleCode);
   uint8_t* bits = target.BitsPointer();
-  for (int32_t y = 0; y < clip.height; ++y) {
-    auto* dst = reinterpret_cast<uint32_t*>(bits + target.pixelOffset(clip.destX, clip.destY + y));
-    rows::blend(dst, rows.row(y), clip.width, opacity);
-  }
+  const auto rowAt = [&](int32_t y) {
+    return reinterpret_cast<uint32_t*>(bits + target.pixelOffset(clip.destX, clip.destY + y));
+  };
+  // Rows are stored bottom-up: the stride between them comes out negative.
+  const ptrdiff_t dstStride = clip.height > 1 ? rowAt(1) - rowAt(0) : 0;
+  SourceRows rows(source, clip, grayscaleCode);
+  blendRectangle(rows, clip, rowAt(0), dstStride, opacity);
 }
 
 void BlendOntoSurface(const PixelBlock& source, QImage& surface, int32_t destX, int32_t destY,

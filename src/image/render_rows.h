@@ -4,6 +4,7 @@
 // is the reference: every vector form gives exactly its bytes, which the tests
 // check on random rows. Callers use the dispatching functions at the bottom.
 
+#include <cstddef>
 #include <cstdint>
 
 namespace renderpix::rows {
@@ -45,6 +46,10 @@ void mixColumnsAvx2(const uint16_t* mixed, const int32_t* left, const uint32_t* 
 
 // The fastest form available.
 void blend(uint32_t* dst, const uint32_t* src, int32_t count, uint32_t opacity);
+// The same over `height` rows that lie dstStride and srcStride pixels apart
+// (negative for rows stored bottom-up).
+void blendRows(uint32_t* dst, ptrdiff_t dstStride, const uint32_t* src, ptrdiff_t srcStride,
+               int32_t count, int32_t height, uint32_t opacity);
 void mixRows(const uint32_t* top, const uint32_t* bottom, int32_t count, uint32_t wy,
              uint16_t* mixed);
 void mixColumns(const uint16_t* mixed, const int32_t* left, const uint32_t* weights, int32_t count,

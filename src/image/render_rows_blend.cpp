@@ -1,6 +1,7 @@
 // The blender's row kernels: one pixel at a time, four at a time in 128-bit
 // lanes and eight at a time in 256-bit lanes, all giving the same bytes.
 #include <algorithm>
+#include <cstddef>
 
 #include "image/render_rows.h"
 
@@ -87,60 +88,113 @@ void blendSse2(uint32_t* dst, const uint32_t* src, int32_t count, uint32_t opaci
 // The 256-bit form keeps the channels where they are: blue and red in the low
 // bytes of 16-bit lanes, green and alpha (shifted down) in another register,
 // each lane multiplied by its pixel's factor, which a byte shuffle spreads.
-__attribute__((target("avx2"))) void blendAvx2(uint32_t* dst, const uint32_t* src, int32_t count,
-                                               uint32_t opacity) {
-  const __m256i opacity16 = _mm256_set1_epi16(static_cast<int16_t>(opacity));
-  const __m256i all255 = _mm256_set1_epi16(255);
+// The rule itself gives every pixel, clear and opaque ones included; the
+// loops only skip and copy them for speed.
+template <bool kFullOpacity>
+__attribute__((target("avx2"))) inline __m256i blendGroup(__m256i s, __m256i d, __m256i opacity16) {
   const __m256i lowBytes = _mm256_set1_epi16(0x00FF);
-  const __m256i alphaMask = _mm256_set1_epi32(static_cast<int32_t>(0xFF000000u));
-  // Index 3 (7, 11, 15) of each 128-bit half is a pixel's alpha byte; -1 gives 0.
+  // Index 3 (7, 11, 15) of each 128-bit half is a pixel's alpha byte.
   const __m256i alphaBytes =
       _mm256_setr_epi8(3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15, 3, 3, 3, 3, 7, 7, 7,
                        7, 11, 11, 11, 11, 15, 15, 15, 15);
-  const __m256i alphaLanes =
-      _mm256_setr_epi8(3, -1, 3, -1, 7, -1, 7, -1, 11, -1, 11, -1, 15, -1, 15, -1, 3, -1, 3, -1, 7,
-                       -1, 7, -1, 11, -1, 11, -1, 15, -1, 15, -1);
-  // Stores that straddle two cache lines cost more than the arithmetic: the
-  // first pixels go through the narrower form until dst lies on 32 bytes.
-  int32_t x = std::min(count, static_cast<int32_t>((32 - reinterpret_cast<uintptr_t>(dst) % 32) %
-                                                   32 / sizeof(uint32_t)));
-  blendSse2(dst, src, x, opacity);
-  for (; x + 8 <= count; x += 8) {
-    __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x));
-    if (_mm256_testz_si256(s, alphaMask)) continue;            // all clear
-    if (opacity == 255 && _mm256_testc_si256(s, alphaMask)) {  // all opaque
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), s);
-      continue;
-    }
-    const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + x));
-    s = _mm256_min_epu8(s, _mm256_shuffle_epi8(s, alphaBytes));
-    const __m256i alpha = _mm256_shuffle_epi8(s, alphaLanes);
-    const __m256i dEven = _mm256_and_si256(d, lowBytes), dOdd = _mm256_srli_epi16(d, 8);
-    __m256i even, odd;
-    if (opacity == 255) {
-      // At full opacity the rule is src + dst (255 - A) / 255: one product a channel.
-      const __m256i keep = _mm256_sub_epi16(all255, alpha);
-      even = divide255(_mm256_mullo_epi16(dEven, keep));
-      odd = divide255(_mm256_mullo_epi16(dOdd, keep));
-      const __m256i kept = _mm256_or_si256(even, _mm256_slli_epi16(odd, 8));
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x), _mm256_add_epi8(s, kept));
-      continue;
-    }
-    const __m256i keep = _mm256_sub_epi16(all255, divide255(_mm256_mullo_epi16(alpha, opacity16)));
+  // Each pixel's alpha in all four bytes: the limit of its colours and, in
+  // the low byte of each 16-bit lane, the factor of the rule.
+  const __m256i spreadAlpha = _mm256_shuffle_epi8(s, alphaBytes);
+  s = _mm256_min_epu8(s, spreadAlpha);
+  const __m256i dEven = _mm256_and_si256(d, lowBytes), dOdd = _mm256_srli_epi16(d, 8);
+  if constexpr (kFullOpacity) {
+    // At full opacity the rule is src + dst (255 - A) / 255: one product a
+    // channel; 255 - A of a byte is its complement.
+    const __m256i keep = _mm256_andnot_si256(spreadAlpha, lowBytes);
+    const __m256i even = divide255(_mm256_mullo_epi16(dEven, keep));
+    const __m256i odd = divide255(_mm256_mullo_epi16(dOdd, keep));
+    return _mm256_add_epi8(s, _mm256_or_si256(even, _mm256_slli_epi16(odd, 8)));
+  } else {
+    const __m256i alpha = _mm256_and_si256(spreadAlpha, lowBytes);
+    const __m256i keep =
+        _mm256_xor_si256(divide255(_mm256_mullo_epi16(alpha, opacity16)), lowBytes);
     const __m256i sEven = _mm256_and_si256(s, lowBytes), sOdd = _mm256_srli_epi16(s, 8);
-    even = divide255(
+    const __m256i even = divide255(
         _mm256_add_epi16(_mm256_mullo_epi16(dEven, keep), _mm256_mullo_epi16(sEven, opacity16)));
-    odd = divide255(
+    const __m256i odd = divide255(
         _mm256_add_epi16(_mm256_mullo_epi16(dOdd, keep), _mm256_mullo_epi16(sOdd, opacity16)));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x),
-                        _mm256_or_si256(even, _mm256_slli_epi16(odd, 8)));
+    return _mm256_or_si256(even, _mm256_slli_epi16(odd, 8));
   }
-  blendSse2(dst + x, src + x, count - x, opacity);
+}
+
+__attribute__((target("avx2"))) inline __m256i loadGroup(const uint32_t* p) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+__attribute__((target("avx2"))) inline void storeGroup(uint32_t* p, __m256i v) {
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+}
+
+// Rows of at least 8 pixels, eight at a time from the first (starting where
+// dst lies on 32 bytes measured no faster). The last eight pixels are worked
+// out from the untouched row before the loop and stored after it, which gives
+// the pixels they share with the loop the same bytes again.
+template <bool kFullOpacity>
+__attribute__((target("avx2"), always_inline)) inline void blendRowAvx2(uint32_t* dst,
+                                                                        const uint32_t* src,
+                                                                        int32_t count,
+                                                                        uint32_t opacity) {
+  const __m256i opacity16 = _mm256_set1_epi16(static_cast<int16_t>(opacity));
+  const __m256i alphaMask = _mm256_set1_epi32(static_cast<int32_t>(0xFF000000u));
+  const int32_t last = count - 8;
+  const __m256i tail =
+      blendGroup<kFullOpacity>(loadGroup(src + last), loadGroup(dst + last), opacity16);
+  int32_t x = 0;
+  for (; x <= last; x += 8) {
+    const __m256i s = loadGroup(src + x);
+    if (_mm256_testz_si256(s, alphaMask)) continue;          // all clear
+    if (kFullOpacity && _mm256_testc_si256(s, alphaMask)) {  // all opaque
+      storeGroup(dst + x, s);
+      continue;
+    }
+    storeGroup(dst + x, blendGroup<kFullOpacity>(s, loadGroup(dst + x), opacity16));
+  }
+  storeGroup(dst + last, tail);
+}
+
+__attribute__((target("avx2"))) void blendAvx2(uint32_t* dst, const uint32_t* src, int32_t count,
+                                               uint32_t opacity) {
+  if (count < 8) {
+    blendSse2(dst, src, count, opacity);
+  } else if (opacity == 255) {
+    blendRowAvx2<true>(dst, src, count, opacity);
+  } else {
+    blendRowAvx2<false>(dst, src, count, opacity);
+  }
+}
+
+// Whole rectangles in one call: the row loop inlined, no choice and no call
+// per row, which counts at a few hundred pixels a row.
+template <bool kFullOpacity>
+__attribute__((target("avx2"))) void blendRowsAvx2(uint32_t* dst, ptrdiff_t dstStride,
+                                                   const uint32_t* src, ptrdiff_t srcStride,
+                                                   int32_t count, int32_t height,
+                                                   uint32_t opacity) {
+  for (int32_t y = 0; y < height; ++y, dst += dstStride, src += srcStride)
+    blendRowAvx2<kFullOpacity>(dst, src, count, opacity);
 }
 
 bool hasAvx2() {
   static const bool available = __builtin_cpu_supports("avx2");
   return available;
+}
+
+void blendRows(uint32_t* dst, ptrdiff_t dstStride, const uint32_t* src, ptrdiff_t srcStride,
+               int32_t count, int32_t height, uint32_t opacity) {
+  if (hasAvx2() && count >= 8) {
+    if (opacity == 255) {
+      blendRowsAvx2<true>(dst, dstStride, src, srcStride, count, height, opacity);
+    } else {
+      blendRowsAvx2<false>(dst, dstStride, src, srcStride, count, height, opacity);
+    }
+    return;
+  }
+  for (int32_t y = 0; y < height; ++y, dst += dstStride, src += srcStride)
+    blend(dst, src, count, opacity);
 }
 
 void blend(uint32_t* dst, const uint32_t* src, int32_t count, uint32_t opacity) {
@@ -162,6 +216,11 @@ void blendAvx2(uint32_t* dst, const uint32_t* src, int32_t count, uint32_t opaci
 }
 void blend(uint32_t* dst, const uint32_t* src, int32_t count, uint32_t opacity) {
   blendPlain(dst, src, count, opacity);
+}
+void blendRows(uint32_t* dst, ptrdiff_t dstStride, const uint32_t* src, ptrdiff_t srcStride,
+               int32_t count, int32_t height, uint32_t opacity) {
+  for (int32_t y = 0; y < height; ++y, dst += dstStride, src += srcStride)
+    blendPlain(dst, src, count, opacity);
 }
 
 #endif

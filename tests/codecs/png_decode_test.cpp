@@ -4,10 +4,13 @@
 
 #include "image/c32bppdib.h"
 #include "image/codecs/cpngparser.h"
+#include "image/codecs/pngrowfeed.h"
 
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <zlib.h>
 
 namespace {
 
@@ -247,6 +250,62 @@ TEST(PngInflate, WithoutZlibHeaderAndChecksumAreIgnored) {
   const Decoded d = decode(bytes, false);
   ASSERT_NE(d.image->BitsPointer(), nullptr);
   EXPECT_EQ(d.image->GetPixel(0, 0) & 0xFF, 33);
+}
+
+// zlib's own answer for a wrapped stream given whole: Z_STREAM_END or the
+// status that stopped it.
+int zlibAnswer(std::vector<uint8_t> stream, size_t capacity) {
+  z_stream z{};
+  if (inflateInit(&z) != Z_OK) return Z_MEM_ERROR;
+  std::vector<uint8_t> out(capacity + 1);
+  z.next_in = stream.data();
+  z.avail_in = static_cast<uInt>(stream.size());
+  z.next_out = out.data();
+  z.avail_out = static_cast<uInt>(capacity);
+  int status = Z_OK;
+  while (status == Z_OK) status = inflate(&z, Z_NO_FLUSH);
+  inflateEnd(&z);
+  return status;
+}
+
+TEST(PngInflate, TheZlibFeedJudgesHeaderAndChecksumAsZlibDoes) {
+  const std::vector<uint8_t> data(300, 7);  // three rows of 100 bytes
+  std::vector<uint8_t> good(compressBound(300));
+  uLongf length = good.size();
+  ASSERT_EQ(compress(good.data(), &length, data.data(), data.size()), Z_OK);
+  good.resize(length);
+  const auto changed = [&](size_t at, std::initializer_list<uint8_t> values) {
+    std::vector<uint8_t> s = good;
+    std::copy(values.begin(), values.end(), s.begin() + static_cast<ptrdiff_t>(at));
+    return s;
+  };
+  // A failed header check, then each later check with the fields before it
+  // valid: method 7, a 64 KiB window, a preset dictionary with and without its
+  // identifier; then a wrong and a cut checksum.
+  std::vector<uint8_t> dictionary = changed(0, {0x78, 0xBB});
+  dictionary.insert(dictionary.begin() + 2, {1, 2, 3, 4});
+  const std::vector<uint8_t> noDictionaryId = {0x78, 0xBB, 1};
+  const std::vector<uint8_t> shortTrailer(good.begin(), good.end() - 2);
+  const std::vector<uint8_t> ofOneByte = {0x78};
+  for (const auto& stream :
+       {good, changed(0, {0x78, 0x9D}), changed(0, {0x77, 0x09}), changed(0, {0x88, 0x1C}),
+        dictionary, noDictionaryId, changed(good.size() - 1, {uint8_t(good.back() ^ 1)}),
+        shortTrailer, ofOneByte}) {
+    const int expected = zlibAnswer(stream, data.size());
+    // The stream in pieces of 1, 2 and 3 bytes, as IDAT chunks may cut it.
+    std::vector<std::span<const uint8_t>> parts;
+    for (size_t at = 0, size = 1; at < stream.size(); at += size, size = size % 3 + 1)
+      parts.emplace_back(stream.data() + at, std::min(size, stream.size() - at));
+    pngpixels::ZlibRowFeed feed(parts, data.size(), 100);
+    bool ok = true;
+    for (int row = 0; row < 3 && ok; ++row) {
+      const uint8_t* bytes = feed.next(100);
+      ok = bytes && std::equal(bytes, bytes + 100, data.begin());
+    }
+    ok = ok && feed.finish();
+    EXPECT_EQ(ok, expected == Z_STREAM_END) << "zlib says " << expected;
+    EXPECT_EQ(feed.status(), ok ? Z_OK : expected);
+  }
 }
 
 TEST(PngFileInput, FilesOf56BytesOrFewerAreNotExamined) {

@@ -48,18 +48,27 @@ std::vector<uint32_t> randomRow(std::mt19937& random, size_t count) {
 TEST(RenderRowKernels, BlendFormsGiveThePlainBytes) {
   std::mt19937 random(21);
   for (const uint32_t opacity : {255u, 254u, 153u, 1u, 77u}) {
-    for (const int32_t count : {0, 1, 3, 4, 7, 8, 9, 17, 333}) {
+    for (const int32_t count : {0, 1, 3, 4, 7, 8, 9, 15, 16, 17, 24, 31, 333}) {
+      // Rows starting at every 4-byte offset from a 32-byte boundary.
+      const auto shift = static_cast<size_t>(random() % 8);
       const std::vector<uint32_t> src = randomRow(random, static_cast<size_t>(count));
-      const std::vector<uint32_t> dst = randomPixels(random, static_cast<size_t>(count));
+      const std::vector<uint32_t> dst = randomPixels(random, static_cast<size_t>(count) + shift);
       std::vector<uint32_t> plain = dst, sse2 = dst, avx2 = dst;
-      rows::blendPlain(plain.data(), src.data(), count, opacity);
-      rows::blendSse2(sse2.data(), src.data(), count, opacity);
+      rows::blendPlain(plain.data() + shift, src.data(), count, opacity);
+      rows::blendSse2(sse2.data() + shift, src.data(), count, opacity);
       ASSERT_EQ(sse2, plain) << count << " pixels at " << opacity;
       if (rows::hasAvx2()) {
-        rows::blendAvx2(avx2.data(), src.data(), count, opacity);
-        ASSERT_EQ(avx2, plain) << count << " pixels at " << opacity;
+        rows::blendAvx2(avx2.data() + shift, src.data(), count, opacity);
+        ASSERT_EQ(avx2, plain) << count << " pixels at " << opacity << ", shifted " << shift;
       }
     }
+    // Three rows in one call, the destination's stored bottom-up.
+    const std::vector<uint32_t> src = randomRow(random, 3 * 37);
+    std::vector<uint32_t> rowsAtOnce = randomPixels(random, 3 * 40), plain = rowsAtOnce;
+    for (size_t y = 0; y < 3; ++y)
+      rows::blendPlain(plain.data() + (2 - y) * 40, src.data() + y * 37, 37, opacity);
+    rows::blendRows(rowsAtOnce.data() + 80, -40, src.data(), 37, 37, 3, opacity);
+    ASSERT_EQ(rowsAtOnce, plain) << "rows at " << opacity;
   }
 }
 

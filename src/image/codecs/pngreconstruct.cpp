@@ -5,6 +5,7 @@
 
 #include "image/c32bppdib.h"
 #include "image/codecs/pngconvert_sse2.h"
+#include "image/codecs/pngconvert_ssse3.h"
 #include "image/codecs/pngrowfeed.h"
 #include "image/premultiply.h"
 
@@ -71,9 +72,11 @@ struct Converter {
   // Final pixel of each sample value (grey and indexed types).
   std::array<uint32_t, 256> lookup{};
   uint32_t lookupEntries = 256;  // samples at or above this have no palette entry
+  bool greyRamp = false;         // lookup[v] is the opaque grey v for every v
   bool keySet = false;
   uint8_t keyRed = 0, keyGreen = 0, keyBlue = 0;
   Kernels kernels = Kernels::kFastest;
+  std::vector<uint32_t> scratchRow;  // interlaced images: a pass row before it is spread
 };
 
 void buildLookup(Converter& conv, const PngColours& colours) {
@@ -121,36 +124,31 @@ inline uint32_t premultiplied(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
   return premul::packBGRA(r, g, b, a);
 }
 
-// Converts `count` pixels of one unfiltered row; dst advances by `step` pixels
-// (1 for whole rows, which lets the compiler vectorise the loops).
-template <bool kUnitStep>
-bool convertRowWith(Converter& conv, const uint8_t* src, uint32_t* dst, int32_t dynamicStep,
-                    int32_t count) {
-  const int32_t step = kUnitStep ? 1 : dynamicStep;
+// Converts `count` pixels of one unfiltered row into consecutive pixels.
+bool convertContiguous(Converter& conv, const uint8_t* src, uint32_t* dst, int32_t count) {
   const PngHeader& h = conv.header;
   const size_t n = static_cast<size_t>(count);
   switch (h.colourType) {
     case 6:
       if (h.bitDepth == 8) {
         size_t i = 0;
-        if (kUnitStep && conv.kernels == Kernels::kFastest) {
+        if (conv.kernels == Kernels::kFastest) {
           i = convertRgba8Sse2(src, dst, n);
           src += 4 * i;
           dst += i;
         }
-        for (; i < n; ++i, src += 4, dst += step)
-          *dst = premultiplied(src[0], src[1], src[2], src[3]);
+        for (; i < n; ++i, src += 4, ++dst) *dst = premultiplied(src[0], src[1], src[2], src[3]);
       } else {
-        for (size_t i = 0; i < n; ++i, src += 8, dst += step)
+        for (size_t i = 0; i < n; ++i, src += 8, ++dst)
           *dst = premultiplied(src[0], src[2], src[4], src[6]);
       }
       return true;
     case 4:
       if (h.bitDepth == 8) {
-        for (size_t i = 0; i < n; ++i, src += 2, dst += step)
+        for (size_t i = 0; i < n; ++i, src += 2, ++dst)
           *dst = premultiplied(src[0], src[0], src[0], src[1]);
       } else {
-        for (size_t i = 0; i < n; ++i, src += 4, dst += step)
+        for (size_t i = 0; i < n; ++i, src += 4, ++dst)
           *dst = premultiplied(src[0], src[0], src[0], src[2]);
       }
       return true;
@@ -158,13 +156,19 @@ bool convertRowWith(Converter& conv, const uint8_t* src, uint32_t* dst, int32_t 
       const size_t sampleBytes = h.bitDepth / 8;
       const size_t pixelBytes = sampleBytes * 3;
       if (!conv.keySet) {
-        for (size_t i = 0; i < n; ++i, src += pixelBytes, dst += step) {
+        size_t i = 0;
+        if (sampleBytes == 1 && conv.kernels == Kernels::kFastest && hasSsse3()) {
+          i = convertRgb8Ssse3(src, dst, n);
+          src += 3 * i;
+          dst += i;
+        }
+        for (; i < n; ++i, src += pixelBytes, ++dst) {
           const uint32_t r = src[0], g = src[sampleBytes], b = src[2 * sampleBytes];
           *dst = b | (g << 8) | (r << 16) | kOpaque;
         }
         return true;
       }
-      for (size_t i = 0; i < n; ++i, src += pixelBytes, dst += step) {
+      for (size_t i = 0; i < n; ++i, src += pixelBytes, ++dst) {
         const uint8_t r = src[0], g = src[sampleBytes], b = src[2 * sampleBytes];
         if (conv.keySet && r == conv.keyRed && g == conv.keyGreen && b == conv.keyBlue) {
           *dst = 0;
@@ -179,16 +183,21 @@ bool convertRowWith(Converter& conv, const uint8_t* src, uint32_t* dst, int32_t 
   }
   // Greyscale and indexed: every sample goes through the lookup table.
   if (h.bitDepth == 16) {
-    for (size_t i = 0; i < n; ++i, src += 2, dst += step) *dst = conv.lookup[src[0]];
+    for (size_t i = 0; i < n; ++i, src += 2, ++dst) *dst = conv.lookup[src[0]];
     return true;
   }
   const uint32_t limit = conv.lookupEntries;
   if (h.bitDepth == 8) {
     if (limit == 256) {  // every sample has an entry
-      for (size_t i = 0; i < n; ++i, dst += step) *dst = conv.lookup[src[i]];
+      size_t i = 0;
+      if (conv.greyRamp && conv.kernels == Kernels::kFastest) {
+        i = convertGrey8Sse2(src, dst, n);
+        dst += i;
+      }
+      for (; i < n; ++i, ++dst) *dst = conv.lookup[src[i]];
       return true;
     }
-    for (size_t i = 0; i < n; ++i, dst += step) {
+    for (size_t i = 0; i < n; ++i, ++dst) {
       const uint8_t s = src[i];
       if (s >= limit) return false;
       *dst = conv.lookup[s];
@@ -199,7 +208,7 @@ bool convertRowWith(Converter& conv, const uint8_t* src, uint32_t* dst, int32_t 
   const unsigned depth = h.bitDepth;
   const unsigned perByte = 8 / depth;
   const uint8_t mask = static_cast<uint8_t>((1u << depth) - 1);
-  for (size_t i = 0; i < n; ++i, dst += step) {
+  for (size_t i = 0; i < n; ++i, ++dst) {
     const unsigned shift = 8 - depth * (static_cast<unsigned>(i % perByte) + 1);
     const uint8_t s = static_cast<uint8_t>((src[i / perByte] >> shift) & mask);
     if (s >= limit) return false;
@@ -208,9 +217,14 @@ bool convertRowWith(Converter& conv, const uint8_t* src, uint32_t* dst, int32_t 
   return true;
 }
 
+// Rows of interlaced passes are converted whole into a scratch row, then
+// spread over every step-th pixel: the same loops serve both.
 bool convertRow(Converter& conv, const uint8_t* src, uint32_t* dst, int32_t step, int32_t count) {
-  return step == 1 ? convertRowWith<true>(conv, src, dst, 1, count)
-                   : convertRowWith<false>(conv, src, dst, step, count);
+  if (step == 1) return convertContiguous(conv, src, dst, count);
+  uint32_t* converted = conv.scratchRow.data();
+  if (!convertContiguous(conv, src, converted, count)) return false;
+  for (int32_t i = 0; i < count; ++i, dst += step) *dst = converted[i];
+  return true;
 }
 
 uint32_t* pixelAt(c32bppDIB& image, int32_t x, int32_t y) {
@@ -262,6 +276,7 @@ ReconstructResult reconstruct(const PngHeader& header, const PngColours& colours
   Converter conv;
   conv.header = header;
   conv.kernels = kernels;
+  if (header.interlace != 0) conv.scratchRow.resize(static_cast<size_t>(header.width));
   if (colours.transparentKey != -1) {
     if (header.colourType == 2 && colours.transparency.size() >= 6) {
       conv.keySet = true;
@@ -274,7 +289,12 @@ ReconstructResult reconstruct(const PngHeader& header, const PngColours& colours
       conv.keySet = true;
     }
   }
-  if (header.colourType == 0 || header.colourType == 3) buildLookup(conv, colours);
+  if (header.colourType == 0 || header.colourType == 3) {
+    buildLookup(conv, colours);
+    conv.greyRamp = conv.lookupEntries == 256;
+    for (uint32_t v = 0; v < 256 && conv.greyRamp; ++v)
+      conv.greyRamp = conv.lookup[v] == (v * 0x010101u | kOpaque);
+  }
 
   const int bpp = bitsPerPixel(header);
   const size_t distance = filterDistance(header);
@@ -287,19 +307,31 @@ ReconstructResult reconstruct(const PngHeader& header, const PngColours& colours
     const int32_t rows = passCount(header.height, pass.startRow, pass.rowStep);
     if (columns == 0 || rows == 0) continue;
     const size_t bytes = rowBytes(bpp, columns);
-    for (int32_t r = 0; r < rows; ++r) {
-      uint8_t* cursor = feed.next(bytes + 1);
+    const auto convertPassRow = [&](const uint8_t* row, int32_t r) {
+      const int32_t y = pass.startRow + r * pass.rowStep;
+      return convertRow(conv, row, pixelAt(image, pass.startColumn, y), pass.columnStep, columns);
+    };
+    // Rows come two at a time, so that the pair's filters can be reversed
+    // together; the checks keep the order of one row after the other.
+    for (int32_t r = 0; r < rows; r += 2) {
+      const bool pair = r + 1 < rows;
+      uint8_t* cursor = feed.next(pair ? 2 * (bytes + 1) : bytes + 1);
       if (!cursor) return ReconstructResult::kDataUnavailable;
       const uint8_t filter = cursor[0];
       uint8_t* row = cursor + 1;
       // The feed keeps the row above right before this one.
       const uint8_t* previous = r == 0 ? zeroRow.data() : row - (bytes + 1);
       if (filter > 4 && interlaced) return ReconstructResult::kBadFilter;
-      unfilterRow(filter, row, previous, bytes, distance, kernels);
-      const int32_t y = pass.startRow + r * pass.rowStep;
-      if (!convertRow(conv, row, pixelAt(image, pass.startColumn, y), pass.columnStep, columns)) {
-        return ReconstructResult::kBadPaletteIndex;
+      uint8_t* lower = row + bytes + 1;
+      if (pair) {
+        unfilterRowPair(filter, row, lower[-1], lower, previous, bytes, distance, kernels);
+      } else {
+        unfilterRow(filter, row, previous, bytes, distance, kernels);
       }
+      if (!convertPassRow(row, r)) return ReconstructResult::kBadPaletteIndex;
+      if (!pair) break;
+      if (lower[-1] > 4 && interlaced) return ReconstructResult::kBadFilter;
+      if (!convertPassRow(lower, r + 1)) return ReconstructResult::kBadPaletteIndex;
     }
   }
   return ReconstructResult::kOk;

@@ -62,6 +62,12 @@ ReconstructResult reconstruct(const PngHeader& header, const PngColours& colours
 // `previous` is the unfiltered row above, or all zeros for a first row.
 void unfilterRow(uint8_t filterType, uint8_t* row, const uint8_t* previous, size_t rowBytes,
                  size_t distance, Kernels kernels = Kernels::kFastest);
+// Two consecutive rows, `lower` right below `upper`: the same as unfilterRow on
+// `upper`, then on `lower` with `upper` as its previous row. Both Paeth, the
+// commonest case, they are done together, faster than one after the other.
+void unfilterRowPair(uint8_t upperFilter, uint8_t* upper, uint8_t lowerFilter, uint8_t* lower,
+                     const uint8_t* previous, size_t rowBytes, size_t distance,
+                     Kernels kernels = Kernels::kFastest);
 // The same with the plain loops only.
 void unfilterRowScalar(uint8_t filterType, uint8_t* row, const uint8_t* previous, size_t rowBytes,
                        size_t distance);

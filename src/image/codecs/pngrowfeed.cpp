@@ -1,5 +1,7 @@
 #include "image/codecs/pngrowfeed.h"
 
+#include "image/codecs/adler32.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -23,14 +25,16 @@ constexpr size_t kWindowBytes = 128 * 1024;
 ZlibRowFeed::ZlibRowFeed(std::span<const std::span<const uint8_t>> parts, size_t capacity,
                          size_t largestRow)
     : m_parts(parts), m_capacityLeft(capacity) {
-  // Small images need no more than their whole data (plus room for the rows).
-  m_windowSize = std::max(std::min(kWindowBytes, capacity), 3 * largestRow);
+  // Small images need no more than their whole data (plus room for the rows:
+  // a pair handed out last and the next pair).
+  m_windowSize = std::max(std::min(kWindowBytes, capacity), 4 * largestRow);
   m_window.reset(new uint8_t[m_windowSize]);
   m_status = Z_MEM_ERROR;
   for (const auto& part : parts) {
     if (part.size() > UINT_MAX) return;
   }
-  m_status = inflateInit(&m_stream);
+  // Raw deflate data: the zlib header and checksum are handled here.
+  m_status = inflateInit2(&m_stream, -MAX_WBITS);
   m_ready = m_status == Z_OK;
 }
 
@@ -38,14 +42,67 @@ ZlibRowFeed::~ZlibRowFeed() {
   if (m_ready) inflateEnd(&m_stream);
 }
 
+// The next `count` bytes of input, across pieces; false when the input ends first.
+bool ZlibRowFeed::takeInput(uint8_t* out, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    while (m_stream.avail_in == 0) {
+      if (m_nextPart == m_parts.size()) return false;
+      const std::span<const uint8_t> part = m_parts[m_nextPart++];
+      m_stream.next_in = const_cast<Bytef*>(part.data());
+      m_stream.avail_in = static_cast<uInt>(part.size());
+    }
+    out[i] = *m_stream.next_in++;
+    --m_stream.avail_in;
+  }
+  return true;
+}
+
+// The two header bytes, with zlib's checks in zlib's order and its answers.
+int ZlibRowFeed::checkHeader() {
+  uint8_t header[2];
+  if (!takeInput(header, 2)) return Z_BUF_ERROR;
+  const unsigned method = header[0] & 0x0F, windowBits = (header[0] >> 4) + 8u;
+  if ((header[0] * 256u + header[1]) % 31 != 0) return Z_DATA_ERROR;
+  if (method != Z_DEFLATED) return Z_DATA_ERROR;
+  if (windowBits > MAX_WBITS) return Z_DATA_ERROR;
+  if (header[1] & 0x20) {
+    // A preset dictionary is never given; zlib says so once it has the
+    // dictionary's identifier.
+    uint8_t identifier[4];
+    return takeInput(identifier, 4) ? Z_NEED_DICT : Z_BUF_ERROR;
+  }
+  return Z_OK;
+}
+
+// After the deflate data: the stored checksum, most significant byte first.
+int ZlibRowFeed::checkTrailer() {
+  uint8_t stored[4];
+  if (!takeInput(stored, 4)) return Z_BUF_ERROR;
+  const uint32_t expected = (uint32_t{stored[0]} << 24) | (uint32_t{stored[1]} << 16) |
+                            (uint32_t{stored[2]} << 8) | stored[3];
+  return expected == m_adler ? Z_STREAM_END : Z_DATA_ERROR;
+}
+
 // One inflate call, moving on to the next piece of input when one is used up.
 int ZlibRowFeed::inflateStep() {
+  if (!m_headerChecked) {
+    const int header = checkHeader();
+    if (header != Z_OK) return header;
+    m_headerChecked = true;
+  }
   while (m_stream.avail_in == 0 && m_nextPart < m_parts.size()) {
     const std::span<const uint8_t> part = m_parts[m_nextPart++];
     m_stream.next_in = const_cast<Bytef*>(part.data());
     m_stream.avail_in = static_cast<uInt>(part.size());
   }
   return inflate(&m_stream, Z_NO_FLUSH);
+}
+
+// Takes the bytes an inflate call made into the checksum; at the end of the
+// deflate data the stream ends only if the stored checksum matches.
+int ZlibRowFeed::finishStep(int status, const uint8_t* produced, size_t count) {
+  m_adler = adler32Update(m_adler, produced, count);
+  return status == Z_STREAM_END ? checkTrailer() : status;
 }
 
 // Makes at least `bytes` bytes available from m_begin, keeping the previous row.
@@ -61,8 +118,9 @@ bool ZlibRowFeed::refillWindow(size_t bytes) {
     if (room == 0) break;
     m_stream.next_out = m_window.get() + m_end;
     m_stream.avail_out = static_cast<uInt>(room);
-    const int status = inflateStep();
+    int status = inflateStep();
     const size_t produced = room - m_stream.avail_out;
+    status = finishStep(status, m_window.get() + m_end, produced);
     m_end += produced;
     m_capacityLeft -= produced;
     if (status == Z_STREAM_END) {
@@ -82,7 +140,7 @@ bool ZlibRowFeed::refillWindow(size_t bytes) {
 }
 
 uint8_t* ZlibRowFeed::next(size_t bytes) {
-  if (!m_ready || m_failed || bytes > m_windowSize / 3) return nullptr;
+  if (!m_ready || m_failed || bytes > m_windowSize / 2) return nullptr;
   if (m_end - m_begin < bytes && !refillWindow(bytes)) {
     m_failed = true;
     return nullptr;
@@ -102,8 +160,9 @@ bool ZlibRowFeed::finish() {
     const size_t room = probing ? 1 : std::min(sizeof scratch, m_capacityLeft);
     m_stream.next_out = scratch;
     m_stream.avail_out = static_cast<uInt>(room);
-    const int status = inflateStep();
+    int status = inflateStep();
     const size_t produced = room - m_stream.avail_out;
+    status = finishStep(status, scratch, produced);
     if (probing && produced > 0) {
       m_status = Z_BUF_ERROR;
       return false;

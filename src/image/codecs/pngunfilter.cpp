@@ -78,4 +78,16 @@ void unfilterRow(uint8_t filterType, uint8_t* row, const uint8_t* previous, size
   unfilterRowScalar(filterType, row, previous, rowBytes, distance);
 }
 
+void unfilterRowPair(uint8_t upperFilter, uint8_t* upper, uint8_t lowerFilter, uint8_t* lower,
+                     const uint8_t* previous, size_t rowBytes, size_t distance, Kernels kernels) {
+  constexpr uint8_t kPaeth = 4;
+  if (kernels == Kernels::kFastest && upperFilter == kPaeth && lowerFilter == kPaeth) {
+    const bool done = hasAvx() ? unfilterPaethPairAvx(upper, lower, previous, rowBytes, distance)
+                               : unfilterPaethPairSse2(upper, lower, previous, rowBytes, distance);
+    if (done) return;
+  }
+  unfilterRow(upperFilter, upper, previous, rowBytes, distance, kernels);
+  unfilterRow(lowerFilter, lower, upper, rowBytes, distance, kernels);
+}
+
 }  // namespace pngpixels

@@ -6,43 +6,18 @@
 #include "image/codecs/pngunfilter_sse2.h"
 
 #if defined(__SSE2__) && defined(__x86_64__)
-#include <emmintrin.h>
+#include "image/codecs/pngpaeth_vector.h"
 
 #include <cstring>
 
 namespace pngpixels {
 namespace {
 
-// One pixel of kPixelBytes bytes as 16-bit lanes (the lanes past the pixel
-// hold 0). Loaded through a general register: composing the value in memory
-// first would make the next load wait on a failed store forward.
-template <size_t kPixelBytes>
-inline __m128i loadPixel(const uint8_t* p) {
-  uint64_t v = 0;
-  if constexpr (kPixelBytes == 3) {
-    v = uint64_t{p[0]} | (uint64_t{p[1]} << 8) | (uint64_t{p[2]} << 16);
-  } else if constexpr (kPixelBytes == 6) {
-    uint32_t low = 0;
-    uint16_t high = 0;
-    std::memcpy(&low, p, 4);
-    std::memcpy(&high, p + 4, 2);
-    v = low | (uint64_t{high} << 32);
-  } else {
-    std::memcpy(&v, p, kPixelBytes);  // one load of the pixel's own size
-  }
-  return _mm_unpacklo_epi8(_mm_cvtsi64_si128(static_cast<long long>(v)), _mm_setzero_si128());
-}
-
 // Stores the low bytes of the lanes; every lane holds a byte value.
 template <size_t kPixelBytes>
 inline void storePixel(uint8_t* p, __m128i v) {
   const uint64_t packed = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_packus_epi16(v, v)));
   std::memcpy(p, &packed, kPixelBytes);
-}
-
-// |x - y| of lanes holding 0 to 255.
-inline __m128i distance16(__m128i x, __m128i y) {
-  return _mm_sub_epi16(_mm_max_epi16(x, y), _mm_min_epi16(x, y));
 }
 
 // The bytes the vector loop left over, as the plain loop would do them.
@@ -118,34 +93,13 @@ void unfilterAveragePixels(uint8_t* row, const uint8_t* previous, size_t rowByte
   }
 }
 
-// Paeth without branches. With a = left, b = above, c = upper left:
-// pa = |b - c|, pb = |a - c|, pc = |a + b - 2c|; the predictor is b where
-// pb < pa and a otherwise, replaced by c where pc is below both: the
-// definition's choice, ties going to left, then above. Everything that does
-// not involve a is worked out before the pixel to the left is known, and the
-// three candidate sums raw + a, raw + b, raw + c are chosen from directly.
 template <size_t kPixelBytes>
 void unfilterPaethPixels(uint8_t* row, const uint8_t* previous, size_t rowBytes) {
   __m128i a = _mm_setzero_si128();
   __m128i c = _mm_setzero_si128();
   for (size_t i = 0; i + kPixelBytes <= rowBytes; i += kPixelBytes) {
     const __m128i b = loadPixel<kPixelBytes>(previous + i);
-    const __m128i raw = loadPixel<kPixelBytes>(row + i);
-    const __m128i pa = distance16(b, c);
-    const __m128i bMinusTwoC = _mm_sub_epi16(_mm_sub_epi16(b, c), c);
-    const __m128i twoCMinusB = _mm_sub_epi16(_mm_setzero_si128(), bMinusTwoC);
-    const __m128i rawPlusB = _mm_add_epi8(raw, b);
-    const __m128i rawPlusC = _mm_add_epi8(raw, c);
-    // From here on everything waits on a.
-    const __m128i pb = distance16(a, c);
-    const __m128i pc = _mm_max_epi16(_mm_add_epi16(a, bMinusTwoC), _mm_sub_epi16(twoCMinusB, a));
-    const __m128i rawPlusA = _mm_add_epi8(raw, a);
-    const __m128i takeAbove = _mm_cmpgt_epi16(pa, pb);
-    const __m128i takeUpperLeft = _mm_and_si128(_mm_cmpgt_epi16(pa, pc), _mm_cmpgt_epi16(pb, pc));
-    const __m128i nearer =
-        _mm_or_si128(_mm_andnot_si128(takeAbove, rawPlusA), _mm_and_si128(takeAbove, rawPlusB));
-    a = _mm_or_si128(_mm_andnot_si128(takeUpperLeft, nearer),
-                     _mm_and_si128(takeUpperLeft, rawPlusC));
+    a = paethStep(loadPixel<kPixelBytes>(row + i), a, b, c);
     storePixel<kPixelBytes>(row + i, a);
     c = b;
   }
@@ -176,16 +130,26 @@ bool unfilterPixels(uint8_t filterType, uint8_t* row, const uint8_t* previous, s
 
 }  // namespace
 
+bool unfilterPaethPairSse2(uint8_t* upper, uint8_t* lower, const uint8_t* previous, size_t rowBytes,
+                           size_t distance) {
+  return unfilterPaethPairRows(upper, lower, previous, rowBytes, distance);
+}
+
+bool hasAvx() {
+  static const bool available = __builtin_cpu_supports("avx");
+  return available;
+}
+
 bool unfilterRowSse2(uint8_t filterType, uint8_t* row, const uint8_t* previous, size_t rowBytes,
                      size_t distance) {
-  // Pixels of 1 and 2 bytes (grey, grey with alpha, sub-byte rows) gain
-  // nothing from a register per pixel, as measured: the plain loops keep them.
-  // Rows of whole pixels only.
-  if (distance < 3 || rowBytes % distance != 0) return false;
   if (filterType == 2) {
     unfilterUp(row, previous, rowBytes);
     return true;
   }
+  // Pixels of 1 and 2 bytes (grey, grey with alpha, sub-byte rows) gain
+  // nothing from a register per pixel, as measured: the plain loops keep them.
+  // Rows of whole pixels only.
+  if (distance < 3 || rowBytes % distance != 0) return false;
   switch (distance) {
     case 3:
       return unfilterPixels<3>(filterType, row, previous, rowBytes);
@@ -207,6 +171,8 @@ bool unfilterRowSse2(uint8_t filterType, uint8_t* row, const uint8_t* previous, 
 namespace pngpixels {
 
 bool unfilterRowSse2(uint8_t, uint8_t*, const uint8_t*, size_t, size_t) { return false; }
+bool unfilterPaethPairSse2(uint8_t*, uint8_t*, const uint8_t*, size_t, size_t) { return false; }
+bool hasAvx() { return false; }
 
 }  // namespace pngpixels
 

@@ -1,8 +1,9 @@
 #pragma once
 // The vector loops of the PNG row filters for pixels of 3, 4, 6 and 8 bytes
-// (RGB and RGBA at depth 8 and 16, grey with alpha at depth 16).
+// (RGB and RGBA at depth 8 and 16, grey with alpha at depth 16; Up for any).
 // SSE2 is part of every x86-64 processor, so no run-time check is needed;
-// elsewhere the plain loops serve.
+// the two-row Paeth loop also comes built for AVX, chosen at run time.
+// Elsewhere the plain loops serve.
 
 #include <cstddef>
 #include <cstdint>
@@ -13,5 +14,17 @@ namespace pngpixels {
 // the filter and pixel size; false (row untouched) otherwise.
 bool unfilterRowSse2(uint8_t filterType, uint8_t* row, const uint8_t* previous, size_t rowBytes,
                      size_t distance);
+
+// Reverses the Paeth filter of two consecutive rows, `upper` right below
+// `previous` and `lower` right below `upper`, as two unfilterRowScalar calls
+// would, for 3- and 4-byte pixels; false (rows untouched) otherwise.
+bool unfilterPaethPairSse2(uint8_t* upper, uint8_t* lower, const uint8_t* previous, size_t rowBytes,
+                           size_t distance);
+
+// True when the processor (and the system) run AVX instructions.
+bool hasAvx();
+// The same two-row loop built for AVX (pngunfilter_avx.cpp); needs hasAvx().
+bool unfilterPaethPairAvx(uint8_t* upper, uint8_t* lower, const uint8_t* previous, size_t rowBytes,
+                          size_t distance);
 
 }  // namespace pngpixels
