@@ -3,16 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QUdpSocket>
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -36,9 +41,13 @@ struct CheckResult {
   QString err;
 };
 
-CheckResult runCheck(const QStringList& arguments) {
+// Runs vantrel-check, or `program` with `arguments` when a test starts it in
+// some other way (as another user, say).
+CheckResult runCheck(const QStringList& arguments,
+                     const QString& program = testsupport::binDir() +
+                                              QStringLiteral("/vantrel-check")) {
   QProcess process;
-  process.start(testsupport::binDir() + QStringLiteral("/vantrel-check"), arguments);
+  process.start(program, arguments);
   CheckResult result;
   if (!process.waitForFinished(kProcessLimitMs)) {
     process.kill();
@@ -182,6 +191,37 @@ TEST(CheckCommand, PortHeldByAnotherListenerReadsInUse) {
   EXPECT_EQ(result.exitCode, 1) << result.err.toStdString();
   EXPECT_TRUE(result.out.startsWith(QStringLiteral("%1/tcp in-use\n").arg(holder.serverPort())))
       << result.out.toStdString();
+}
+
+// What an ordinary user sees for a port below 1024 when the port helper lacks
+// its permission (here: no helper at all, beside the copy or installed).
+TEST(CheckCommand, OrdinaryUserIsToldHowToAllowPortsBelow1024) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to become another user";
+  if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+    GTEST_SKIP() << "setpriv (util-linux) missing";
+  SiteProcess site;
+  ASSERT_TRUE(site.waitUntilServing()) << site.errors().toStdString();
+  // The build tree may sit where another user cannot reach; the copy can.
+  QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/vantrel-check-XXXXXX"));
+  ASSERT_TRUE(folder.isValid());
+  const QString copy = folder.path() + QStringLiteral("/vantrel-check");
+  ASSERT_TRUE(QFile::copy(testsupport::binDir() + QStringLiteral("/vantrel-check"), copy));
+  ::chmod(QFile::encodeName(folder.path()).constData(), 0755);
+  ::chmod(QFile::encodeName(copy).constData(), 0755);
+
+  const CheckResult result =
+      runCheck(QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                           QStringLiteral("--clear-groups"), QStringLiteral("--inh-caps=-all"),
+                           QStringLiteral("env"), QStringLiteral("HOME=") + folder.path(), copy}
+                   << siteArguments(site) << QStringLiteral("80/tcp"),
+               QStandardPaths::findExecutable(QStringLiteral("setpriv")));
+  EXPECT_EQ(result.exitCode, 1) << result.err.toStdString();
+  EXPECT_TRUE(result.out.startsWith(QStringLiteral("80/tcp no-permission\n")))
+      << result.out.toStdString();
+  // The helper it looked for: none beside the copy, so the installed one.
+  EXPECT_TRUE(result.err.contains(QStringLiteral("sudo setcap cap_net_bind_service=+ep /")) &&
+              result.err.endsWith(QStringLiteral("/vantrel-bind\n")))
+      << result.err.toStdString();
 }
 
 // Down: nothing listens. Silent: connections are taken but never answered,

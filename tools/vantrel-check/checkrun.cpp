@@ -2,7 +2,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+
+#include "net/privilegedbind.h"
 
 CheckRun::CheckRun(CheckOptions options, QObject* parent)
     : QObject(parent),
@@ -69,7 +72,21 @@ void CheckRun::finishRun() {
   } else {
     printLine(publicAddressLine(m_publicAddress));
   }
+  hintAtMissingPermission();
   emit done(exitStatusOf(m_ports));
+}
+
+// Said once, on stderr so that it never mixes with the results: without it a
+// user sees "no-permission" and nothing about how to give it.
+void CheckRun::hintAtMissingPermission() const {
+  const bool missing = std::any_of(m_ports.begin(), m_ports.end(), [](const ReportedPort& port) {
+    return port.test.result == PortResult::NoPermission;
+  });
+  if (!missing) return;
+  std::fprintf(stderr,
+               "vantrel-check: ports below 1024 need the port helper's permission, given once "
+               "with:\n    sudo setcap cap_net_bind_service=+ep %s\n",
+               qPrintable(privilegedbind::helperPath()));
 }
 
 void CheckRun::showProgress(const TestedPort& tested) {

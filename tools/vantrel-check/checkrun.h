@@ -30,6 +30,7 @@ class CheckRun : public QObject {
   void startNext();
   void onPortFinished(const PortTestOutcome& outcome);
   void finishRun();
+  void hintAtMissingPermission() const;
   void showProgress(const TestedPort& tested);
   void clearProgress();
   void printLine(const QString& line);
