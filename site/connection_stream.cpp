@@ -113,18 +113,19 @@ bool ConnectionStream::receive() {
   }
 }
 
-std::string_view ConnectionStream::headWindow() const {
-  std::string_view head = received().substr(0, m_limits.maxHeadBytes);
+bool ConnectionStream::requestLineEndsWithin(std::string_view head) const {
   const std::size_t lineEnd = head.find('\n');
-  if (lineEnd == std::string_view::npos || lineEnd >= m_limits.maxRequestLineBytes)
-    head = head.substr(0, m_limits.maxRequestLineBytes);
-  return head;
+  return lineEnd != std::string_view::npos && lineEnd < m_limits.maxRequestLineBytes;
+}
+
+std::string_view ConnectionStream::headWindow() const {
+  const std::string_view head = received().substr(0, m_limits.maxHeadBytes);
+  return requestLineEndsWithin(head) ? head : head.substr(0, m_limits.maxRequestLineBytes);
 }
 
 bool ConnectionStream::receiveHead() {
   const std::string_view head = received().substr(0, m_limits.maxHeadBytes);
-  const std::size_t lineEnd = head.find('\n');
-  m_requestLineDone = lineEnd != std::string_view::npos && lineEnd < m_limits.maxRequestLineBytes;
+  m_requestLineDone = requestLineEndsWithin(head);
   // More is wanted, so the head or its first line would pass its limit.
   if ((!m_requestLineDone && head.size() >= m_limits.maxRequestLineBytes) ||
       head.size() >= m_limits.maxHeadBytes) {

@@ -87,6 +87,8 @@ class ConnectionStream {
 
  private:
   std::string_view received() const { return {m_buffer.data() + m_begin, m_end - m_begin}; }
+  // Whether the first line of `head` ends within the request line's limit.
+  bool requestLineEndsWithin(std::string_view head) const;
   // Appends what the client sent next; false on end of stream, timeout, stop or error.
   bool receive();
   // Waits for `events` until `deadline` or the stop signal.
