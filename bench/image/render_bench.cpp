@@ -52,6 +52,10 @@ int main() {
   paintPicture(picture);
   const renderpix::PixelBlock block =
       renderpix::MirrorCopy(picture, 0, 0, kSide, kSide, false, false);
+  // Drawing into a picture, the blender gets its block in the picture's row
+  // order, as Render makes it.
+  const renderpix::PixelBlock blockForPicture = renderpix::MirrorCopy(
+      picture, 0, 0, kSide, kSide, false, false, renderpix::RowOrder::kBottomUp);
   QImage qtPicture(kSide, kSide, QImage::Format_ARGB32_Premultiplied);
   std::memcpy(qtPicture.bits(), block.pixels.data(), block.pixels.size() * 4);
   const int runs = 30;
@@ -71,8 +75,8 @@ int main() {
   // on the calling thread): a shared machine's noise weighs on both alike.
   const auto blendAt = [&](uint32_t opacity) {
     return bestThreadSecondsInTurns(
-        runs * 5, resetOwn, [&] { renderpix::BlendIntoImage(block, target, 0, 0, opacity, -1); },
-        resetQt,
+        runs * 5, resetOwn,
+        [&] { renderpix::BlendIntoImage(blockForPicture, target, 0, 0, opacity, -1); }, resetQt,
         [&] {
           QPainter painter(&qtTarget);
           painter.setOpacity(opacity / 255.0);

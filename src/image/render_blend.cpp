@@ -47,15 +47,14 @@ class SourceRows {
   }
 
   const uint32_t* row(int32_t y) {
-    const uint32_t* src = m_source.pixels.data() +
-                          static_cast<size_t>(m_clip.srcY + y) * m_source.width + m_clip.srcX;
+    const uint32_t* src = m_source.row(m_clip.srcY + y) + m_clip.srcX;
     if (m_grayscale == -1) return src;
     for (int32_t x = 0; x < m_clip.width; ++x) m_gray[x] = withGray(src[x], m_grayscale);
     return m_gray.data();
   }
-  // Without grayscale the rows are the block's own, a row's width apart.
+  // Without grayscale the rows are the block's own, rowStride() apart.
   bool asStored() const { return m_grayscale == -1; }
-  ptrdiff_t stride() const { return m_source.width; }
+  ptrdiff_t stride() const { return m_source.rowStride(); }
 
  private:
   const PixelBlock& m_source;
@@ -69,7 +68,18 @@ class SourceRows {
 void blendRectangle(SourceRows& rows, const Clip& clip, uint32_t* dst, ptrdiff_t dstStride,
                     uint32_t opacity) {
   if (rows.asStored()) {
-    rows::blendRows(dst, dstStride, rows.row(0), rows.stride(), clip.width, clip.height, opacity);
+    const uint32_t* src = rows.row(0);
+    ptrdiff_t srcStride = rows.stride();
+    if (dstStride < 0 && srcStride < 0) {
+      // Both kept bottom-up: the rows from the last one, so that both are
+      // read upwards in memory, which the memory system streams best.
+      const ptrdiff_t last = clip.height - 1;
+      dst += last * dstStride;
+      src += last * srcStride;
+      dstStride = -dstStride;
+      srcStride = -srcStride;
+    }
+    rows::blendRows(dst, dstStride, src, srcStride, clip.width, clip.height, opacity);
     return;
   }
   for (int32_t y = 0; y < clip.height; ++y, dst += dstStride)

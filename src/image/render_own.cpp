@@ -25,20 +25,22 @@ bool destinationSize(const RenderRequest& r, int32_t& width, int32_t& height) {
 
 // Unscaled, a visible column i shows source column i, or srcWidth - 1 - i when
 // mirrored; so the visible part is itself a mirror copy of a smaller rectangle.
-PixelBlock visibleUnscaled(const c32bppDIB& image, const RenderRequest& r, const Area& seen) {
+PixelBlock visibleUnscaled(const c32bppDIB& image, const RenderRequest& r, const Area& seen,
+                           RowOrder order) {
   const bool reverseColumns = r.destWidth < 0, reverseRows = r.destHeight < 0;
   const int32_t x = reverseColumns ? r.srcWidth - seen.x - seen.width : seen.x;
   const int32_t y = reverseRows ? r.srcHeight - seen.y - seen.height : seen.y;
   return MirrorCopy(image, r.srcX + x, r.srcY + y, seen.width, seen.height, reverseColumns,
-                    reverseRows);
+                    reverseRows, order);
 }
 
-PixelBlock visibleScaled(const c32bppDIB& image, const RenderRequest& r, const Area& seen) {
+PixelBlock visibleScaled(const c32bppDIB& image, const RenderRequest& r, const Area& seen,
+                         RowOrder order) {
   const PixelBlock whole =
       MirrorCopy(image, r.srcX, r.srcY, r.srcWidth, r.srcHeight, r.destWidth < 0, r.destHeight < 0);
   PixelBlock scaled;
   if (whole.empty() || !Resample(whole, std::abs(r.destWidth), std::abs(r.destHeight),
-                                 image.HighQualityInterpolation(), seen, scaled)) {
+                                 image.HighQualityInterpolation(), seen, scaled, order)) {
     return {};
   }
   return scaled;
@@ -54,7 +56,11 @@ bool DrawWithOwnBlender(const c32bppDIB& image, const RenderRequest& r) {
   if (seen.empty()) return true;
   if (seen.pixels() > c32bppDIB::kMaxRenderPixels) return false;
   const bool scaled = width != r.srcWidth || height != r.srcHeight;
-  PixelBlock block = scaled ? visibleScaled(image, r, seen) : visibleUnscaled(image, r, seen);
+  // Made in the row order of what it is drawn on: pictures keep their rows
+  // bottom-up, surfaces top-down.
+  const RowOrder order = r.target ? RowOrder::kBottomUp : RowOrder::kTopDown;
+  PixelBlock block =
+      scaled ? visibleScaled(image, r, seen, order) : visibleUnscaled(image, r, seen, order);
   if (block.empty()) return false;
   ApplyLightness(block, r.lightness);
   const int32_t x = r.destX + seen.x, y = r.destY + seen.y;

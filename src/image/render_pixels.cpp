@@ -12,27 +12,28 @@
 
 namespace renderpix {
 
-bool PixelBlock::allocate(int32_t w, int32_t h) {
+bool PixelBlock::allocate(int32_t w, int32_t h, RowOrder rowOrder) {
   if (w <= 0 || h <= 0) return false;
   if (static_cast<int64_t>(w) * h > std::numeric_limits<int32_t>::max() / 4) return false;
   width = w;
   height = h;
+  order = rowOrder;
   pixels.assign(static_cast<size_t>(w) * static_cast<size_t>(h), 0);
   return true;
 }
 
 PixelBlock MirrorCopy(const c32bppDIB& image, int32_t srcX, int32_t srcY, int32_t srcWidth,
-                      int32_t srcHeight, bool reverseColumns, bool reverseRows) {
+                      int32_t srcHeight, bool reverseColumns, bool reverseRows, RowOrder order) {
   PixelBlock block;
   if (!image.BitsPointer() || srcX < 0 || srcY < 0 || int64_t{srcX} + srcWidth > image.Width() ||
-      int64_t{srcY} + srcHeight > image.Height() || !block.allocate(srcWidth, srcHeight)) {
+      int64_t{srcY} + srcHeight > image.Height() || !block.allocate(srcWidth, srcHeight, order)) {
     return {};
   }
   const uint8_t* bits = image.BitsPointer();
   for (int32_t y = 0; y < srcHeight; ++y) {
     const int32_t outY = reverseRows ? srcHeight - 1 - y : y;
     const uint8_t* row = bits + image.pixelOffset(srcX, srcY + y);
-    uint32_t* out = &block.at(0, outY);
+    uint32_t* out = block.row(outY);
     if (!reverseColumns) {
       std::memcpy(out, row, static_cast<size_t>(srcWidth) * 4);
     } else {

@@ -6,6 +6,7 @@
 // 24-bit buffer of just the destination rectangle).
 
 #include <QImage>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -13,17 +14,34 @@ class c32bppDIB;
 
 namespace renderpix {
 
-// Top-down premultiplied pixels, each one packed as it lies in memory
-// (blue in the lowest byte, alpha in the highest).
+// The order in which a block keeps its rows in memory. A block drawn into a
+// picture is made in the picture's own order (bottom-up), so that blending
+// reads both row by row upwards in memory: the same blend walking one of
+// them downwards measured some 10 % slower.
+enum class RowOrder { kTopDown, kBottomUp };
+
+// Premultiplied pixels, each one packed as it lies in memory (blue in the
+// lowest byte, alpha in the highest). Row 0 is the top row whatever the order.
 struct PixelBlock {
   int32_t width = 0;
   int32_t height = 0;
+  RowOrder order = RowOrder::kTopDown;
   std::vector<uint32_t> pixels;
 
   bool empty() const { return width <= 0 || height <= 0; }
-  uint32_t& at(int32_t x, int32_t y) { return pixels[static_cast<size_t>(y) * width + x]; }
-  uint32_t at(int32_t x, int32_t y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-  bool allocate(int32_t w, int32_t h);
+  uint32_t* row(int32_t y) { return pixels.data() + rowStart(y); }
+  const uint32_t* row(int32_t y) const { return pixels.data() + rowStart(y); }
+  // From row y to row y + 1, in pixels.
+  ptrdiff_t rowStride() const { return order == RowOrder::kTopDown ? width : -ptrdiff_t{width}; }
+  uint32_t& at(int32_t x, int32_t y) { return row(y)[x]; }
+  uint32_t at(int32_t x, int32_t y) const { return row(y)[x]; }
+  bool allocate(int32_t w, int32_t h, RowOrder rowOrder = RowOrder::kTopDown);
+
+ private:
+  size_t rowStart(int32_t y) const {
+    const int32_t stored = order == RowOrder::kTopDown ? y : height - 1 - y;
+    return static_cast<size_t>(stored) * static_cast<size_t>(width);
+  }
 };
 
 constexpr uint32_t alphaOf(uint32_t p) { return p >> 24; }
@@ -44,7 +62,8 @@ Area VisiblePart(int64_t x, int64_t y, int64_t width, int64_t height, int32_t ar
 // Copies the source rectangle (picture coordinates, already inside the image),
 // reversing the columns and/or rows. Never scales.
 PixelBlock MirrorCopy(const c32bppDIB& image, int32_t srcX, int32_t srcY, int32_t srcWidth,
-                      int32_t srcHeight, bool reverseColumns, bool reverseRows);
+                      int32_t srcHeight, bool reverseColumns, bool reverseRows,
+                      RowOrder order = RowOrder::kTopDown);
 
 // Scales the block to width x height: destination column x samples the source
 // at x * (source width / width), likewise for rows. Nearest neighbour takes the
@@ -54,7 +73,7 @@ PixelBlock MirrorCopy(const c32bppDIB& image, int32_t srcX, int32_t srcY, int32_
 // the cost follows what is seen, not the scaled size. False when a size is
 // unusable or visible lies outside the scaled picture.
 bool Resample(const PixelBlock& source, int32_t width, int32_t height, bool bilinear,
-              const Area& visible, PixelBlock& out);
+              const Area& visible, PixelBlock& out, RowOrder order = RowOrder::kTopDown);
 // The whole scaled picture.
 bool Resample(const PixelBlock& source, int32_t width, int32_t height, bool bilinear,
               PixelBlock& out);

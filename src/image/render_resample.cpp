@@ -33,17 +33,13 @@ Columns mapColumns(const PixelBlock& source, int32_t width, const Area& visible)
   return columns;
 }
 
-const uint32_t* sourceRow(const PixelBlock& source, int32_t y) {
-  return source.pixels.data() + static_cast<size_t>(y) * source.width;
-}
-
 void resampleNearest(const PixelBlock& source, int32_t height, const Area& visible,
                      const Columns& columns, PixelBlock& out) {
   const double ratio = static_cast<double>(source.height) / height;
   for (int32_t y = 0; y < visible.height; ++y) {
     const double sy = (int64_t{visible.y} + y) * ratio;
-    const uint32_t* row = sourceRow(source, std::min(static_cast<int32_t>(sy), source.height - 1));
-    uint32_t* dst = &out.at(0, y);
+    const uint32_t* row = source.row(std::min(static_cast<int32_t>(sy), source.height - 1));
+    uint32_t* dst = out.row(y);
     for (int32_t x = 0; x < visible.width; ++x) dst[x] = row[columns.left[x]];
   }
 }
@@ -64,23 +60,22 @@ void resampleBilinear(const PixelBlock& source, int32_t height, const Area& visi
     const auto iy = std::min(static_cast<int32_t>(sy), source.height - 1);
     const int32_t iyBelow = std::min(iy + 1, source.height - 1);
     const auto wy = static_cast<uint32_t>(std::lround((sy - iy) * 256));
-    rows::mixRows(sourceRow(source, iy) + first, sourceRow(source, iyBelow) + first, span, wy,
-                  mixed.data());
+    rows::mixRows(source.row(iy) + first, source.row(iyBelow) + first, span, wy, mixed.data());
     std::memcpy(&mixed[static_cast<size_t>(span) * 4], &mixed[static_cast<size_t>(span - 1) * 4],
                 4 * sizeof(uint16_t));
     rows::mixColumns(mixed.data(), columns.left.data(), columns.weights.data(), visible.width,
-                     &out.at(0, y));
+                     out.row(y));
   }
 }
 
 }  // namespace
 
 bool Resample(const PixelBlock& source, int32_t width, int32_t height, bool bilinear,
-              const Area& visible, PixelBlock& out) {
+              const Area& visible, PixelBlock& out, RowOrder order) {
   if (source.empty() || width <= 0 || height <= 0 || visible.empty() || visible.x < 0 ||
       visible.y < 0 || int64_t{visible.x} + visible.width > width ||
       int64_t{visible.y} + visible.height > height ||
-      !out.allocate(visible.width, visible.height)) {
+      !out.allocate(visible.width, visible.height, order)) {
     return false;
   }
   Columns columns = mapColumns(source, width, visible);

@@ -327,6 +327,49 @@ TEST(RenderPaths, SystemBlendGivesTheOwnBlendersBytesAtEveryOpacity) {
   }
 }
 
+// A picture keeps its rows bottom-up and a surface top-down; the own path
+// makes its block in the order of what it draws on. Scaled, mirrored,
+// clipped, grayscaled and lightened drawings of random pixels must come out
+// byte for byte the same either way.
+TEST(RenderPaths, PictureTargetAndSurfaceGetTheSameBytes) {
+  c32bppDIB source;
+  ASSERT_TRUE(source.InitializeDIB(13, 9));
+  uint32_t seed = 7;
+  for (int32_t y = 0; y < 9; ++y) {
+    for (int32_t x = 0; x < 13; ++x) {
+      seed = seed * 1103515245u + 12345u;
+      const uint32_t a = (seed >> 24) | 1, colour = (seed >> 8) % (a + 1);
+      put(source, x, y, bgra(colour, colour / 2, a - colour, a));
+    }
+  }
+  useOwnPath(source);
+  struct Drawing {
+    int32_t x, y, width, height, opacity, grayscale;
+    bool smooth;
+    float lightness;
+  };
+  for (const Drawing& d :
+       {Drawing{2, 1, 0, 0, 100, -1, false, 0}, Drawing{-3, 2, 17, -11, 100, -1, true, 0},
+        Drawing{4, -2, -9, 14, 60, -1, false, 0}, Drawing{1, 1, 8, 6, 100, 1, true, 20}}) {
+    c32bppDIB target;
+    makeImage(target, 12, 10, kBackdrop);
+    QImage surface(12, 10, QImage::Format_ARGB32_Premultiplied);
+    for (int32_t y = 0; y < 10; ++y)
+      for (int32_t x = 0; x < 12; ++x)
+        reinterpret_cast<uint32_t*>(surface.scanLine(y))[x] = kBackdrop;
+    ASSERT_TRUE(source.Render(nullptr, d.x, d.y, d.width, d.height, 0, 0, 0, 0, d.opacity, d.smooth,
+                              &target, d.grayscale, d.lightness));
+    ASSERT_TRUE(source.Render(&surface, d.x, d.y, d.width, d.height, 0, 0, 0, 0, d.opacity,
+                              d.smooth, nullptr, d.grayscale, d.lightness));
+    for (int32_t y = 0; y < 10; ++y) {
+      for (int32_t x = 0; x < 12; ++x) {
+        ASSERT_EQ(at(target, x, y), reinterpret_cast<const uint32_t*>(surface.constScanLine(y))[x])
+            << x << "," << y << " of a " << d.width << "x" << d.height << " drawing";
+      }
+    }
+  }
+}
+
 // A destination far larger than what it is drawn on costs only what shows:
 // scaled, mirrored and turned drawings of absurd size into a small target.
 TEST(RenderClipping, HugeDestinationDrawsOnlyTheVisiblePart) {
