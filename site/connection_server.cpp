@@ -292,12 +292,19 @@ ConnectionServer::Next ConnectionServer::serveRequest(ConnectionStream& stream,
 Answer ConnectionServer::route(const HttpRequest& request, const IpAddress& peer,
                                RequestRecord& record) const {
   const bool post = request.method == "POST";
-  if (!post && request.method != "GET" && request.method != "HEAD") return {404, {}, {}, {}};
+  const bool get = request.method == "GET" || request.method == "HEAD";
   for (const Route& route : m_routes) {
     std::string tail;
-    if ((post && route.methods != Route::Methods::GetAndPost) ||
-        !matches(route, request.path, tail))
-      continue;
+    if (!matches(route, request.path, tail)) continue;
+    if (!get && !(post && route.methods == Route::Methods::GetAndPost)) {
+      // A page that exists but not for this method says which methods it takes.
+      record.verdict = "bad-method";
+      return {405,
+              {},
+              {},
+              {{"Allow",
+                route.methods == Route::Methods::GetAndPost ? "GET, HEAD, POST" : "GET, HEAD"}}};
+    }
     const FormFields fields = fieldsOf(request);
     // The peer is the connection's own (the socket's), never taken from a header.
     const SiteRequest siteRequest{request.method, request.path,

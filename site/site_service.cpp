@@ -210,7 +210,11 @@ Answer Site::handleApi(const SiteRequest& request, RequestRecord& record) {
     record.verdict = verdict;
     return Answer{status, kJson, errorJson(message), {}};
   };
-  if (request.method == "HEAD") return refuse(405, "bad-method", "use GET");
+  if (request.method == "HEAD") {
+    Answer answer = refuse(405, "bad-method", "use GET");
+    answer.headers.emplace_back("Allow", "GET");
+    return answer;
+  }
   Protocol protocol = Protocol::Tcp;
   const std::size_t protos = request.fieldCount(sitecontract::kApiProtocolParameter);
   if (protos > 1) return refuse(400, "bad-proto", "give proto once");

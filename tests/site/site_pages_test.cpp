@@ -70,13 +70,27 @@ TEST_F(SitePages, HelpPageCoversTheUsualCauses) {
     EXPECT_NE(help.body.find(topic), std::string::npos) << topic;
 }
 
-TEST_F(SitePages, UnknownPathsAnswer404AndEachRequestIsLogged) {
+TEST_F(SitePages, UnknownPathsAnswer404OtherMethods405AndEachRequestIsLogged) {
   EXPECT_EQ(get(port(), "/").status, 200);
   const HttpResponse missing = get(port(), "/port_test.asp?port=80");
   EXPECT_EQ(missing.status, 404);
   EXPECT_NE(missing.body.find("Page not found"), std::string::npos);
   EXPECT_EQ(get(port(), "/api/port/80/extra").status, 404);
   EXPECT_EQ(get(port(), "/api/port").status, 404);
+  // A page that exists names the methods it takes; a path that does not stays 404.
+  const auto sent = [this](const std::string& line) {
+    return request(port(), line + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+  };
+  for (const auto& [line, allow] : {std::pair<std::string, std::string>{"PUT /", "GET, HEAD"},
+                                    {"DELETE /port_test.php", "GET, HEAD, POST"},
+                                    {"get /", "GET, HEAD"},
+                                    {"POST /api/port/80", "GET, HEAD"},
+                                    {"HEAD /api/port/80", "GET"}}) {
+    const HttpResponse refused = sent(line);
+    EXPECT_EQ(refused.status, 405) << line;
+    EXPECT_EQ(refused.header("allow"), allow) << line;
+  }
+  EXPECT_EQ(sent("OPTIONS /nowhere").status, 404);
   EXPECT_TRUE(s_site->waitForLog("\"GET /port_test.asp\" 404 port=- verdict=- ms="));
 }
 
