@@ -144,8 +144,14 @@ QString FrmMain::testPageUrlOn(const QString& siteBase, bool tcp) {
 QString FrmMain::testSiteAddress() {
   // The site probes the address the page's request comes from, so a test of
   // an IPv6 address loads its pages over IPv6.
-  const TestSite site = windowTestSite(settingsFile(), addressOfChooserText(Combo1.Text()));
+  const TestSite site = testSiteForBrowser();
   return site.error.isEmpty() ? site.base : siteAddress();
+}
+
+TestSite FrmMain::testSiteForBrowser() {
+  const TestSite site = windowTestSite(settingsFile(), addressOfChooserText(Combo1.Text()));
+  WebBrowser1.setNameForAddress(QUrl(site.base).host(), site.certificateName);
+  return site;
 }
 
 QString FrmMain::helpPageUrl() { return siteAddress() + kHelpPage; }

@@ -177,7 +177,7 @@ FrmMain::RowEnd FrmMain::testPortRow(int index) {
   RowEnd end = RowEnd::Tested;
   // Blanks around a typed number are tolerated, as in the port list file.
   const std::optional<int> port = portNumberOf(portText.trimmed());
-  const TestSite site = windowTestSite(settingsFile(), addressOfChooserText(Combo1.Text()));
+  const TestSite site = testSiteForBrowser();
   if (!port) {
     // Nothing to listen on and nothing to ask the site about.
     failRow(row, Text28.Text());

@@ -1,5 +1,10 @@
 // The embedded browser against a real web site on 127.0.0.1: loading, the
 // document operations, form submission, refused pop-ups and navigation errors.
+#include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QSslConfiguration>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWebEngineView>
 #include <QWidget>
@@ -209,6 +214,78 @@ class WebBrowserTest : public QObject {
     m_browser->Navigate2(site.url("/popup"));
     QTRY_COMPARE_WITH_TIMEOUT(m_log->completed.size(), 1, kLoadWaitMs);
     QVERIFY(!site.requests().contains(QStringLiteral("GET /port_test.php")));
+  }
+
+  // A site reached at a numeric address (to test an IPv6 address) shows a
+  // certificate for its name. It is taken only after the browser was told
+  // that name, and only when it is valid for the name under a trusted
+  // authority: here one made for the test and trusted by this process alone.
+  void certificateOfANamedSiteAtANumericAddress() {
+    QTemporaryDir folder;
+    const QString openssl = QStringLiteral(VANTREL_OPENSSL);
+    const auto make = [&](const QStringList& arguments) {
+      QProcess process;
+      process.setWorkingDirectory(folder.path());
+      process.start(openssl, arguments);
+      return process.waitForFinished(60000) && process.exitCode() == 0;
+    };
+    QVERIFY(make({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj",
+                  "/CN=Test authority", "-keyout", "ca.key", "-out", "ca.pem"}));
+    QVERIFY(make({"req",
+                  "-x509",
+                  "-CA",
+                  "ca.pem",
+                  "-CAkey",
+                  "ca.key",
+                  "-newkey",
+                  "rsa:2048",
+                  "-nodes",
+                  "-days",
+                  "1",
+                  "-subj",
+                  "/CN=site.test",
+                  "-addext",
+                  "subjectAltName=DNS:site.test",
+                  "-addext",
+                  "basicConstraints=critical,CA:FALSE",
+                  "-keyout",
+                  "site.key",
+                  "-out",
+                  "site.pem"}));
+    QFile page(folder.filePath(QStringLiteral("page.html")));
+    QVERIFY(page.open(QIODevice::WriteOnly));
+    page.write("<html><body><p id='r'>reached</p></body></html>");
+    page.close();
+    const QSslConfiguration original = QSslConfiguration::defaultConfiguration();
+    const auto restore = qScopeGuard([&] { QSslConfiguration::setDefaultConfiguration(original); });
+    QSslConfiguration trusting = original;
+    QVERIFY(trusting.addCaCertificates(folder.filePath(QStringLiteral("ca.pem"))));
+    QSslConfiguration::setDefaultConfiguration(trusting);
+
+    const int port = testsupport::freeTcpPort();
+    QProcess server;
+    server.setWorkingDirectory(folder.path());
+    server.start(openssl, {"s_server", "-accept", QStringLiteral("[::1]:%1").arg(port), "-cert",
+                           "site.pem", "-key", "site.key", "-WWW"});
+    const auto stop = qScopeGuard([&] {
+      server.kill();
+      server.waitForFinished(10000);
+    });
+    QByteArray said;
+    QTRY_VERIFY_WITH_TIMEOUT((said += server.readAllStandardOutput()).contains("ACCEPT"), 10000);
+
+    const QString url = QStringLiteral("https://[::1]:%1/page.html").arg(port);
+    for (const QString& name : {QString(), QStringLiteral("other.test")}) {
+      m_browser->setNameForAddress(QStringLiteral("::1"), name);
+      m_log->errors.clear();
+      m_browser->Navigate2(url);
+      QTRY_COMPARE_WITH_TIMEOUT(m_log->errors.size(), 1, kLoadWaitMs);
+      QVERIFY2(m_log->completed.isEmpty(), qPrintable(name));
+    }
+    m_browser->setNameForAddress(QStringLiteral("::1"), QStringLiteral("site.test"));
+    loadAndWait(url);
+    QCOMPARE(m_browser->evaluate(QStringLiteral("document.getElementById('r').textContent")),
+             QVariant(QStringLiteral("reached")));
   }
 
   void scriptOnBlankPageAnswersWithoutWaitingForever() {

@@ -78,15 +78,23 @@ std::variant<SiteRoute, QString> routeToSite(const QString& site, bool ipv6) {
 }
 
 TestSite windowTestSite(const QString& settingsFile, const QString& localIp) {
+  TestSite chosen;
   const QString site = siteAddress(settingsFile);
-  if (!isIpv6AddressText(localIp)) return {site, QString()};
-  if (const QString ownSite = siteAddress6(settingsFile); !ownSite.isEmpty())
-    return {ownSite, QString()};
+  chosen.base = site;
+  if (!isIpv6AddressText(localIp)) return chosen;
+  if (const QString ownSite = siteAddress6(settingsFile); !ownSite.isEmpty()) {
+    chosen.base = ownSite;
+    return chosen;
+  }
   const std::variant<SiteRoute, QString> route = routeToSite(site, true);
-  if (const auto* message = std::get_if<QString>(&route)) return {QString(), *message};
-  const SiteRoute& found = std::get<SiteRoute>(route);
-  return {found.hostHeader.isEmpty() ? site : found.url.toString(QUrl::StripTrailingSlash),
-          QString()};
+  if (const auto* message = std::get_if<QString>(&route)) {
+    chosen.base.clear();
+    chosen.error = *message;
+  } else if (const SiteRoute& found = std::get<SiteRoute>(route); !found.hostHeader.isEmpty()) {
+    chosen.base = found.url.toString(QUrl::StripTrailingSlash);
+    chosen.certificateName = found.host;
+  }
+  return chosen;
 }
 
 QString sourceAddressToward(const SiteRoute& route) {

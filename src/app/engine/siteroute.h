@@ -31,6 +31,9 @@ std::variant<SiteRoute, QString> routeToSite(const QString& site, bool ipv6);
 struct TestSite {
   QString base;
   QString error;
+  // When base reaches a named site at a numeric address: the name its
+  // certificate shows (https); empty otherwise.
+  QString certificateName;
 };
 TestSite windowTestSite(const QString& settingsFile, const QString& localIp);
 

@@ -4,6 +4,7 @@
 // raised while the program processes events, and the document operations run
 // as scripts in the page and wait for their answer while processing events,
 // each wait bounded so that a dead page cannot hang the caller.
+#include <QHostAddress>
 #include <QString>
 #include <QUrl>
 #include <QVariant>
@@ -18,6 +19,7 @@ class QWebEngineView;
 // first browser is created (the browser's constructor also does).
 void allowBrowserEngineAsRoot();
 
+class QWebEngineCertificateError;
 class QWebEngineLoadingInfo;
 class BrowserPage;
 
@@ -49,6 +51,13 @@ class WebBrowser : public UniControl {
 
   QWebEngineView* view() const { return m_view; }
 
+  // A site reached at a numeric address in place of its name (to test an
+  // IPv6 address, say) shows a certificate for its name, which the engine
+  // refuses for the address. Pages from `address` may then show a
+  // certificate that is valid for `name`, checked against the system's
+  // trusted authorities. An empty name takes the permission back.
+  void setNameForAddress(const QString& address, const QString& name);
+
  signals:
   // The browser's status texts: the address of a hovered link ("" when the
   // pointer leaves it) and the progress texts of loading.
@@ -66,9 +75,12 @@ class WebBrowser : public UniControl {
  private:
   friend class BrowserPage;
   void onLoadingChanged(const QWebEngineLoadingInfo& info);
+  void onCertificateError(const QWebEngineCertificateError& error);
 
   QWebEngineView* m_view;
   BrowserPage* m_page;
   bool m_silent = false;
   int m_scriptTimeoutMs = kDefaultScriptTimeoutMs;
+  QHostAddress m_namedAddress;
+  QString m_nameForAddress;
 };
