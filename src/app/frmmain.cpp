@@ -144,14 +144,9 @@ QString FrmMain::testPageUrlOn(const QString& siteBase, bool tcp) {
 QString FrmMain::testSiteAddress() {
   // The site probes the address the page's request comes from, so a test of
   // an IPv6 address loads its pages over IPv6.
-  const TestSite site = testSiteForBrowser();
-  return site.error.isEmpty() ? site.base : siteAddress();
-}
-
-TestSite FrmMain::testSiteForBrowser() {
   const TestSite site = windowTestSite(settingsFile(), addressOfChooserText(Combo1.Text()));
   WebBrowser1.setNameForAddress(QUrl(site.base).host(), site.certificateName);
-  return site;
+  return site.error.isEmpty() ? site.base : siteAddress();
 }
 
 QString FrmMain::helpPageUrl() { return siteAddress() + kHelpPage; }

@@ -10,7 +10,6 @@
 #include <optional>
 #include <vector>
 
-#include "app/engine/siteroute.h"
 #include "app/outside/outside.h"
 #include "platform/translatable.h"
 
@@ -47,9 +46,6 @@ class FrmMain : public QWidget, public TranslatableWindow {
   QString siteAddress();
   // The site over the family of the chosen local address (siteroute.h).
   QString testSiteAddress();
-  // The same, with the browser told which name the site's certificate shows
-  // when the site is reached at a numeric address.
-  TestSite testSiteForBrowser();
   QString tcpTestPageUrl();
   QString udpTestPageUrl();
   // The test page of one protocol on a site already chosen for the run's address family.

@@ -16,6 +16,7 @@
 #include <QEventLoop>
 #include <QShortcut>
 #include <QTimer>
+#include <QUrl>
 #include <optional>
 #include <utility>
 
@@ -177,7 +178,8 @@ FrmMain::RowEnd FrmMain::testPortRow(int index) {
   RowEnd end = RowEnd::Tested;
   // Blanks around a typed number are tolerated, as in the port list file.
   const std::optional<int> port = portNumberOf(portText.trimmed());
-  const TestSite site = testSiteForBrowser();
+  const TestSite site = windowTestSite(settingsFile(), addressOfChooserText(Combo1.Text()));
+  WebBrowser1.setNameForAddress(QUrl(site.base).host(), site.certificateName);
   if (!port) {
     // Nothing to listen on and nothing to ask the site about.
     failRow(row, Text28.Text());
