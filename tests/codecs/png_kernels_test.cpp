@@ -1,6 +1,7 @@
 // The vector loops of the PNG decoder against the plain loops that define the
-// results: every suite image, random rows of every filter and pixel size, and
-// random RGBA pictures with every alpha, compared byte for byte.
+// results: every suite image, random rows of every filter and pixel size (alone,
+// in pairs and in runs of up to nine), and random RGBA pictures with every
+// alpha, compared byte for byte.
 #include "png_builder.h"
 #include "test_support.h"
 
@@ -94,6 +95,27 @@ TEST(PngKernels, RandomRowsUnfilterAlikeForEveryFilterAndPixelSize) {
                                                distance)) {
             ASSERT_TRUE(row == plain && lower == plainLower) << pixels << " pixels of " << distance;
           }
+        }
+      }
+      // Runs of 1 to 9 rows as the decoder hands them out, each after its filter
+      // byte: all Paeth (four at a time where the processor allows), or with one
+      // row of another filter somewhere in the run.
+      const size_t stride = bytes + 1;
+      for (size_t count = 1; count <= 9; ++count) {
+        for (size_t other = 0; other <= count; ++other) {
+          const std::vector<uint8_t> previous = randomBytes(bytes);
+          std::vector<uint8_t> rows = randomBytes(count * stride);
+          for (size_t k = 0; k < count; ++k) rows[k * stride] = k == other ? k % 4 : 4;
+          std::vector<uint8_t> plain = rows;
+          for (size_t k = 0; k < count; ++k) {
+            const uint8_t* above = k == 0 ? previous.data() : &plain[(k - 1) * stride + 1];
+            pngpixels::unfilterRowScalar(plain[k * stride], &plain[k * stride + 1], above, bytes,
+                                         distance);
+          }
+          pngpixels::unfilterRows(rows.data() + 1, count, previous.data(), bytes, distance,
+                                  Kernels::kFastest);
+          ASSERT_TRUE(rows == plain) << count << " rows, row " << other << " not Paeth, " << pixels
+                                     << " pixels of " << distance;
         }
       }
     }
