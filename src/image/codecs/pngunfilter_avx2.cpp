@@ -51,38 +51,34 @@ class PaethQuad {
       : m_first(first), m_stride(stride), m_previous(previous), m_pixels(pixels) {}
 
   // kEveryRow: every row has its pixel at this step (kLag <= i < pixels).
+  // Always inlined, so that the registers carried from step to step stay
+  // registers across the loops.
   template <bool kEveryRow>
-  inline void step(size_t i) {
-    uint32_t raw[kRows] = {};
-    uint32_t above = 0;
-    for (size_t k = 0; k < kRows; ++k) {
-      if (kEveryRow || has(k, i)) raw[k] = pixelBits(at(k, i));
-    }
-    if (kEveryRow || i < m_pixels) above = pixelBits(m_previous + i * kPixelBytes);
-    const __m256i rawWide =
-        _mm256_cvtepu8_epi16(_mm_setr_epi32(static_cast<int>(raw[0]), static_cast<int>(raw[1]),
-                                            static_cast<int>(raw[2]), static_cast<int>(raw[3])));
-    const __m256i aboveWide =
-        _mm256_castsi128_si256(_mm_cvtepu8_epi16(_mm_cvtsi32_si128(static_cast<int>(above))));
+  __attribute__((always_inline)) inline void step(size_t i) {
+    __m128i rawBytes = _mm_cvtsi32_si128(static_cast<int>(rawBits<kEveryRow>(0, i)));
+    rawBytes = _mm_insert_epi32(rawBytes, static_cast<int>(rawBits<kEveryRow>(1, i)), 1);
+    rawBytes = _mm_insert_epi32(rawBytes, static_cast<int>(rawBits<kEveryRow>(2, i)), 2);
+    rawBytes = _mm_insert_epi32(rawBytes, static_cast<int>(rawBits<kEveryRow>(3, i)), 3);
+    const __m256i raw = _mm256_cvtepu8_epi16(rawBytes);
+    const __m256i above = _mm256_castsi128_si256(
+        _mm_cvtepu8_epi16(_mm_cvtsi32_si128(static_cast<int>(aboveBits<kEveryRow>(i)))));
     // Quarters 1 to 3 take the results of two steps before from the quarter
     // below them; quarter 0 takes the row above the four.
     const __m256i b = _mm256_blend_epi32(
-        _mm256_permute4x64_epi64(m_twoBack, _MM_SHUFFLE(2, 1, 0, 0)), aboveWide, 0x03);
-    const __m256i made = paethStep4(rawWide, m_oneBack, b, m_c);
+        _mm256_permute4x64_epi64(m_twoBack, _MM_SHUFFLE(2, 1, 0, 0)), above, 0x03);
+    const __m256i made = paethStep4(raw, m_oneBack, b, m_c);
     m_c = b;
     m_twoBack = m_oneBack;
     m_oneBack = made;
     const __m256i packed = _mm256_packus_epi16(made, made);
-    const uint64_t upperRows =
+    const uint64_t upperMade =
         static_cast<uint64_t>(_mm_cvtsi128_si64(_mm256_castsi256_si128(packed)));
-    const uint64_t lowerRows =
+    const uint64_t lowerMade =
         static_cast<uint64_t>(_mm_cvtsi128_si64(_mm256_extracti128_si256(packed, 1)));
-    const uint32_t made32[kRows] = {
-        static_cast<uint32_t>(upperRows), static_cast<uint32_t>(upperRows >> 32),
-        static_cast<uint32_t>(lowerRows), static_cast<uint32_t>(lowerRows >> 32)};
-    for (size_t k = 0; k < kRows; ++k) {
-      if (kEveryRow || has(k, i)) std::memcpy(at(k, i), &made32[k], kPixelBytes);
-    }
+    store<kEveryRow>(0, i, static_cast<uint32_t>(upperMade));
+    store<kEveryRow>(1, i, static_cast<uint32_t>(upperMade >> 32));
+    store<kEveryRow>(2, i, static_cast<uint32_t>(lowerMade));
+    store<kEveryRow>(3, i, static_cast<uint32_t>(lowerMade >> 32));
   }
 
  private:
@@ -92,8 +88,44 @@ class PaethQuad {
   inline uint8_t* at(size_t k, size_t i) const {
     return m_first + k * m_stride + (i - 2 * k) * kPixelBytes;
   }
-  // Composed in a general register: composing it in memory would make the
-  // vector load wait on a failed store forward.
+  // With every row at work, a 3-byte pixel is read as four bytes: the byte
+  // after it (the next pixel's, or the filter byte of the row below, for the
+  // last pixel of row 0, the only row to reach its end there) lies inside the
+  // four rows, and its lane's results are never stored.
+  template <bool kEveryRow>
+  inline uint32_t rawBits(size_t k, size_t i) const {
+    if constexpr (kEveryRow) {
+      uint32_t v = 0;
+      std::memcpy(&v, at(k, i), 4);
+      return v;
+    }
+    return has(k, i) ? pixelBits(at(k, i)) : 0;
+  }
+  // The pixel of the row above the four at step i; four bytes read where the
+  // row goes on after the pixel.
+  template <bool kEveryRow>
+  inline uint32_t aboveBits(size_t i) const {
+    const uint8_t* p = m_previous + i * kPixelBytes;
+    if (kEveryRow && i + 1 < m_pixels) {
+      uint32_t v = 0;
+      std::memcpy(&v, p, 4);
+      return v;
+    }
+    return i < m_pixels ? pixelBits(p) : 0;
+  }
+  template <bool kEveryRow>
+  inline void store(size_t k, size_t i, uint32_t bits) const {
+    if (!kEveryRow && !has(k, i)) return;
+    uint8_t* p = at(k, i);
+    if constexpr (kPixelBytes == 3) {
+      const uint16_t low = static_cast<uint16_t>(bits);
+      std::memcpy(p, &low, 2);
+      p[2] = static_cast<uint8_t>(bits >> 16);
+    } else {
+      std::memcpy(p, &bits, 4);
+    }
+  }
+  // A pixel composed in a general register, without reading past it.
   static inline uint32_t pixelBits(const uint8_t* p) {
     uint32_t v = 0;
     if constexpr (kPixelBytes == 3) {
