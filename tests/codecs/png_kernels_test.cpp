@@ -8,6 +8,7 @@
 #include "image/c32bppdib.h"
 #include "image/codecs/adler32.h"
 #include "image/codecs/cpngparser.h"
+#include "image/codecs/crc32.h"
 #include "image/codecs/pngreconstruct.h"
 #include "image/codecs/pngrowfeed.h"
 #include "image/codecs/pngunfilter_sse2.h"
@@ -167,16 +168,22 @@ TEST(PngKernels, RandomRgbaPicturesWithEveryFilterDecodeAlike) {
   }
 }
 
-TEST(PngKernels, TheChecksumIsZlibsForEveryLengthAndStart) {
+TEST(PngKernels, TheChecksumsAreZlibsForEveryLengthAndStart) {
   std::mt19937 random(32);
   std::vector<uint8_t> bytes(20000);
   for (auto& b : bytes) b = static_cast<uint8_t>(random());
   std::fill(bytes.begin() + 10000, bytes.end(), 0xFF);  // the largest sums
-  for (size_t length = 0; length <= bytes.size(); length += length < 70 ? 1 : 997) {
+  // Every length up to a few folds of four blocks and one block, then longer.
+  for (size_t length = 0; length <= bytes.size(); length += length < 200 ? 1 : 997) {
     const size_t start = random() % (bytes.size() - length + 1);
+    const uint8_t* data = bytes.data() + start;
     const uint32_t before = static_cast<uint32_t>(adler32(1, bytes.data(), start));
-    EXPECT_EQ(pngpixels::adler32Update(before, bytes.data() + start, length),
-              adler32(before, bytes.data() + start, static_cast<uInt>(length)))
+    EXPECT_EQ(pngpixels::adler32Update(before, data, length),
+              adler32(before, data, static_cast<uInt>(length)))
+        << length << " bytes from " << start;
+    const uint32_t crcBefore = static_cast<uint32_t>(crc32(0, bytes.data(), start));
+    EXPECT_EQ(pngpixels::crc32Update(crcBefore, data, length),
+              crc32(crcBefore, data, static_cast<uInt>(length)))
         << length << " bytes from " << start;
   }
 }
