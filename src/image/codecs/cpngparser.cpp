@@ -5,6 +5,7 @@
 #include "image/c32bppdib.h"
 #include "image/codecs/modparsers.h"
 #include "image/cgdiplus.h"
+#include "image/codecs/crc32.h"
 #include "image/codecs/inflate.h"
 #include "image/codecs/pngreconstruct.h"
 #include "image/codecs/pngrowfeed.h"
@@ -55,7 +56,7 @@ struct cPNGparser::ChunkView {
   // A stored CRC of 0 is never checked; a computed CRC of 0 counts as a mismatch.
   bool crcMatches() const {
     if (storedCrc == 0) return true;
-    const uLong computed = crc32(0L, typeAndData.data(), static_cast<uInt>(typeAndData.size()));
+    const uint32_t computed = pngpixels::crc32Update(0, typeAndData.data(), typeAndData.size());
     return computed != 0 && computed == storedCrc;
   }
 };

@@ -9,6 +9,7 @@
 #include "image/codecs/pngrowfeed.h"
 #include "image/premultiply.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -311,27 +312,24 @@ ReconstructResult reconstruct(const PngHeader& header, const PngColours& colours
       const int32_t y = pass.startRow + r * pass.rowStep;
       return convertRow(conv, row, pixelAt(image, pass.startColumn, y), pass.columnStep, columns);
     };
-    // Rows come two at a time, so that the pair's filters can be reversed
-    // together; the checks keep the order of one row after the other.
-    for (int32_t r = 0; r < rows; r += 2) {
-      const bool pair = r + 1 < rows;
-      uint8_t* cursor = feed.next(pair ? 2 * (bytes + 1) : bytes + 1);
+    // Rows come four at a time where the feed allows, two otherwise, so that
+    // runs of Paeth rows can be reversed together; the checks keep the order
+    // of one row after the other.
+    const size_t stride = bytes + 1;
+    const int32_t rowsAtOnce = 4 * stride <= feed.largestRequest() ? 4 : 2;
+    for (int32_t r = 0, count = 0; r < rows; r += count) {
+      count = std::min(rowsAtOnce, rows - r);
+      uint8_t* cursor = feed.next(static_cast<size_t>(count) * stride);
       if (!cursor) return ReconstructResult::kDataUnavailable;
-      const uint8_t filter = cursor[0];
-      uint8_t* row = cursor + 1;
+      uint8_t* first = cursor + 1;
       // The feed keeps the row above right before this one.
-      const uint8_t* previous = r == 0 ? zeroRow.data() : row - (bytes + 1);
-      if (filter > 4 && interlaced) return ReconstructResult::kBadFilter;
-      uint8_t* lower = row + bytes + 1;
-      if (pair) {
-        unfilterRowPair(filter, row, lower[-1], lower, previous, bytes, distance, kernels);
-      } else {
-        unfilterRow(filter, row, previous, bytes, distance, kernels);
+      const uint8_t* previous = r == 0 ? zeroRow.data() : first - stride;
+      unfilterRows(first, static_cast<size_t>(count), previous, bytes, distance, kernels);
+      for (int32_t k = 0; k < count; ++k) {
+        const uint8_t* row = first + static_cast<size_t>(k) * stride;
+        if (row[-1] > 4 && interlaced) return ReconstructResult::kBadFilter;
+        if (!convertPassRow(row, r + k)) return ReconstructResult::kBadPaletteIndex;
       }
-      if (!convertPassRow(row, r)) return ReconstructResult::kBadPaletteIndex;
-      if (!pair) break;
-      if (lower[-1] > 4 && interlaced) return ReconstructResult::kBadFilter;
-      if (!convertPassRow(lower, r + 1)) return ReconstructResult::kBadPaletteIndex;
     }
   }
   return ReconstructResult::kOk;

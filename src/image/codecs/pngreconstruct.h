@@ -71,5 +71,12 @@ void unfilterRowPair(uint8_t upperFilter, uint8_t* upper, uint8_t lowerFilter, u
 // The same with the plain loops only.
 void unfilterRowScalar(uint8_t filterType, uint8_t* row, const uint8_t* previous, size_t rowBytes,
                        size_t distance);
+// `count` consecutive rows of the inflated data, each right after its filter
+// byte: the first at `first` (its filter byte at first[-1]), right below
+// `previous`, the next rowBytes + 1 bytes further on. The same as unfilterRow
+// on each in turn; runs of four Paeth rows are done together where the
+// processor allows, then pairs as unfilterRowPair does.
+void unfilterRows(uint8_t* first, size_t count, const uint8_t* previous, size_t rowBytes,
+                  size_t distance, Kernels kernels = Kernels::kFastest);
 
 }  // namespace pngpixels

@@ -19,6 +19,9 @@ namespace {
 
 // Inflated bytes kept at a time, at least a few rows.
 constexpr size_t kWindowBytes = 128 * 1024;
+// The window holds the rows handed out last and those asked for next: room
+// for four rows at a time up to this size, for two beyond it.
+constexpr size_t kLargestQuadWindow = 1024 * 1024;
 
 }  // namespace
 
@@ -26,8 +29,9 @@ ZlibRowFeed::ZlibRowFeed(std::span<const std::span<const uint8_t>> parts, size_t
                          size_t largestRow)
     : m_parts(parts), m_capacityLeft(capacity) {
   // Small images need no more than their whole data (plus room for the rows:
-  // a pair handed out last and the next pair).
-  m_windowSize = std::max(std::min(kWindowBytes, capacity), 4 * largestRow);
+  // the group handed out last and the next group).
+  const size_t rowsAtOnce = largestRow <= kLargestQuadWindow / 8 ? 4 : 2;
+  m_windowSize = std::max(std::min(kWindowBytes, capacity), 2 * rowsAtOnce * largestRow);
   m_window.reset(new uint8_t[m_windowSize]);
   m_status = Z_MEM_ERROR;
   for (const auto& part : parts) {

@@ -21,6 +21,8 @@ class RowFeed {
   // bytes handed out by the previous call lying right before them, so that the
   // row above stays readable. nullptr when the data cannot be had.
   virtual uint8_t* next(size_t bytes) = 0;
+  // The most bytes one call of next() can hand out.
+  virtual size_t largestRequest() const = 0;
 };
 
 // Rows from a buffer that holds all the inflated data.
@@ -28,6 +30,7 @@ class BufferRowFeed final : public RowFeed {
  public:
   explicit BufferRowFeed(std::span<uint8_t> data) : m_data(data) {}
   uint8_t* next(size_t bytes) override;
+  size_t largestRequest() const override { return m_data.size(); }
 
  private:
   std::span<uint8_t> m_data;
@@ -44,13 +47,15 @@ class BufferRowFeed final : public RowFeed {
 class ZlibRowFeed final : public RowFeed {
  public:
   // `parts` are the pieces of the zlib stream in order (the IDAT chunks); they
-  // must outlive the feed. Up to two rows of `largestRow` bytes are asked for at once.
+  // must outlive the feed. Two rows of `largestRow` bytes can always be asked
+  // for at once, four where that keeps the window small enough for the cache.
   ZlibRowFeed(std::span<const std::span<const uint8_t>> parts, size_t capacity, size_t largestRow);
   ~ZlibRowFeed() override;
   ZlibRowFeed(const ZlibRowFeed&) = delete;
   ZlibRowFeed& operator=(const ZlibRowFeed&) = delete;
 
   uint8_t* next(size_t bytes) override;
+  size_t largestRequest() const override { return m_windowSize / 2; }
   // After the last row: true when the whole stream inflated cleanly and fits.
   bool finish();
   // zlib's status that stopped the feed (Z_BUF_ERROR also for data that does

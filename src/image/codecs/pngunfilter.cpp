@@ -90,4 +90,28 @@ void unfilterRowPair(uint8_t upperFilter, uint8_t* upper, uint8_t lowerFilter, u
   unfilterRow(lowerFilter, lower, upper, rowBytes, distance, kernels);
 }
 
+void unfilterRows(uint8_t* first, size_t count, const uint8_t* previous, size_t rowBytes,
+                  size_t distance, Kernels kernels) {
+  constexpr uint8_t kPaeth = 4;
+  const size_t stride = rowBytes + 1;
+  const bool quads = kernels == Kernels::kFastest && hasAvx2();
+  for (size_t done = 0; done < count;) {
+    uint8_t* row = first + done * stride;
+    const uint8_t* above = done == 0 ? previous : row - stride;
+    const size_t left = count - done;
+    if (quads && left >= 4 && row[-1] == kPaeth && row[stride - 1] == kPaeth &&
+        row[2 * stride - 1] == kPaeth && row[3 * stride - 1] == kPaeth &&
+        unfilterPaethQuadAvx2(row, stride, above, rowBytes, distance)) {
+      done += 4;
+    } else if (left >= 2) {
+      unfilterRowPair(row[-1], row, row[stride - 1], row + stride, above, rowBytes, distance,
+                      kernels);
+      done += 2;
+    } else {
+      unfilterRow(row[-1], row, above, rowBytes, distance, kernels);
+      done += 1;
+    }
+  }
+}
+
 }  // namespace pngpixels

@@ -140,6 +140,11 @@ bool hasAvx() {
   return available;
 }
 
+bool hasAvx2() {
+  static const bool available = __builtin_cpu_supports("avx2");
+  return available;
+}
+
 bool unfilterRowSse2(uint8_t filterType, uint8_t* row, const uint8_t* previous, size_t rowBytes,
                      size_t distance) {
   if (filterType == 2) {
@@ -173,6 +178,7 @@ namespace pngpixels {
 bool unfilterRowSse2(uint8_t, uint8_t*, const uint8_t*, size_t, size_t) { return false; }
 bool unfilterPaethPairSse2(uint8_t*, uint8_t*, const uint8_t*, size_t, size_t) { return false; }
 bool hasAvx() { return false; }
+bool hasAvx2() { return false; }
 
 }  // namespace pngpixels
 

@@ -2,7 +2,8 @@
 // The vector loops of the PNG row filters for pixels of 3, 4, 6 and 8 bytes
 // (RGB and RGBA at depth 8 and 16, grey with alpha at depth 16; Up for any).
 // SSE2 is part of every x86-64 processor, so no run-time check is needed;
-// the two-row Paeth loop also comes built for AVX, chosen at run time.
+// the two-row Paeth loop also comes built for AVX, and a four-row one for
+// AVX2, chosen at run time.
 // Elsewhere the plain loops serve.
 
 #include <cstddef>
@@ -26,5 +27,14 @@ bool hasAvx();
 // The same two-row loop built for AVX (pngunfilter_avx.cpp); needs hasAvx().
 bool unfilterPaethPairAvx(uint8_t* upper, uint8_t* lower, const uint8_t* previous, size_t rowBytes,
                           size_t distance);
+
+// True when the processor (and the system) run AVX2 instructions.
+bool hasAvx2();
+// Reverses the Paeth filter of four consecutive rows, the first right below
+// `previous`, each `stride` bytes after the one above (stride >= rowBytes), as
+// four unfilterRowScalar calls would, for 3- and 4-byte pixels; false (rows
+// untouched) otherwise. Built for AVX2 (pngunfilter_avx2.cpp); needs hasAvx2().
+bool unfilterPaethQuadAvx2(uint8_t* first, size_t stride, const uint8_t* previous, size_t rowBytes,
+                           size_t distance);
 
 }  // namespace pngpixels
