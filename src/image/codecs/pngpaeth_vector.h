@@ -8,6 +8,8 @@
 
 #include <immintrin.h>
 
+#include "image/codecs/pngpixelbits.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -99,10 +101,11 @@ class PaethPair {
     uint64_t rawBits = 0;
     __m128i above = _mm_setzero_si128();
     if constexpr (kUpper) {
-      rawBits = pixelBits(m_upper + i * kPixelBytes);
+      rawBits = pixelBits<kPixelBytes>(m_upper + i * kPixelBytes);
       above = loadPixel<kPixelBytes>(m_previous + i * kPixelBytes);
     }
-    if constexpr (kLower) rawBits |= uint64_t{pixelBits(m_lower + (i - 2) * kPixelBytes)} << 32;
+    if constexpr (kLower)
+      rawBits |= uint64_t{pixelBits<kPixelBytes>(m_lower + (i - 2) * kPixelBytes)} << 32;
     const __m128i raw =
         _mm_unpacklo_epi8(_mm_cvtsi64_si128(static_cast<long long>(rawBits)), _mm_setzero_si128());
     const __m128i b = _mm_unpacklo_epi64(above, m_twoBack);
@@ -118,18 +121,6 @@ class PaethPair {
   }
 
  private:
-  // Composed in a general register, as in loadPixel.
-  static inline uint32_t pixelBits(const uint8_t* p) {
-    uint32_t v = 0;
-    if constexpr (kPixelBytes == 3) {
-      uint16_t low = 0;
-      std::memcpy(&low, p, 2);
-      v = low | (uint32_t{p[2]} << 16);
-    } else {
-      std::memcpy(&v, p, kPixelBytes);
-    }
-    return v;
-  }
   static inline void storeBits(uint8_t* p, uint32_t v) { std::memcpy(p, &v, kPixelBytes); }
 
   uint8_t* m_upper;

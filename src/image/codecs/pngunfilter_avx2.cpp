@@ -5,6 +5,7 @@
 // above, so four rows go at the pace of one.
 // Everything but the entry point has internal linkage, so that no function
 // compiled for AVX2 can stand in for a plain twin at link time.
+#include "image/codecs/pngpixelbits.h"
 #include "image/codecs/pngunfilter_sse2.h"
 
 #if defined(__AVX2__) && defined(__x86_64__)
@@ -99,7 +100,7 @@ class PaethQuad {
       std::memcpy(&v, at(k, i), 4);
       return v;
     }
-    return has(k, i) ? pixelBits(at(k, i)) : 0;
+    return has(k, i) ? pixelBits<kPixelBytes>(at(k, i)) : 0;
   }
   // The pixel of the row above the four at step i; four bytes read where the
   // row goes on after the pixel.
@@ -111,7 +112,7 @@ class PaethQuad {
       std::memcpy(&v, p, 4);
       return v;
     }
-    return i < m_pixels ? pixelBits(p) : 0;
+    return i < m_pixels ? pixelBits<kPixelBytes>(p) : 0;
   }
   template <bool kEveryRow>
   inline void store(size_t k, size_t i, uint32_t bits) const {
@@ -124,18 +125,6 @@ class PaethQuad {
     } else {
       std::memcpy(p, &bits, 4);
     }
-  }
-  // A pixel composed in a general register, without reading past it.
-  static inline uint32_t pixelBits(const uint8_t* p) {
-    uint32_t v = 0;
-    if constexpr (kPixelBytes == 3) {
-      uint16_t low = 0;
-      std::memcpy(&low, p, 2);
-      v = low | (uint32_t{p[2]} << 16);
-    } else {
-      std::memcpy(&v, p, kPixelBytes);
-    }
-    return v;
   }
 
   uint8_t* m_first;
