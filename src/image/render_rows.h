@@ -9,10 +9,6 @@
 
 namespace renderpix::rows {
 
-// True when the processor runs 256-bit integer vector instructions. SSE2 is
-// part of every x86-64 processor and needs no check.
-bool hasAvx2();
-
 // Blends count premultiplied pixels onto dst, alpha included, by the rule
 // dst = (dst x (255 - A x O / 255) + src x O) / 255 with integer divisions.
 // Source colours above their alpha are first limited to it, which keeps every

@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "image/render_rows.h"
+#include "image/cpu_features.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -178,14 +179,9 @@ __attribute__((target("avx2"))) void blendRowsAvx2(uint32_t* dst, ptrdiff_t dstS
     blendRowAvx2<kFullOpacity>(dst, src, count, opacity);
 }
 
-bool hasAvx2() {
-  static const bool available = __builtin_cpu_supports("avx2");
-  return available;
-}
-
 void blendRows(uint32_t* dst, ptrdiff_t dstStride, const uint32_t* src, ptrdiff_t srcStride,
                int32_t count, int32_t height, uint32_t opacity) {
-  if (hasAvx2() && count >= 8) {
+  if (cpu::hasAvx2() && count >= 8) {
     if (opacity == 255) {
       blendRowsAvx2<true>(dst, dstStride, src, srcStride, count, height, opacity);
     } else {
@@ -198,7 +194,7 @@ void blendRows(uint32_t* dst, ptrdiff_t dstStride, const uint32_t* src, ptrdiff_
 }
 
 void blend(uint32_t* dst, const uint32_t* src, int32_t count, uint32_t opacity) {
-  if (hasAvx2()) {
+  if (cpu::hasAvx2()) {
     blendAvx2(dst, src, count, opacity);
   } else {
     blendSse2(dst, src, count, opacity);
@@ -207,7 +203,6 @@ void blend(uint32_t* dst, const uint32_t* src, int32_t count, uint32_t opacity) 
 
 #else  // processors without the x86 vector forms use the plain one
 
-bool hasAvx2() { return false; }
 void blendSse2(uint32_t* dst, const uint32_t* src, int32_t count, uint32_t opacity) {
   blendPlain(dst, src, count, opacity);
 }

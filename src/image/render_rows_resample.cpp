@@ -2,6 +2,7 @@
 // the horizontal pass with multiply-add over pairs of 16-bit lanes, in plain,
 // 128-bit and 256-bit forms that give the same bytes.
 #include "image/render_rows.h"
+#include "image/cpu_features.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -144,7 +145,7 @@ void mixRows(const uint32_t* top, const uint32_t* bottom, int32_t count, uint32_
 
 void mixColumns(const uint16_t* mixed, const int32_t* left, const uint32_t* weights, int32_t count,
                 uint32_t* out) {
-  if (hasAvx2()) {
+  if (cpu::hasAvx2()) {
     mixColumnsAvx2(mixed, left, weights, count, out);
   } else {
     mixColumnsSse2(mixed, left, weights, count, out);

@@ -2,6 +2,7 @@
 // results: every suite image, random rows of every filter and pixel size (alone,
 // in pairs and in runs of up to nine), and random RGBA pictures with every
 // alpha, compared byte for byte.
+#include "image/cpu_features.h"
 #include "png_builder.h"
 #include "test_support.h"
 
@@ -91,7 +92,7 @@ TEST(PngKernels, RandomRowsUnfilterAlikeForEveryFilterAndPixelSize) {
               << " pixels of " << distance;
           // Where the choice above took the AVX loop, the SSE2 one is held to the
           // plain loops too.
-          if (filter != 4 || lowerFilter != 4 || !pngpixels::hasAvx()) continue;
+          if (filter != 4 || lowerFilter != 4 || !cpu::hasAvx()) continue;
           row = filteredRow;
           lower = filteredLower;
           if (pngpixels::unfilterPaethPairSse2(row.data(), lower.data(), previous.data(), bytes,

@@ -2,6 +2,7 @@
 // plain form's bytes on random rows; the resampler's visible part is the same
 // as the matching part of the whole scaled picture.
 #include "image/render_rows.h"
+#include "image/cpu_features.h"
 
 #include <gtest/gtest.h>
 
@@ -57,7 +58,7 @@ TEST(RenderRowKernels, BlendFormsGiveThePlainBytes) {
       rows::blendPlain(plain.data() + shift, src.data(), count, opacity);
       rows::blendSse2(sse2.data() + shift, src.data(), count, opacity);
       ASSERT_EQ(sse2, plain) << count << " pixels at " << opacity;
-      if (rows::hasAvx2()) {
+      if (cpu::hasAvx2()) {
         rows::blendAvx2(avx2.data() + shift, src.data(), count, opacity);
         ASSERT_EQ(avx2, plain) << count << " pixels at " << opacity << ", shifted " << shift;
       }
@@ -98,7 +99,7 @@ TEST(RenderRowKernels, ResamplerFormsGiveThePlainBytes) {
       rows::mixColumnsPlain(plain.data(), left.data(), weights.data(), n, outPlain.data());
       rows::mixColumnsSse2(plain.data(), left.data(), weights.data(), n, outSse2.data());
       ASSERT_EQ(outSse2, outPlain) << count << " pixels, wy " << wy;
-      if (rows::hasAvx2()) {
+      if (cpu::hasAvx2()) {
         rows::mixColumnsAvx2(plain.data(), left.data(), weights.data(), n, outAvx2.data());
         ASSERT_EQ(outAvx2, outPlain) << count << " pixels, wy " << wy;
       }

@@ -6,7 +6,7 @@
 // 32 bits.
 #include "image/codecs/adler32.h"
 
-#include "image/codecs/pngunfilter_sse2.h"
+#include "image/cpu_features.h"
 
 #if defined(__SSE2__)
 #include <immintrin.h>
@@ -88,7 +88,7 @@ uint32_t adler32Update(uint32_t adler, const uint8_t* data, size_t size) {
     size_t run = std::min(size, kLongestRun);
     size -= run;
 #if defined(__x86_64__)
-    if (hasAvx2()) {
+    if (cpu::hasAvx2()) {
       const size_t wideBlocks = run / 32;
       addBlocksAvx2(a, b, data, wideBlocks);
       data += 32 * wideBlocks;

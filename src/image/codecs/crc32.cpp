@@ -7,6 +7,7 @@
 // bits in between are added (XOR). The last 128 bits are reduced to 32 with
 // two more folds and a Barrett reduction.
 #include "image/codecs/crc32.h"
+#include "image/cpu_features.h"
 
 #include <zlib.h>
 
@@ -31,11 +32,6 @@ uint32_t crc32Plain(uint32_t crc, const uint8_t* data, size_t size) {
 }
 
 #if defined(__x86_64__)
-
-bool hasCarryLessMultiply() {
-  static const bool available = __builtin_cpu_supports("pclmul");
-  return available;
-}
 
 // The constants (reflected): x^(512+64) and x^512 mod P for four-block folds,
 // x^(128+64) and x^128 mod P for one-block folds, x^64 mod P for the last
@@ -96,7 +92,7 @@ __attribute__((target("pclmul,sse2"))) uint32_t crc32Folded(uint32_t crc, const 
 
 uint32_t crc32Update(uint32_t crc, const uint8_t* data, size_t size) {
 #if defined(__x86_64__)
-  if (size >= 64 && hasCarryLessMultiply()) {
+  if (size >= 64 && cpu::hasCarryLessMultiply()) {
     const size_t blocks = size / 16;
     crc = crc32Folded(crc, data, blocks);
     data += 16 * blocks;

@@ -7,11 +7,6 @@
 
 namespace pngpixels {
 
-bool hasSsse3() {
-  static const bool available = __builtin_cpu_supports("ssse3");
-  return available;
-}
-
 __attribute__((target("ssse3"))) size_t convertRgb8Ssse3(const uint8_t* src, uint32_t* dst,
                                                          size_t count) {
   const __m128i order = _mm_setr_epi8(2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1);
@@ -33,7 +28,6 @@ __attribute__((target("ssse3"))) size_t convertRgb8Ssse3(const uint8_t* src, uin
 
 namespace pngpixels {
 
-bool hasSsse3() { return false; }
 size_t convertRgb8Ssse3(const uint8_t*, uint32_t*, size_t) { return 0; }
 
 }  // namespace pngpixels

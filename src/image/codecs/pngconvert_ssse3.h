@@ -9,12 +9,9 @@
 
 namespace pngpixels {
 
-// True when the processor runs the byte shuffle.
-bool hasSsse3();
-
 // Converts the first pixels of `count` (a multiple of four of them, each
 // group read with a 16-byte load that stays inside the `count` pixels) and
-// returns how many it did; the caller does the rest. Needs hasSsse3().
+// returns how many it did; the caller does the rest. Needs cpu::hasSsse3().
 size_t convertRgb8Ssse3(const uint8_t* src, uint32_t* dst, size_t count);
 
 }  // namespace pngpixels

@@ -4,6 +4,7 @@
 #include "image/codecs/pngreconstruct.h"
 
 #include "image/c32bppdib.h"
+#include "image/cpu_features.h"
 #include "image/codecs/pngconvert_sse2.h"
 #include "image/codecs/pngconvert_ssse3.h"
 #include "image/codecs/pngrowfeed.h"
@@ -158,7 +159,7 @@ bool convertContiguous(Converter& conv, const uint8_t* src, uint32_t* dst, int32
       const size_t pixelBytes = sampleBytes * 3;
       if (!conv.keySet) {
         size_t i = 0;
-        if (sampleBytes == 1 && conv.kernels == Kernels::kFastest && hasSsse3()) {
+        if (sampleBytes == 1 && conv.kernels == Kernels::kFastest && cpu::hasSsse3()) {
           i = convertRgb8Ssse3(src, dst, n);
           src += 3 * i;
           dst += i;

@@ -4,6 +4,7 @@
 // them on every suite image and on random rows.
 #include "image/codecs/pngreconstruct.h"
 #include "image/codecs/pngunfilter_sse2.h"
+#include "image/cpu_features.h"
 
 #include <cstdlib>
 
@@ -82,8 +83,9 @@ void unfilterRowPair(uint8_t upperFilter, uint8_t* upper, uint8_t lowerFilter, u
                      const uint8_t* previous, size_t rowBytes, size_t distance, Kernels kernels) {
   constexpr uint8_t kPaeth = 4;
   if (kernels == Kernels::kFastest && upperFilter == kPaeth && lowerFilter == kPaeth) {
-    const bool done = hasAvx() ? unfilterPaethPairAvx(upper, lower, previous, rowBytes, distance)
-                               : unfilterPaethPairSse2(upper, lower, previous, rowBytes, distance);
+    const bool done = cpu::hasAvx()
+                          ? unfilterPaethPairAvx(upper, lower, previous, rowBytes, distance)
+                          : unfilterPaethPairSse2(upper, lower, previous, rowBytes, distance);
     if (done) return;
   }
   unfilterRow(upperFilter, upper, previous, rowBytes, distance, kernels);
@@ -94,7 +96,7 @@ void unfilterRows(uint8_t* first, size_t count, const uint8_t* previous, size_t 
                   size_t distance, Kernels kernels) {
   constexpr uint8_t kPaeth = 4;
   const size_t stride = rowBytes + 1;
-  const bool quads = kernels == Kernels::kFastest && hasAvx2();
+  const bool quads = kernels == Kernels::kFastest && cpu::hasAvx2();
   for (size_t done = 0; done < count;) {
     uint8_t* row = first + done * stride;
     const uint8_t* above = done == 0 ? previous : row - stride;

@@ -135,16 +135,6 @@ bool unfilterPaethPairSse2(uint8_t* upper, uint8_t* lower, const uint8_t* previo
   return unfilterPaethPairRows(upper, lower, previous, rowBytes, distance);
 }
 
-bool hasAvx() {
-  static const bool available = __builtin_cpu_supports("avx");
-  return available;
-}
-
-bool hasAvx2() {
-  static const bool available = __builtin_cpu_supports("avx2");
-  return available;
-}
-
 bool unfilterRowSse2(uint8_t filterType, uint8_t* row, const uint8_t* previous, size_t rowBytes,
                      size_t distance) {
   if (filterType == 2) {
@@ -177,8 +167,6 @@ namespace pngpixels {
 
 bool unfilterRowSse2(uint8_t, uint8_t*, const uint8_t*, size_t, size_t) { return false; }
 bool unfilterPaethPairSse2(uint8_t*, uint8_t*, const uint8_t*, size_t, size_t) { return false; }
-bool hasAvx() { return false; }
-bool hasAvx2() { return false; }
 
 }  // namespace pngpixels
 

@@ -22,18 +22,14 @@ bool unfilterRowSse2(uint8_t filterType, uint8_t* row, const uint8_t* previous, 
 bool unfilterPaethPairSse2(uint8_t* upper, uint8_t* lower, const uint8_t* previous, size_t rowBytes,
                            size_t distance);
 
-// True when the processor (and the system) run AVX instructions.
-bool hasAvx();
-// The same two-row loop built for AVX (pngunfilter_avx.cpp); needs hasAvx().
+// The same two-row loop built for AVX (pngunfilter_avx.cpp); needs cpu::hasAvx().
 bool unfilterPaethPairAvx(uint8_t* upper, uint8_t* lower, const uint8_t* previous, size_t rowBytes,
                           size_t distance);
 
-// True when the processor (and the system) run AVX2 instructions.
-bool hasAvx2();
 // Reverses the Paeth filter of four consecutive rows, the first right below
 // `previous`, each `stride` bytes after the one above (stride >= rowBytes), as
 // four unfilterRowScalar calls would, for 3- and 4-byte pixels; false (rows
-// untouched) otherwise. Built for AVX2 (pngunfilter_avx2.cpp); needs hasAvx2().
+// untouched) otherwise. Built for AVX2 (pngunfilter_avx2.cpp); needs cpu::hasAvx2().
 bool unfilterPaethQuadAvx2(uint8_t* first, size_t stride, const uint8_t* previous, size_t rowBytes,
                            size_t distance);
 
